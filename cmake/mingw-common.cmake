@@ -1,0 +1,10 @@
+# The -posix variants give std::thread and std::mutex, which GoogleTest uses.
+set(CMAKE_C_COMPILER ${TAMRICK_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TAMRICK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TAMRICK_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TAMRICK_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# No runtime DLLs besides Windows' own.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

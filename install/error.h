@@ -1,0 +1,31 @@
+#pragma once
+// Errors are raised, not returned: every failing operation throws Error, and the one place
+// that handles it picks its message by number.
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace tamrick {
+
+// "An automation object cannot be created".
+inline constexpr std::int32_t kErrCantCreateObject = 429;
+// "File not found".
+inline constexpr std::int32_t kErrFileNotFound = 53;
+
+class Error : public std::exception {
+  public:
+    Error(std::int32_t number, std::wstring description)
+        : number_(number), description_(std::move(description)) {}
+
+    std::int32_t number() const noexcept { return number_; }
+    const std::wstring& description() const noexcept { return description_; }
+    const char* what() const noexcept override { return "tamrick::Error"; }
+
+  private:
+    std::int32_t number_;
+    std::wstring description_;
+};
+
+} // namespace tamrick

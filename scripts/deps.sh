@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and the demo need.
+set -euo pipefail
+packages=(
+    cmake make g++ clang libclang-rt-14-dev clang-format clang-tidy
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine64 xvfb imagemagick fonts-liberation fonts-wqy-microhei
+    python3 zip unzip file
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,70 @@
+# Sourced, not run: prepares a display and a Wine prefix for running the x86_64 programs.
+#   TAMRICK_WINEPREFIX  the prefix to use (default: build/mingw-x86_64/wineprefix)
+#   DISPLAY             an X display; without one a private Xvfb is started
+# Idempotent: a second source in the same shell, or a prefix made earlier, is reused.
+
+_tamrick_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINE=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver
+export WINEPREFIX="${TAMRICK_WINEPREFIX:-$_tamrick_root/build/mingw-x86_64/wineprefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# Wine's ANSI code page follows the locale: 936, as on the users' machines. No such Unix locale
+# is installed, which Wine does not need; bash's warning about it is kept quiet.
+{ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
+
+_tamrick_start_xvfb() {
+    local n
+    for n in 91 92 93 94 95 96 97 98 99; do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+            Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+            local i
+            for i in $(seq 1 50); do
+                [ -e "/tmp/.X11-unix/X$n" ] && break
+                sleep 0.1
+            done
+            export DISPLAY=":$n"
+            export TAMRICK_XVFB_PID=$!
+            return 0
+        fi
+    done
+    echo "wine-env: no free X display" >&2
+    return 1
+}
+
+# The display must be there before the prefix's first Wine process starts, and stay the same
+# for the life of its wineserver: a display started here is remembered beside the prefix.
+if [ -z "${DISPLAY:-}" ]; then
+    if [ -f "$WINEPREFIX.display" ] && kill -0 "$(cut -d' ' -f2 "$WINEPREFIX.display")" 2>/dev/null; then
+        DISPLAY="$(cut -d' ' -f1 "$WINEPREFIX.display")"
+        export DISPLAY
+    else
+        mkdir -p "$(dirname "$WINEPREFIX")"
+        _tamrick_start_xvfb || return 1
+        echo "$DISPLAY $TAMRICK_XVFB_PID" >"$WINEPREFIX.display"
+    fi
+fi
+
+_tamrick_prepare_prefix() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        [ -f "$WINEPREFIX/.tamrick-ready" ] && exit 0
+        rm -rf "$WINEPREFIX"
+        "$WINE" wineboot -i >/dev/null 2>&1
+        "$WINESERVER" -w
+        # Without a window manager, Wine stalls whenever it hides a window unless it draws
+        # its own frames.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        # Chinese text needs a CJK font linked behind the UI font.
+        cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
+        "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v 'Liberation Sans' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+        "$WINESERVER" -w
+        touch "$WINEPREFIX/.tamrick-ready"
+    ) 9>"$WINEPREFIX.lock"
+}
+_tamrick_prepare_prefix || return 1
+
+# A persistent wineserver, its output away from our pipes.
+"$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
