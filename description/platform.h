@@ -1,0 +1,36 @@
+#pragma once
+// The few services of the description reader that differ per platform.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tamrick {
+
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
+// Lower case as the platform's Unicode tables have it.
+std::wstring ToLowerText(std::wstring_view text);
+
+enum class ReadStatus {
+    Ok,
+    NotFound, // no such file
+    Failed,   // there, but can't be opened or read (a folder, no permission, in use, too large)
+};
+
+struct FileBytes {
+    ReadStatus status = ReadStatus::Failed;
+    std::string bytes;
+};
+
+// Larger descriptions are refused rather than read: nobody writes one, and the reader keeps all
+// of it in memory.
+inline constexpr std::uint64_t kMaxDescriptionBytes = std::uint64_t{1} << 30;
+
+FileBytes ReadWholeFile(const std::wstring& path);
+
+} // namespace tamrick

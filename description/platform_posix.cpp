@@ -1,0 +1,146 @@
+#include "decode.h"
+#include "platform.h"
+
+#include <cerrno>
+#include <cwctype>
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tamrick {
+namespace {
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+class IconvHandle {
+  public:
+    IconvHandle(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    ~IconvHandle() {
+        if (valid()) {
+            ::iconv_close(cd_);
+        }
+    }
+    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
+} // namespace
+
+// This platform has no ANSI code page: descriptions are read as code page 936.
+void AppendAnsi(std::string_view bytes, std::wstring& out) {
+    static_assert(sizeof(wchar_t) == 4, "UTF-32 wide characters expected");
+    IconvHandle cd("UTF-32LE", "CP936");
+    if (!cd.valid()) {
+        // Without the converter, ASCII still reads; everything else is visibly replaced.
+        for (const char c : bytes) {
+            const auto b = static_cast<unsigned char>(c);
+            out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : L'\uFFFD');
+        }
+        return;
+    }
+    out.reserve(out.size() + bytes.size());
+    std::string buffer(4 * 4096, '\0');
+    char* in = const_cast<char*>(bytes.data()); // iconv's signature; the input is not written
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer.data();
+        std::size_t outLeft = buffer.size();
+        const std::size_t rc = ::iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft);
+        const int err = errno;
+        const std::size_t produced = buffer.size() - outLeft;
+        for (std::size_t i = 0; i + 4 <= produced; i += 4) {
+            const auto* p = reinterpret_cast<const unsigned char*>(buffer.data() + i);
+            const auto cp = static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) |
+                                                       (std::uint32_t{p[3]} << 24));
+            out.push_back(static_cast<wchar_t>(cp));
+        }
+        if (rc == static_cast<std::size_t>(-1) && err != E2BIG) {
+            // EILSEQ or a truncated sequence at the end: replace one byte and go on.
+            out.push_back(L'\uFFFD');
+            ++in;
+            --inLeft;
+        }
+    }
+}
+
+std::wstring ToLowerText(std::wstring_view text) {
+    // The C locale knows only ASCII letters; C.UTF-8 has the Unicode tables. Made once, never
+    // changed, and never freed: it lives as long as the program.
+    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    std::wstring out(text);
+    for (auto& c : out) {
+        if (c >= L'A' && c <= L'Z') {
+            c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        } else if (c >= 0x80 && unicode != nullptr) {
+            c = static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), unicode));
+        }
+    }
+    return out;
+}
+
+FileBytes ReadWholeFile(const std::wstring& path) {
+    FileBytes result;
+    const FileDescriptor fd(::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        result.status = errno == ENOENT ? ReadStatus::NotFound : ReadStatus::Failed;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > kMaxDescriptionBytes) {
+        return result;
+    }
+    result.bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (true) {
+        if (done == result.bytes.size()) {
+            // The file may have grown since fstat; read on until its end.
+            if (result.bytes.size() >= kMaxDescriptionBytes) {
+                result.bytes.clear();
+                return result;
+            }
+            result.bytes.resize(result.bytes.size() + 4096);
+        }
+        const ssize_t n = ::read(fd.get(), result.bytes.data() + done, result.bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result.bytes.clear();
+            return result;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    result.bytes.resize(done);
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+} // namespace tamrick

@@ -1,0 +1,100 @@
+// The program's entry: one instance per executable, the program folder, the description, and
+// the window when the description has file items.
+
+#include "app_folder.h"
+#include "description/reader.h"
+#include "install/error.h"
+#include "shared_state.h"
+
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include <windows.h>
+
+namespace tamrick {
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept { ::CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+std::wstring ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) {
+            throw Error(static_cast<std::int32_t>(::GetLastError()),
+                        L"The program's own path is not available.");
+        }
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// Held for the life of the process; the system drops it when the process ends.
+UniqueHandle AcquireInstanceLock(const std::wstring& executablePath) {
+    std::wstring folded = executablePath;
+    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folded.data(),
+                    static_cast<int>(folded.size()), folded.data(), static_cast<int>(folded.size()),
+                    nullptr, nullptr, 0);
+    UniqueHandle lock(::CreateMutexW(nullptr, FALSE, InstanceLockName(folded).c_str()));
+    // A lock that exists already, or one we may not open, means another instance owns it.
+    if (!lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        return nullptr;
+    }
+    return lock;
+}
+
+void ShowCritical(const std::wstring& text) {
+    ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+}
+
+// True when the window was shown and the program goes on.
+bool Main(SharedState& state, UniqueHandle& instanceLock) {
+    const std::wstring executablePath = ExecutablePath();
+    instanceLock = AcquireInstanceLock(executablePath);
+    if (!instanceLock) {
+        return false;
+    }
+    state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
+    if (!LoadInstallInfo(state, ShowCritical)) {
+        return false;
+    }
+    // The installer window is shown here.
+    return false;
+}
+
+int RunMessageLoop() {
+    MSG msg{};
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace
+} // namespace tamrick
+
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int /*show*/) {
+    using namespace tamrick;
+    SharedState state;
+    UniqueHandle instanceLock;
+    try {
+        if (!Main(state, instanceLock)) {
+            return 0;
+        }
+        return RunMessageLoop();
+    } catch (const Error& e) {
+        // Nothing in start-up handles its own errors: the user sees number and description.
+        ::MessageBoxW(nullptr, UnhandledErrorText(e.number(), e.description()).c_str(),
+                      kProgramTitle, MB_OK | MB_ICONERROR);
+        return 1;
+    }
+}

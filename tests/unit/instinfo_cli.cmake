@@ -1,0 +1,22 @@
+# Runs the instinfo program on folders as a packager would and checks exit status and output.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/good ${WORK}/empty ${WORK}/noitems)
+file(WRITE ${WORK}/good/InstInfo.ini "setuptitle=Demo\nfileitem=c|a.gms|1|gmspath|Copying\n")
+file(WRITE ${WORK}/noitems/InstInfo.ini "setuptitle=Demo\n")
+
+function(expect_run expected_rc expected_text)
+    execute_process(COMMAND ${INSTINFO} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL expected_rc)
+        message(FATAL_ERROR "instinfo ${ARGN}: exit ${rc}, expected ${expected_rc}\n${out}${err}")
+    endif()
+    if(NOT "${out}${err}" MATCHES "${expected_text}")
+        message(FATAL_ERROR "instinfo ${ARGN}: output lacks '${expected_text}'\n${out}${err}")
+    endif()
+endfunction()
+
+expect_run(0 "\"result\": true" show ${WORK}/good)
+expect_run(1 "\"message\": \"[^\"]*InstInfo.ini" show ${WORK}/empty)
+expect_run(1 "\"fileItems\": null" show ${WORK}/noitems)
+expect_run(2 "usage: instinfo" )
+expect_run(2 "usage: instinfo" show a b)
+expect_run(2 "usage: instinfo" frobnicate)

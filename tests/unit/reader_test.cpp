@@ -1,0 +1,132 @@
+#include "description/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace std::string_literals;
+using tamrick::FileItem;
+using tamrick::ParseDescription;
+
+namespace {
+
+bool operator==(const FileItem& a, const FileItem& b) {
+    return a.Action == b.Action && a.SourceName == b.SourceName && a.Required == b.Required &&
+           a.Target == b.Target && a.StepCaption == b.StepCaption;
+}
+
+const FileItem kEmptyRow{};
+
+} // namespace
+
+TEST(ReaderLines, KeysAreTrimmedOfSpacesOnlyAndMatchedInAnyCase) {
+    auto d = ParseDescription(L"  SeTuPtItLe  =   My Title  \r\n");
+    EXPECT_EQ(d.SetupTitle, L"My Title");
+    // A tab before the key, or a space inside it, makes another key.
+    auto tab = ParseDescription(L"\tsetuptitle=A\r\nsetup title=B\r\n");
+    EXPECT_EQ(tab.SetupTitle, L"");
+}
+
+TEST(ReaderLines, ASecondEqualsSignCutsTheValue) {
+    EXPECT_EQ(ParseDescription(L"setuptitle=a = b=c").SetupTitle, L"a");
+    // In a file item the cut usually leaves too few fields.
+    auto d = ParseDescription(L"fileitem=c|a=b.gms|1|gmspath|x");
+    ASSERT_TRUE(d.FileItems);
+    EXPECT_EQ(d.FileItems->size(), 1u);
+    EXPECT_TRUE((*d.FileItems)[0] == kEmptyRow);
+}
+
+TEST(ReaderLines, TheLastRepeatedTitleOrPictureWinsAnEmptyOneIncluded) {
+    auto d = ParseDescription(L"setuptitle=First\rsetuptitle=Second\rflagspicture=a.bmp\r"
+                              L"flagspicture=\r");
+    EXPECT_EQ(d.SetupTitle, L"Second");
+    EXPECT_EQ(d.FlagsPicture, L"");
+}
+
+TEST(ReaderLines, CrCrLfAndLoneLfAllEndALine) {
+    auto d = ParseDescription(L"setuptitle=A\nflagspicture=b.png\r\nfileitem=c|s|1|gmspath|x\r"
+                              L"fileitem=k|t|0|userdatapath|y");
+    EXPECT_EQ(d.SetupTitle, L"A");
+    EXPECT_EQ(d.FlagsPicture, L"b.png");
+    ASSERT_TRUE(d.FileItems);
+    ASSERT_EQ(d.FileItems->size(), 2u);
+    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{3, 4}));
+}
+
+TEST(ReaderLines, LineNumbersCountEmptyLinesAndEveryTerminator) {
+    auto d = ParseDescription(L"\r\n\n\r[files]\r\nfileitem=c|s|1|gmspath|x\n");
+    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{5}));
+}
+
+TEST(ReaderLines, HeadingsCommentsAndUnknownKeysAreIgnoredAnywhere) {
+    auto d = ParseDescription(L"[Setup]\r\n;setuptitle=Commented\r\nother=1\r\n[Files]\r\n"
+                              L"setuptitle=After heading\r\nplain text\r\n");
+    EXPECT_EQ(d.SetupTitle, L"After heading");
+    EXPECT_FALSE(d.FileItems);
+}
+
+TEST(ReaderItems, FieldsKeepTheirSpacesAndOnlyActionAndTargetAreLowerCased) {
+    auto d = ParseDescription(L"fileitem=  C |My File.GMS| 1 |GmsPath|Step ONE  ");
+    ASSERT_TRUE(d.FileItems);
+    EXPECT_TRUE((*d.FileItems)[0] ==
+                (FileItem{L"c ", L"My File.GMS", L" 1 ", L"gmspath", L"Step ONE"}));
+}
+
+TEST(ReaderItems, FourFieldsStoreAnEmptyCaptionAndExtraFieldsAreDropped) {
+    auto d = ParseDescription(L"fileitem=c|a|1|gmspath\r\nfileitem=k|b|0|usergmspath|cap|x|y");
+    ASSERT_TRUE(d.FileItems);
+    ASSERT_EQ(d.FileItems->size(), 2u);
+    EXPECT_TRUE((*d.FileItems)[0] == (FileItem{L"c", L"a", L"1", L"gmspath", L""}));
+    EXPECT_TRUE((*d.FileItems)[1] == (FileItem{L"k", L"b", L"0", L"usergmspath", L"cap"}));
+}
+
+TEST(ReaderItems, AShortItemBetweenStoredOnesLeavesNoGap) {
+    auto d = ParseDescription(L"fileitem=c|a|1|gmspath|A\r\nfileitem=c|b\r\nfileitem=\r\n"
+                              L"fileitem=c|c|1|gmspath|C\r\n");
+    ASSERT_TRUE(d.FileItems);
+    ASSERT_EQ(d.FileItems->size(), 2u);
+    EXPECT_EQ((*d.FileItems)[1].SourceName, L"c");
+    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{1, 4}));
+}
+
+TEST(ReaderItems, AShortLastItemLeavesAnEmptyLastRow) {
+    auto d = ParseDescription(L"fileitem=c|a|1|gmspath|A\r\nfileitem=c|b|1");
+    ASSERT_TRUE(d.FileItems);
+    ASSERT_EQ(d.FileItems->size(), 2u);
+    EXPECT_TRUE((*d.FileItems)[1] == kEmptyRow);
+    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{1, 0}));
+}
+
+TEST(ReaderItems, AnOnlyShortItemMakesTheTablePresentWithOneEmptyRow) {
+    for (const auto* text : {L"fileitem=", L"FILEITEM = c|a", L"fileitem"}) {
+        auto d = ParseDescription(text);
+        if (std::wstring(text) == L"fileitem") {
+            EXPECT_FALSE(d.FileItems) << "a line without = is no fileitem line";
+            continue;
+        }
+        ASSERT_TRUE(d.FileItems) << text;
+        ASSERT_EQ(d.FileItems->size(), 1u);
+        EXPECT_TRUE((*d.FileItems)[0] == kEmptyRow);
+    }
+}
+
+TEST(ReaderItems, FiveEmptyFieldsAreAStoredRowNotAShortOne) {
+    auto d = ParseDescription(L"fileitem=||||\r\nfileitem=c|b|1|gmspath|B");
+    ASSERT_TRUE(d.FileItems);
+    ASSERT_EQ(d.FileItems->size(), 2u);
+    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{1, 2}));
+}
+
+TEST(ReaderRobustness, NulBytesAndVeryLongLinesAreOrdinaryText) {
+    std::wstring longValue(20'000'000, L'x');
+    auto d = ParseDescription(L"setuptitle=a\0b"s + L"\r\nflagspicture=" + longValue);
+    EXPECT_EQ(d.SetupTitle, L"a\0b"s);
+    EXPECT_EQ(d.FlagsPicture.size(), longValue.size());
+}
+
+TEST(ReaderRobustness, NonAsciiLettersThatLowerCaseToAsciiMatchAKey) {
+    // The Kelvin sign lower-cases to "k", so this is the delete action.
+    auto d = ParseDescription(L"fileitem=\u212A|a|1|gmspath|x");
+    ASSERT_TRUE(d.FileItems);
+    EXPECT_EQ((*d.FileItems)[0].Action, L"k");
+}
