@@ -147,23 +147,39 @@ void AppendUtf16(std::string_view bytes, bool bigEndian, std::wstring& out) {
     }
 }
 
+Encoding DetectEncoding(std::string_view bytes, std::size_t& markLength) {
+    markLength = 0;
+    if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+        markLength = 3;
+        return Encoding::Utf8;
+    }
+    if (StartsWith(bytes, "\xFF\xFE")) {
+        markLength = 2;
+        return Encoding::Utf16LE;
+    }
+    if (StartsWith(bytes, "\xFE\xFF")) {
+        markLength = 2;
+        return Encoding::Utf16BE;
+    }
+    return HasNonAscii(bytes) && IsValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+}
+
 DecodedText DecodeDescription(std::string_view bytes) {
     DecodedText result;
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) {
-        result.encoding = Encoding::Utf8;
-        AppendUtf8(bytes.substr(3), result.text);
-    } else if (StartsWith(bytes, "\xFF\xFE")) {
-        result.encoding = Encoding::Utf16LE;
-        AppendUtf16(bytes.substr(2), false, result.text);
-    } else if (StartsWith(bytes, "\xFE\xFF")) {
-        result.encoding = Encoding::Utf16BE;
-        AppendUtf16(bytes.substr(2), true, result.text);
-    } else if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
-        result.encoding = Encoding::Utf8;
-        AppendUtf8(bytes, result.text);
-    } else {
-        result.encoding = Encoding::Ansi;
-        AppendAnsi(bytes, result.text);
+    std::size_t mark = 0;
+    result.encoding = DetectEncoding(bytes, mark);
+    const std::string_view body = bytes.substr(mark);
+    switch (result.encoding) {
+    case Encoding::Utf8:
+        AppendUtf8(body, result.text);
+        break;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        AppendUtf16(body, result.encoding == Encoding::Utf16BE, result.text);
+        break;
+    case Encoding::Ansi:
+        AnsiDecoder().Append(body, result.text);
+        break;
     }
     return result;
 }

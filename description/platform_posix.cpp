@@ -31,30 +31,28 @@ class FileDescriptor {
     int fd_;
 };
 
-class IconvHandle {
-  public:
-    IconvHandle(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-    ~IconvHandle() {
-        if (valid()) {
-            ::iconv_close(cd_);
-        }
-    }
-    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return cd_; }
-
-  private:
-    iconv_t cd_;
-};
-
 } // namespace
 
 // This platform has no ANSI code page: descriptions are read as code page 936.
-void AppendAnsi(std::string_view bytes, std::wstring& out) {
+struct AnsiDecoder::State {
+    iconv_t cd = ::iconv_open("UTF-32LE", "CP936");
+    State() = default;
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    ~State() {
+        if (valid()) {
+            ::iconv_close(cd);
+        }
+    }
+    bool valid() const { return cd != reinterpret_cast<iconv_t>(-1); }
+};
+
+AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
+AnsiDecoder::~AnsiDecoder() = default;
+
+void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
     static_assert(sizeof(wchar_t) == 4, "UTF-32 wide characters expected");
-    IconvHandle cd("UTF-32LE", "CP936");
-    if (!cd.valid()) {
+    if (!state_->valid()) {
         // Without the converter, ASCII still reads; everything else is visibly replaced.
         for (const char c : bytes) {
             const auto b = static_cast<unsigned char>(c);
@@ -62,24 +60,41 @@ void AppendAnsi(std::string_view bytes, std::wstring& out) {
         }
         return;
     }
-    out.reserve(out.size() + bytes.size());
-    std::string buffer(4 * 4096, '\0');
+    // ASCII bytes are copied as they are; runs that hold other bytes go to the converter, each
+    // run ending before a byte below 0x40, which is never the second byte of a character.
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x40) {
+            ++end;
+        }
+        Convert(bytes.substr(i, end - i), out);
+        i = end;
+    }
+}
+
+void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
+    ::iconv(state_->cd, nullptr, nullptr, nullptr, nullptr); // the initial shift state
     char* in = const_cast<char*>(bytes.data()); // iconv's signature; the input is not written
     std::size_t inLeft = bytes.size();
     while (inLeft > 0) {
-        char* outPtr = buffer.data();
-        std::size_t outLeft = buffer.size();
-        const std::size_t rc = ::iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft);
-        const int err = errno;
-        const std::size_t produced = buffer.size() - outLeft;
-        for (std::size_t i = 0; i + 4 <= produced; i += 4) {
-            const auto* p = reinterpret_cast<const unsigned char*>(buffer.data() + i);
-            const auto cp = static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) |
-                                                       (std::uint32_t{p[3]} << 24));
-            out.push_back(static_cast<wchar_t>(cp));
-        }
-        if (rc == static_cast<std::size_t>(-1) && err != E2BIG) {
-            // EILSEQ or a truncated sequence at the end: replace one byte and go on.
+        // Decode straight into the output (UTF-32LE is wchar_t here): at most one character
+        // per byte.
+        const std::size_t at = out.size();
+        out.resize(at + inLeft);
+        char* outPtr = reinterpret_cast<char*>(out.data() + at);
+        const std::size_t room = inLeft * sizeof(wchar_t);
+        std::size_t outLeft = room;
+        const std::size_t rc = ::iconv(state_->cd, &in, &inLeft, &outPtr, &outLeft);
+        out.resize(at + (room - outLeft) / sizeof(wchar_t));
+        if (rc == static_cast<std::size_t>(-1)) {
+            // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
             out.push_back(L'\uFFFD');
             ++in;
             --inLeft;

@@ -31,7 +31,16 @@ std::size_t ChunkEnd(std::string_view bytes, std::size_t begin, std::size_t maxL
 
 } // namespace
 
-void AppendAnsi(std::string_view bytes, std::wstring& out) {
+struct AnsiDecoder::State {};
+
+AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
+AnsiDecoder::~AnsiDecoder() = default;
+
+void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
+    Convert(bytes, out);
+}
+
+void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
     constexpr std::size_t kChunk = 64u << 20;
     std::size_t begin = 0;
     while (begin < bytes.size()) {

@@ -2,6 +2,9 @@
 
 #include "platform.h"
 
+#include <algorithm>
+#include <new>
+
 namespace tamrick {
 namespace {
 
@@ -109,34 +112,129 @@ std::optional<FileItem> ParseFileItem(std::wstring_view value) {
                     ToLowerText(fields[3]), std::wstring(fields[4])};
 }
 
-ParsedDescription ParseDescription(std::wstring_view text) {
-    ParsedDescription d;
-    std::size_t n = 0; // items stored so far: the row the next stored item fills
-    ForEachLine(text, [&](std::wstring_view line, std::size_t number) {
+namespace {
+
+// Applies the description's rules line by line.
+class DescriptionBuilder {
+  public:
+    // At most this many rows can come: growing the table by doubling would touch twice its
+    // memory, which costs more than the parse itself on a large description.
+    explicit DescriptionBuilder(std::size_t rowsHint = 0) : rowsHint_(rowsHint) {}
+
+    void Line(std::wstring_view line, std::size_t number) {
         const DescriptionLine l = SplitDescriptionLine(line);
         if (l.pieces < 2) {
             return;
         }
         if (KeyIs(l.key, L"setuptitle")) {
-            d.SetupTitle = l.value;
+            d_.SetupTitle = l.value;
         } else if (KeyIs(l.key, L"flagspicture")) {
-            d.FlagsPicture = l.value;
+            d_.FlagsPicture = l.value;
         } else if (KeyIs(l.key, L"fileitem")) {
             // Every "fileitem" line makes the table present, even one that stores nothing; a
             // short line leaves row n empty for the next stored item, or as the last row.
-            if (!d.FileItems) {
-                d.FileItems.emplace();
+            if (!d_.FileItems) {
+                d_.FileItems.emplace();
+                Reserve();
             }
-            d.FileItems->resize(n + 1);
-            d.ItemLines.resize(n + 1);
+            d_.FileItems->resize(n_ + 1);
+            d_.ItemLines.resize(n_ + 1);
             if (auto item = ParseFileItem(l.value)) {
-                (*d.FileItems)[n] = std::move(*item);
-                d.ItemLines[n] = number;
-                ++n;
+                (*d_.FileItems)[n_] = std::move(*item);
+                d_.ItemLines[n_] = number;
+                ++n_;
             }
         }
-    });
-    return d;
+    }
+
+    ParsedDescription Finish() { return std::move(d_); }
+
+  private:
+    void Reserve() {
+        try {
+            d_.FileItems->reserve(rowsHint_);
+            d_.ItemLines.reserve(rowsHint_);
+        } catch (const std::bad_alloc&) {
+            // Only a hint: the table grows as it must.
+        }
+    }
+
+    std::size_t rowsHint_;
+    ParsedDescription d_;
+    std::size_t n_ = 0; // items stored so far: the row the next stored item fills
+};
+
+// Cuts encoded bytes into lines, with units of one byte or of two (UTF-16). No terminator byte
+// can be part of a multi-byte character in UTF-8 or code page 936, so lines can be decoded one
+// by one. An odd byte left at the end belongs to the last line.
+template <class Visit>
+void ForEachEncodedLine(std::string_view bytes, std::size_t unit, bool bigEndian, Visit visit) {
+    const auto code = [&](std::size_t i) -> unsigned {
+        if (unit == 1) {
+            return static_cast<unsigned char>(bytes[i]);
+        }
+        const unsigned a = static_cast<unsigned char>(bytes[i]);
+        const unsigned b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8) | b : (b << 8) | a;
+    };
+    const std::size_t size = bytes.size();
+    std::size_t number = 1;
+    std::size_t begin = 0;
+    while (begin < size) {
+        std::size_t end = begin;
+        while (end + unit <= size && code(end) != '\r' && code(end) != '\n') {
+            end += unit;
+        }
+        if (end + unit > size) {
+            visit(bytes.substr(begin), number);
+            return;
+        }
+        visit(bytes.substr(begin, end - begin), number);
+        ++number;
+        begin = end + unit;
+        if (code(end) == '\r' && begin + unit <= size && code(begin) == '\n') {
+            begin += unit;
+        }
+    }
+}
+
+} // namespace
+
+ParsedDescription ParseDescription(std::wstring_view text) {
+    DescriptionBuilder builder;
+    ForEachLine(text,
+                [&](std::wstring_view line, std::size_t number) { builder.Line(line, number); });
+    return builder.Finish();
+}
+
+DecodedDescription ParseDescriptionBytes(std::string_view bytes) {
+    DecodedDescription result;
+    std::size_t mark = 0;
+    result.encoding = DetectEncoding(bytes, mark);
+    const std::string_view body = bytes.substr(mark);
+    const bool utf16 = result.encoding == Encoding::Utf16LE || result.encoding == Encoding::Utf16BE;
+    const bool bigEndian = result.encoding == Encoding::Utf16BE;
+    // A stored item takes one line of at least "fileitem=||||" and a terminator.
+    const std::size_t lineBreaks = static_cast<std::size_t>(
+        std::count_if(body.begin(), body.end(), [](char c) { return c == '\r' || c == '\n'; }));
+    const std::size_t minItemBytes = utf16 ? 26 : 13;
+    DescriptionBuilder builder(std::min(lineBreaks, body.size() / minItemBytes) + 1);
+    AnsiDecoder ansi;
+    std::wstring line; // reused: one allocation for the longest line
+    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
+                       [&](std::string_view raw, std::size_t number) {
+                           line.clear();
+                           if (utf16) {
+                               AppendUtf16(raw, bigEndian, line);
+                           } else if (result.encoding == Encoding::Utf8) {
+                               AppendUtf8(raw, line);
+                           } else {
+                               ansi.Append(raw, line);
+                           }
+                           builder.Line(line, number);
+                       });
+    result.description = builder.Finish();
+    return result;
 }
 
 bool HasFileItems(const std::optional<FileItemTable>& table) {
@@ -150,9 +248,15 @@ DescriptionRead ReadDescription(const std::wstring& appFolder) {
         read.missing = file.status == ReadStatus::NotFound;
         return read;
     }
-    DecodedText decoded = DecodeDescription(file.bytes);
-    read.encoding = decoded.encoding;
-    read.description = ParseDescription(decoded.text);
+    try {
+        DecodedDescription decoded = ParseDescriptionBytes(file.bytes);
+        read.encoding = decoded.encoding;
+        read.description = std::move(decoded.description);
+    } catch (const std::bad_alloc&) {
+        // Too large to hold: treated like a file that can't be read.
+        read.description = {};
+        return read;
+    }
     ParsedDescription& d = read.description;
     if (d.FlagsPicture.empty()) {
         d.FlagsPicture = kDefaultFlagsPicture;

@@ -45,6 +45,14 @@ struct ParsedDescription {
 
 ParsedDescription ParseDescription(std::wstring_view text);
 
+struct DecodedDescription {
+    Encoding encoding = Encoding::Ansi;
+    ParsedDescription description;
+};
+
+// The same from the file's bytes, decoded line by line: the whole text is never held at once.
+DecodedDescription ParseDescriptionBytes(std::string_view bytes);
+
 // What reading the description in a folder gave, before anything is shown.
 struct DescriptionRead {
     bool result = false;
