@@ -44,7 +44,11 @@ struct AnsiDecoder::State {
             ::iconv_close(cd);
         }
     }
-    bool valid() const { return cd != reinterpret_cast<iconv_t>(-1); }
+    bool valid() const {
+        // iconv_open's documented failure value.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
+        return cd != reinterpret_cast<iconv_t>(-1);
+    }
 };
 
 AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}

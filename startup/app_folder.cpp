@@ -1,6 +1,7 @@
 #include "app_folder.h"
 
 #include <cwchar>
+#include <type_traits>
 
 namespace tamrick {
 
@@ -19,7 +20,7 @@ std::wstring InstanceLockName(std::wstring_view foldedExecutablePath) {
     // limited in length, so the path itself can't be the name.
     std::uint64_t hash = 14695981039346656037ull;
     for (const wchar_t c : foldedExecutablePath) {
-        const auto unit = static_cast<std::uint32_t>(c);
+        const auto unit = static_cast<std::uint32_t>(std::char_traits<wchar_t>::to_int_type(c));
         for (const std::uint32_t byte : {unit & 0xFFu, (unit >> 8) & 0xFFu}) {
             hash ^= byte;
             hash *= 1099511628211ull;

@@ -1,0 +1,1 @@
+Tamrick Tools per-user macros (stand-in content).
