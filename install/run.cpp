@@ -1,0 +1,162 @@
+#include "run.h"
+
+#include "error.h"
+#include "reports.h"
+
+#include <exception>
+#include <new>
+#include <optional>
+
+namespace tamrick {
+namespace {
+
+constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
+                                        L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
+constexpr const wchar_t* kInitializingCaption = L"正在初始化，请稍候...";
+constexpr const wchar_t* kCheckingCaption = L"正在检查 CorelDRAW X3...";
+constexpr const wchar_t* kInstallingCaption = L"正在安装，请稍候...";
+constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
+constexpr const wchar_t* kSuccessText = L"安装成功！";
+constexpr const wchar_t* kNoHostText = L"本程序只能在安装有 CorelDRAW X3 的系统中使用。";
+constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
+
+constexpr std::int32_t kErrOutOfMemory = 7;
+constexpr std::int32_t kErrInternal = 51;
+
+// The text of an abort report; the item procedures return one to end the run.
+using Abort = std::optional<std::wstring>;
+
+bool IsRequired(const FileItem& item) {
+    return item.Required == L"1";
+}
+
+// A fault ends a required item's run with its report; an optional item is skipped silently.
+Abort Fault(const FileItem& item, std::wstring report) {
+    return IsRequired(item) ? Abort(std::move(report)) : std::nullopt;
+}
+
+void AppendSeparator(std::wstring& folder) {
+    if (folder.back() != L'\\') {
+        folder.push_back(L'\\');
+    }
+}
+
+class Walk {
+  public:
+    Walk(Host& host, FileSystemOps& files) : host_(host), files_(files) {}
+
+    Abort Copy(const FileItem& item, const std::wstring& sourcePath) {
+        if (item.Target == L"importworkspace") {
+            if (!files_.FileExists(sourcePath)) {
+                return Fault(item, MissingFileReport(sourcePath));
+            }
+            host_.ImportWorkspace(sourcePath);
+            return std::nullopt;
+        }
+        // An unknown key asks the host for nothing and keeps the previous item's folder.
+        if (auto folder = host_.ResolveFolder(item.Target)) {
+            DestFolder = std::move(*folder);
+        }
+        if (!files_.FileExists(sourcePath)) {
+            return Fault(item, MissingFileReport(sourcePath));
+        }
+        if (DestFolder.empty()) {
+            return Fault(item, BadFolderReport(DestFolder));
+        }
+        AppendSeparator(DestFolder);
+        files_.CopyFileInto(sourcePath, DestFolder);
+        return std::nullopt;
+    }
+
+    Abort Delete(const FileItem& item) {
+        if (auto folder = host_.ResolveFolder(item.Target)) {
+            DestFolder = std::move(*folder);
+        }
+        if (DestFolder.empty()) {
+            return Fault(item, BadFolderReport(DestFolder));
+        }
+        AppendSeparator(DestFolder);
+        // The file's path is its own: the folder carried to the next item stays a folder.
+        const std::wstring target = DestFolder + item.SourceName;
+        if (!files_.FileExists(target)) {
+            // Names what is missing: the file in the host's folder.
+            return Fault(item, MissingFileReport(target));
+        }
+        files_.DeleteFile(target);
+        return std::nullopt;
+    }
+
+    // Not cleared between items: an item whose target resolves to nothing works in the
+    // previous item's folder.
+    std::wstring DestFolder;
+
+  private:
+    Host& host_;
+    FileSystemOps& files_;
+};
+
+} // namespace
+
+RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
+                            const RunServices& services) {
+    RunWindow& window = services.window;
+    if (!window.Confirm(kConfirmText)) {
+        return RunOutcome::Cancelled;
+    }
+    window.DisableButton();
+    window.SetCaption(kInitializingCaption);
+
+    std::int32_t number = 0;
+    std::wstring description;
+    try {
+        services.closer.StartClosingHost();
+        window.PauseWithEvents(kHostClosePause);
+
+        window.SetCaption(kCheckingCaption);
+        members.HostApp = services.createHost();
+        members.HostApp->Open();
+        members.HostApp->SetSwitch();
+        members.FileSystem = services.createFileSystem();
+
+        Walk walk(*members.HostApp, *members.FileSystem);
+        const FileItemTable noItems;
+        for (const FileItem& item : state.FileItems ? *state.FileItems : noItems) {
+            window.SetCaption(item.StepCaption.empty() ? kInstallingCaption : item.StepCaption);
+            const std::wstring sourcePath = state.AppFolder + item.SourceName;
+            Abort abort;
+            if (item.Action == L"c") {
+                abort = walk.Copy(item, sourcePath);
+            } else if (item.Action == L"k") {
+                abort = walk.Delete(item);
+            }
+            if (abort) {
+                window.ShowMessage(*abort, MessageKind::Error);
+                return RunOutcome::EndProgram;
+            }
+        }
+
+        members.HostApp->SetSwitch();
+        window.SetCaption(kFinishedCaption);
+    } catch (const Error& e) {
+        number = e.number();
+        description = e.description();
+    } catch (const std::bad_alloc&) {
+        number = kErrOutOfMemory;
+        description = L"内存不足";
+    } catch (const std::exception&) {
+        // Nothing may end the run without a word.
+        number = kErrInternal;
+        description = L"内部错误";
+    }
+
+    if (number == 0) {
+        window.ShowMessage(kSuccessText, MessageKind::Information);
+    } else if (number == kErrCantCreateObject) {
+        window.ShowMessage(kNoHostText, MessageKind::Error);
+    } else {
+        window.ShowMessage(kUnexpectedPrefix + description, MessageKind::Error);
+    }
+    return RunOutcome::EndProgram;
+}
+
+} // namespace tamrick

@@ -1,0 +1,78 @@
+#pragma once
+// The installation run behind the install button. It talks to the world only through the small
+// interfaces below: production wires the Win32 adapters, tests wire fakes.
+
+#include "host/host.h"
+#include "startup/shared_state.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tamrick {
+
+enum class MessageKind { Information, Error };
+
+// What the run needs of the installer window.
+class RunWindow {
+  public:
+    virtual ~RunWindow() = default;
+    // The warning with OK and Cancel; true for OK.
+    virtual bool Confirm(const std::wstring& text) = 0;
+    virtual void DisableButton() = 0;
+    // Repaints the button at once.
+    virtual void SetCaption(const std::wstring& caption) = 0;
+    // Lets pending window events through once, then waits while keeping the window painted
+    // with the button disabled. A close request in that time ends the program.
+    virtual void PauseWithEvents(std::chrono::milliseconds duration) = 0;
+    // A modal message box with OK only.
+    virtual void ShowMessage(const std::wstring& text, MessageKind kind) = 0;
+};
+
+// The three file operations of the run. Every failure throws Error with the system's text.
+class FileSystemOps {
+  public:
+    virtual ~FileSystemOps() = default;
+    // A file (not a folder) at that path; hidden and read-only files count.
+    virtual bool FileExists(const std::wstring& path) = 0;
+    // Copies into a folder (ending in a separator), keeping the name and replacing a file of
+    // that name; a failed copy leaves any old file intact.
+    virtual void CopyFileInto(const std::wstring& source, const std::wstring& folder) = 0;
+    // Deletes a file, read-only ones included.
+    virtual void DeleteFile(const std::wstring& path) = 0;
+};
+
+// Starts the forced close of every running host process without waiting for it; throws Error
+// only when it can't be started at all.
+class HostCloser {
+  public:
+    virtual ~HostCloser() = default;
+    virtual void StartClosingHost() = 0;
+};
+
+// The window's members that the run fills and ShutDown releases.
+struct RunMembers {
+    std::unique_ptr<Host>& HostApp;
+    std::unique_ptr<FileSystemOps>& FileSystem;
+};
+
+struct RunServices {
+    RunWindow& window;
+    HostCloser& closer;
+    // Each makes a new object; failures throw Error (429 when it can't be created).
+    std::function<std::unique_ptr<Host>()> createHost;
+    std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
+};
+
+enum class RunOutcome {
+    Cancelled,  // the window stays, the button enabled
+    EndProgram, // a message was shown; the window now calls ShutDown
+};
+
+inline constexpr std::chrono::milliseconds kHostClosePause{10000};
+
+RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
+                            const RunServices& services);
+
+} // namespace tamrick

@@ -1,0 +1,310 @@
+#include "install/error.h"
+#include "install/run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace tamrick;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
+
+namespace {
+
+// Everything the run does to the world, in order, as one line each.
+using Log = std::vector<std::wstring>;
+
+class FakeWindow : public RunWindow {
+  public:
+    explicit FakeWindow(Log& log) : log_(log) {}
+    bool Confirm(const std::wstring& text) override {
+        log_.push_back(L"confirm " + text);
+        return answerOk;
+    }
+    void DisableButton() override { log_.push_back(L"disable"); }
+    void SetCaption(const std::wstring& caption) override { log_.push_back(L"caption " + caption); }
+    void PauseWithEvents(std::chrono::milliseconds d) override {
+        log_.push_back(L"pause " + std::to_wstring(d.count()));
+    }
+    void ShowMessage(const std::wstring& text, MessageKind kind) override {
+        log_.push_back((kind == MessageKind::Error ? L"error " : L"info ") + text);
+    }
+    bool answerOk = true;
+
+  private:
+    Log& log_;
+};
+
+class FakeHost : public Host {
+  public:
+    explicit FakeHost(Log& log) : log_(log) {}
+    void Open() override { log_.push_back(L"open"); }
+    void SetSwitch() override { log_.push_back(L"switch"); }
+    std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
+        if (!FolderForKey(key)) {
+            return std::nullopt;
+        }
+        log_.push_back(L"resolve " + key);
+        return folders.at(key);
+    }
+    void ImportWorkspace(const std::wstring& path) override { log_.push_back(L"import " + path); }
+    void Release() noexcept override {}
+    std::map<std::wstring, std::wstring> folders;
+
+  private:
+    Log& log_;
+};
+
+class FakeFiles : public FileSystemOps {
+  public:
+    explicit FakeFiles(Log& log) : log_(log) {}
+    bool FileExists(const std::wstring& path) override { return files.contains(path); }
+    void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
+        const std::wstring name = source.substr(source.rfind(L'\\') + 1);
+        if (failing.contains(folder + name)) {
+            throw Error(70, L"拒绝访问。");
+        }
+        log_.push_back(L"copy " + source + L" -> " + folder);
+        files.insert(folder + name);
+    }
+    void DeleteFile(const std::wstring& path) override {
+        log_.push_back(L"delete " + path);
+        files.erase(path);
+    }
+    std::set<std::wstring> files;
+    std::set<std::wstring> failing;
+
+  private:
+    Log& log_;
+};
+
+class FakeCloser : public HostCloser {
+  public:
+    explicit FakeCloser(Log& log) : log_(log) {}
+    void StartClosingHost() override {
+        if (failsToStart) {
+            throw Error(53, L"系统找不到指定的文件。");
+        }
+        log_.push_back(L"close host");
+    }
+    bool failsToStart = false;
+
+  private:
+    Log& log_;
+};
+
+const std::wstring kConfirm = L"confirm 将要强制关闭正在运行的 CorelDRAW！\r\n"
+                              L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
+const std::wstring kMissingPrefix = L"error 缺少安装必需的文件，文件(";
+const std::wstring kContact = L")不存在。\r\n请联系软件作者寻求帮助。";
+
+class RunTest : public ::testing::Test {
+  protected:
+    RunTest() {
+        host_->folders = {{L"gmspath", L"C:\\Corel\\GMS"},
+                          {L"usergmspath", L"C:\\Users\\u\\GMS\\"},
+                          {L"userdatapath", L"C:\\Users\\u\\Data\\"},
+                          {L"applicationpath", L"C:\\Corel\\Programs\\"}};
+        state_.AppFolder = L"C:\\AddOn\\";
+    }
+
+    void Items(FileItemTable items) { state_.FileItems = std::move(items); }
+    void Source(const std::wstring& name) { files_->files.insert(state_.AppFolder + name); }
+
+    RunOutcome Run() {
+        RunServices services{
+            window_, closer_,
+            [this]() -> std::unique_ptr<Host> {
+                if (hostError_) {
+                    throw *hostError_;
+                }
+                return std::move(host_);
+            },
+            [this]() -> std::unique_ptr<FileSystemOps> { return std::move(files_); }};
+        hostRaw_ = host_.get();
+        filesRaw_ = files_.get();
+        return cmdInstall_Click(state_, RunMembers{hostApp_, fileSystem_}, services);
+    }
+
+    // What the walk did, without the fixed steps before it.
+    Log WalkLog() const {
+        Log walk;
+        bool started = false;
+        for (const auto& line : log_) {
+            if (started && line != L"switch") {
+                walk.push_back(line);
+            }
+            started = started || line == L"switch";
+        }
+        return walk;
+    }
+
+    Log log_;
+    SharedState state_;
+    FakeWindow window_{log_};
+    FakeCloser closer_{log_};
+    std::unique_ptr<FakeHost> host_ = std::make_unique<FakeHost>(log_);
+    std::unique_ptr<FakeFiles> files_ = std::make_unique<FakeFiles>(log_);
+    FakeHost* hostRaw_ = nullptr;
+    FakeFiles* filesRaw_ = nullptr;
+    std::optional<Error> hostError_;
+    std::unique_ptr<Host> hostApp_;
+    std::unique_ptr<FileSystemOps> fileSystem_;
+};
+
+} // namespace
+
+TEST_F(RunTest, CancelAtTheConfirmationChangesNothing) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"x"}});
+    window_.answerOk = false;
+    EXPECT_EQ(Run(), RunOutcome::Cancelled);
+    EXPECT_THAT(log_, ElementsAre(kConfirm));
+    EXPECT_FALSE(hostApp_);
+    EXPECT_FALSE(fileSystem_);
+}
+
+TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."},
+           {L"c", L"b.xml", L"0", L"userdatapath", L""}});
+    Source(L"a.gms");
+    Source(L"b.xml");
+    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_THAT(log_,
+                ElementsAre(kConfirm, L"disable", L"caption 正在初始化，请稍候...", L"close host",
+                            L"pause 10000", L"caption 正在检查 CorelDRAW X3...", L"open", L"switch",
+                            L"caption 正在安装宏...", L"resolve gmspath",
+                            L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\",
+                            L"caption 正在安装，请稍候...", L"resolve userdatapath",
+                            L"copy C:\\AddOn\\b.xml -> C:\\Users\\u\\Data\\", L"switch",
+                            L"caption 安装过程结束！", L"info 安装成功！"));
+    EXPECT_TRUE(hostApp_) << "HostApp lives until ShutDown";
+    EXPECT_TRUE(fileSystem_);
+}
+
+TEST_F(RunTest, AnUnknownTargetWorksInThePreviousItemsFolderWithItsBackslash) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}, {L"c", L"b.gms", L"1", L"GmsPath ", L""}});
+    Source(L"a.gms");
+    Source(L"b.gms");
+    Run();
+    EXPECT_THAT(WalkLog(), IsSupersetOf({L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\",
+                                         L"copy C:\\AddOn\\b.gms -> C:\\Corel\\GMS\\"}));
+    EXPECT_EQ(log_.back(), L"info 安装成功！");
+}
+
+TEST_F(RunTest, AFirstItemWithAnUnknownTargetHasNoFolder) {
+    Items({{L"c", L"a.gms", L"0", L"nowhere", L""}});
+    Source(L"a.gms");
+    Run();
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"copy"))));
+    EXPECT_EQ(log_.back(), L"info 安装成功！");
+
+    // Required, it names the empty folder.
+    log_.clear();
+    host_ = std::make_unique<FakeHost>(log_);
+    files_ = std::make_unique<FakeFiles>(log_);
+    Items({{L"c", L"a.gms", L"1", L"nowhere", L""}, {L"c", L"b.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_EQ(log_.back(), L"error CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n"
+                           L"请联系软件作者寻求帮助。");
+    EXPECT_THAT(log_, Not(Contains(L"resolve gmspath"))) << "later items are not processed";
+}
+
+TEST_F(RunTest, AfterADeleteTheCarriedFolderIsStillAFolder) {
+    Items({{L"k", L"old.gms", L"0", L"usergmspath", L""}, {L"c", L"new.gms", L"1", L"", L""}});
+    Source(L"new.gms");
+    files_->files.insert(L"C:\\Users\\u\\GMS\\old.gms");
+    Run();
+    EXPECT_THAT(WalkLog(), IsSupersetOf({L"delete C:\\Users\\u\\GMS\\old.gms",
+                                         L"copy C:\\AddOn\\new.gms -> C:\\Users\\u\\GMS\\"}));
+    EXPECT_EQ(log_.back(), L"info 安装成功！");
+}
+
+TEST_F(RunTest, ARequiredDeleteOfAnAbsentFileNamesTheMissingTarget) {
+    Items({{L"k", L"old.gms", L"1", L"gmspath", L""}});
+    Run();
+    EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\Corel\\GMS\\old.gms" + kContact);
+    // Optional, it is skipped.
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
+}
+
+TEST_F(RunTest, OnlyExactlyOneIsRequired) {
+    Items({{L"c", L"missing1.gms", L"1 ", L"gmspath", L""},
+           {L"c", L"missing2.gms", L" 1", L"gmspath", L""},
+           {L"c", L"missing3.gms", L"yes", L"gmspath", L""},
+           {L"c", L"missing4.gms", L"1", L"gmspath", L""}});
+    Run();
+    EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\AddOn\\missing4.gms" + kContact);
+}
+
+TEST_F(RunTest, ImportWorkspaceImportsAnExistingFileAndCopiesNothing) {
+    Items({{L"c", L"ws.xml", L"1", L"importworkspace", L""},
+           {L"c", L"gone.xml", L"0", L"importworkspace", L""},
+           {L"c", L"gone2.xml", L"1", L"importworkspace", L""}});
+    Source(L"ws.xml");
+    Run();
+    EXPECT_THAT(WalkLog(),
+                ElementsAre(L"caption 正在安装，请稍候...", L"import C:\\AddOn\\ws.xml",
+                            L"caption 正在安装，请稍候...", L"caption 正在安装，请稍候...",
+                            kMissingPrefix + L"C:\\AddOn\\gone2.xml" + kContact));
+}
+
+TEST_F(RunTest, AnEmptyHostFolderStopsARequiredItemAndSkipsAnOptionalOne) {
+    host_->folders[L"userdatapath"] = L"";
+    Items({{L"c", L"a.xml", L"0", L"userdatapath", L""},
+           {L"c", L"b.xml", L"1", L"userdatapath", L""}});
+    Source(L"a.xml");
+    Source(L"b.xml");
+    Run();
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"copy"))));
+    EXPECT_EQ(log_.back(),
+              L"error CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。");
+}
+
+TEST_F(RunTest, AHostThatCantBeCreatedGetsTheCorelDrawMessageAfterThePause) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    hostError_ = Error(kErrCantCreateObject, L"ActiveX 部件不能创建对象");
+    Run();
+    EXPECT_THAT(log_, IsSupersetOf({L"close host", L"pause 10000"}));
+    EXPECT_EQ(log_.back(), L"error 本程序只能在安装有 CorelDRAW X3 的系统中使用。");
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"caption 正在安装"))));
+}
+
+TEST_F(RunTest, AnErrorMidWalkKeepsEarlierItemsAndShowsItsDescription) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"first"},
+           {L"c", L"b.gms", L"1", L"gmspath", L"second"},
+           {L"c", L"c.gms", L"1", L"gmspath", L"third"}});
+    Source(L"a.gms");
+    Source(L"b.gms");
+    Source(L"c.gms");
+    files_->failing.insert(L"C:\\Corel\\GMS\\b.gms");
+    Run();
+    EXPECT_THAT(log_, Contains(L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\"));
+    EXPECT_THAT(log_, Not(Contains(L"caption third")));
+    EXPECT_THAT(log_, Not(Contains(L"caption 安装过程结束！")));
+    // The caption is left where the error came.
+    EXPECT_EQ(log_[log_.size() - 3], L"caption second");
+    EXPECT_EQ(log_.back(), L"error 发生意外错误，拒绝访问。");
+}
+
+TEST_F(RunTest, AHostCloserThatCantStartIsAnUnexpectedError) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    closer_.failsToStart = true;
+    Run();
+    EXPECT_THAT(log_, Not(Contains(L"pause 10000")));
+    EXPECT_EQ(log_.back(), L"error 发生意外错误，系统找不到指定的文件。");
+}
+
+TEST_F(RunTest, RowsWithOtherActionsOnlyShowTheirCaption) {
+    Items({{L"", L"", L"", L"", L""}, {L"c ", L"a.gms", L"1", L"gmspath", L"cap"}});
+    Source(L"a.gms");
+    Run();
+    EXPECT_THAT(WalkLog(), ElementsAre(L"caption 正在安装，请稍候...", L"caption cap",
+                                       L"caption 安装过程结束！", L"info 安装成功！"));
+}
