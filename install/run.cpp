@@ -120,7 +120,12 @@ RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
 
         Walk walk(*members.HostApp, *members.FileSystem);
         const FileItemTable noItems;
-        for (const FileItem& item : state.FileItems ? *state.FileItems : noItems) {
+        const FileItemTable& items = state.FileItems ? *state.FileItems : noItems;
+        for (std::size_t row = 0; row < items.size(); ++row) {
+            const FileItem& item = items[row];
+            if (services.onItem) {
+                services.onItem(row);
+            }
             window.SetCaption(item.StepCaption.empty() ? kInstallingCaption : item.StepCaption);
             const std::wstring sourcePath = state.AppFolder + item.SourceName;
             Abort abort;

@@ -63,6 +63,8 @@ struct RunServices {
     // Each makes a new object; failures throw Error (429 when it can't be created).
     std::function<std::unique_ptr<Host>()> createHost;
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
+    // Told the row index before each row is worked on; for tools that explain a run.
+    std::function<void(std::size_t row)> onItem = nullptr;
 };
 
 enum class RunOutcome {
