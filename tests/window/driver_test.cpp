@@ -1,0 +1,91 @@
+// The driver itself: what the end-to-end tests rely on it to see and do.
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace tamrick::driver {
+namespace {
+
+class DriverTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { icons_ = std::make_unique<IconReader>(IconReader::Calibrate()); }
+    static void TearDownTestSuite() { icons_.reset(); }
+    static std::unique_ptr<IconReader> icons_;
+};
+std::unique_ptr<IconReader> DriverTest::icons_;
+
+// Shows a message box on another thread, reads it as a test would, and presses a button.
+MessageBoxInfo ShowAndRead(const IconReader& icons, const wchar_t* text, UINT flags, int& pressed) {
+    std::thread shown([&] { pressed = MessageBoxW(nullptr, text, L"Driver test", flags); });
+    const auto box = WaitForMessageBox(GetCurrentProcessId());
+    MessageBoxInfo info;
+    if (box) {
+        info = ReadMessageBox(*box, icons);
+        PressButton(*box, info.buttons.empty() ? IDOK : info.buttons.back().id);
+    }
+    shown.join();
+    return info;
+}
+
+TEST_F(DriverTest, ReadsTitleTextButtonsAndIconOfAMessageBox) {
+    int pressed = 0;
+    const auto info =
+        ShowAndRead(*icons_, L"第一行\r\n第二行", MB_OKCANCEL | MB_ICONWARNING, pressed);
+    EXPECT_EQ(info.title, L"Driver test");
+    EXPECT_EQ(info.text, L"第一行\r\n第二行");
+    ASSERT_EQ(info.buttons.size(), 2u);
+    EXPECT_EQ(info.buttons[0].id, IDOK);
+    EXPECT_EQ(info.buttons[1].id, IDCANCEL);
+    EXPECT_STREQ(ToString(info.icon), "warning");
+    EXPECT_EQ(pressed, IDCANCEL);
+}
+
+TEST_F(DriverTest, TellsEachIconKindApart) {
+    const std::pair<UINT, const char*> cases[] = {{MB_ICONERROR, "error"},
+                                                  {MB_ICONWARNING, "warning"},
+                                                  {MB_ICONINFORMATION, "information"},
+                                                  {MB_ICONQUESTION, "question"},
+                                                  {0, "none"}};
+    for (const auto& [flag, expected] : cases) {
+        int pressed = 0;
+        const auto info = ShowAndRead(*icons_, L"icon", MB_OK | flag, pressed);
+        EXPECT_STREQ(ToString(info.icon), expected);
+        EXPECT_EQ(pressed, IDOK);
+    }
+}
+
+TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnded) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::filesystem::path cmd = std::filesystem::path(system) / L"cmd.exe";
+    const auto process = Process::Launch(cmd, system, L"/c exit 7");
+    EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(7));
+    EXPECT_FALSE(process.running());
+}
+
+TEST(DriverPictures, WritesABmpThatHoldsTheCapturedPixels) {
+    Capture capture;
+    capture.width = 3;
+    capture.height = 2;
+    capture.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xFFFFFF, 0x000000};
+    const auto path = OwnFolder() / L"driver_test_capture.bmp";
+    SaveBmp(capture, path);
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_EQ(bytes.size(), 54u + 2 * 12u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    // First row, top-down: blue, green, red bytes of red.
+    EXPECT_EQ(static_cast<unsigned char>(bytes[54 + 2]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[54 + 12 + 0]), 0x56);
+    std::filesystem::remove(path);
+}
+
+} // namespace
+} // namespace tamrick::driver

@@ -1,0 +1,543 @@
+#include "driver.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+
+namespace tamrick::driver {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr milliseconds kPollInterval{50};
+// A program that doesn't answer a message within this is busy (e.g. in its install pause).
+constexpr UINT kSendTimeoutMs = 2000;
+
+std::runtime_error Failure(const std::string& what) {
+    return std::runtime_error(what + " failed (error " + std::to_string(GetLastError()) + ")");
+}
+
+// Polls until the function gives a value or the timeout passes.
+template <typename F> auto Poll(milliseconds timeout, F&& attempt) -> decltype(attempt()) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (auto found = attempt()) {
+            return found;
+        }
+        if (Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+struct DcReleaser {
+    void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+};
+struct DcDeleter {
+    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+struct ObjectDeleter {
+    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
+};
+using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using GdiObject = std::unique_ptr<void, ObjectDeleter>;
+
+// The selection of an object into a DC, undone on scope exit.
+class Selection {
+  public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+    ~Selection() { SelectObject(dc_, old_); }
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    return text;
+}
+
+bool IsIconStatic(HWND child) {
+    if (Lower(WindowClass(child)) != L"static") {
+        return false;
+    }
+    const auto type = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)) & SS_TYPEMASK;
+    return type == SS_ICON;
+}
+
+std::optional<Control> IconControl(HWND message_box) {
+    for (auto& control : ChildControls(message_box)) {
+        if (IsIconStatic(control.hwnd) && control.visible) {
+            return control;
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint64_t Distance(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    std::uint64_t sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int ca = static_cast<int>((a[i] >> shift) & 0xFF);
+            const int cb = static_cast<int>((b[i] >> shift) & 0xFF);
+            sum += static_cast<std::uint64_t>(std::abs(ca - cb));
+        }
+    }
+    return sum;
+}
+
+void SendInputs(std::vector<INPUT> inputs) {
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) !=
+        inputs.size()) {
+        throw Failure("SendInput");
+    }
+}
+
+INPUT KeyInput(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+INPUT MouseInput(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+} // namespace
+
+// --- Process ---------------------------------------------------------------------------------
+
+Process Process::Launch(const std::filesystem::path& exe,
+                        const std::filesystem::path& working_folder,
+                        const std::wstring& arguments) {
+    std::wstring command_line = L"\"" + exe.wstring() + L"\"";
+    if (!arguments.empty()) {
+        command_line += L" " + arguments;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_folder.c_str(), &startup, &info)) {
+        throw Failure("CreateProcessW " + exe.string());
+    }
+    CloseHandle(info.hThread);
+    return Process(UniqueHandle(info.hProcess), info.dwProcessId);
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        process_ = std::move(other.process_);
+        pid_ = other.pid_;
+    }
+    return *this;
+}
+
+Process::~Process() {
+    Kill();
+}
+
+bool Process::running() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::WaitForExit(milliseconds timeout) const {
+    const auto ms = static_cast<DWORD>(
+        std::min<long long>(timeout.count(), std::numeric_limits<DWORD>::max() - 1));
+    if (!process_ || WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_.get(), &code)) {
+        return std::nullopt;
+    }
+    return code;
+}
+
+void Process::Kill() const {
+    if (running()) {
+        TerminateProcess(process_.get(), 1);
+        WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+// --- Finding windows -----------------------------------------------------------------------
+
+std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s.pid && IsWindowVisible(hwnd)) {
+                s.found.push_back(hwnd);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::optional<HWND> WaitForWindowOfClass(DWORD pid, const std::wstring& class_name,
+                                         milliseconds timeout) {
+    return Poll(timeout, [&]() -> std::optional<HWND> {
+        for (HWND hwnd : VisibleTopLevelWindows(pid)) {
+            if (class_name.empty() || Lower(WindowClass(hwnd)) == Lower(class_name)) {
+                return hwnd;
+            }
+        }
+        return std::nullopt;
+    });
+}
+
+std::optional<HWND> WaitForWindow(DWORD pid, milliseconds timeout) {
+    return WaitForWindowOfClass(pid, {}, timeout);
+}
+
+std::optional<HWND> WaitForMessageBox(DWORD pid, milliseconds timeout) {
+    return WaitForWindowOfClass(pid, L"#32770", timeout);
+}
+
+bool WaitForIdle(HWND window, milliseconds timeout) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+    if (process) {
+        const auto ms = static_cast<DWORD>(timeout.count());
+        WaitForInputIdle(process.get(), ms);
+    }
+    // A sent message is handled only when the thread looks at its queue again.
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                               static_cast<UINT>(timeout.count()), &result) != 0;
+}
+
+// --- Reading windows ------------------------------------------------------------------------
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT reads what a control shows now, also in another process.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &length)) {
+        throw Failure("WM_GETTEXTLENGTH");
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+        throw Failure("WM_GETTEXT");
+    }
+    text.resize(std::min<size_t>(copied, length));
+    return text;
+}
+
+std::wstring WindowClass(HWND window) {
+    wchar_t name[256] = {};
+    const int length = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<size_t>(std::max(length, 0)));
+}
+
+RECT ClientRectOnScreen(HWND window) {
+    RECT rect{};
+    GetClientRect(window, &rect);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT WindowRectOnScreen(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT RectInClient(HWND window, const RECT& screen_rect) {
+    RECT rect = screen_rect;
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::vector<Control> ChildControls(HWND window) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    std::vector<Control> controls;
+    for (HWND child : children) {
+        Control control;
+        control.hwnd = child;
+        control.id = GetDlgCtrlID(child);
+        control.class_name = WindowClass(child);
+        control.text = WindowText(child);
+        control.rect = WindowRectOnScreen(child);
+        control.enabled = IsWindowEnabled(child) != FALSE;
+        control.visible = IsWindowVisible(child) != FALSE;
+        control.style = GetWindowLongW(child, GWL_STYLE);
+        controls.push_back(std::move(control));
+    }
+    return controls;
+}
+
+std::optional<Control> FindChild(HWND window, const std::wstring& class_name) {
+    for (auto& control : ChildControls(window)) {
+        if (Lower(control.class_name) == Lower(class_name)) {
+            return control;
+        }
+    }
+    return std::nullopt;
+}
+
+const char* ToString(IconKind kind) {
+    switch (kind) {
+    case IconKind::None:
+        return "none";
+    case IconKind::Error:
+        return "error";
+    case IconKind::Warning:
+        return "warning";
+    case IconKind::Information:
+        return "information";
+    case IconKind::Question:
+        return "question";
+    }
+    return "?";
+}
+
+IconReader IconReader::Calibrate() {
+    struct Known {
+        IconKind kind;
+        UINT flag;
+    };
+    constexpr Known kinds[] = {{IconKind::Error, MB_ICONERROR},
+                               {IconKind::Warning, MB_ICONWARNING},
+                               {IconKind::Information, MB_ICONINFORMATION},
+                               {IconKind::Question, MB_ICONQUESTION}};
+    IconReader reader;
+    for (const auto& known : kinds) {
+        std::thread shown([&] {
+            MessageBoxW(nullptr, L"Calibrating the icon reader", L"tamrick-driver-calibration",
+                        MB_OK | known.flag);
+        });
+        const auto box = WaitForMessageBox(GetCurrentProcessId());
+        if (box) {
+            WaitForIdle(*box);
+            if (const auto icon = IconControl(*box)) {
+                reader.samples_.push_back({known.kind, CaptureScreen(icon->rect).pixels});
+            }
+            PressButton(*box, IDOK);
+        }
+        shown.join();
+        if (!box) {
+            throw std::runtime_error("calibration message box did not appear");
+        }
+    }
+    return reader;
+}
+
+IconKind IconReader::Read(HWND message_box) const {
+    const auto icon = IconControl(message_box);
+    if (!icon) {
+        return IconKind::None;
+    }
+    const auto pixels = CaptureScreen(icon->rect).pixels;
+    // An icon control that shows nothing is filled with the dialog's own colour.
+    const auto background = pixels.empty() ? 0u : pixels.front();
+    if (std::all_of(pixels.begin(), pixels.end(), [&](auto p) { return p == background; })) {
+        return IconKind::None;
+    }
+    IconKind best = IconKind::None;
+    std::uint64_t best_distance = std::numeric_limits<std::uint64_t>::max();
+    for (const auto& sample : samples_) {
+        if (sample.pixels.size() == pixels.size()) {
+            const auto d = Distance(sample.pixels, pixels);
+            if (d < best_distance) {
+                best_distance = d;
+                best = sample.kind;
+            }
+        }
+    }
+    return best;
+}
+
+MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons) {
+    WaitForIdle(message_box);
+    MessageBoxInfo info;
+    info.title = WindowText(message_box);
+    for (const auto& control : ChildControls(message_box)) {
+        const auto cls = Lower(control.class_name);
+        if (cls == L"button" && control.visible) {
+            info.buttons.push_back({control.id, control.text});
+        } else if (cls == L"static" && control.visible && !IsIconStatic(control.hwnd) &&
+                   !control.text.empty()) {
+            info.text = control.text;
+        }
+    }
+    info.icon = icons.Read(message_box);
+    return info;
+}
+
+// --- Acting on windows ---------------------------------------------------------------------
+
+void PressButton(HWND parent, int button_id) {
+    HWND button = GetDlgItem(parent, button_id);
+    if (button != nullptr) {
+        // Posted: the click may open a modal box or end the program.
+        PostMessageW(button, BM_CLICK, 0, 0);
+    } else {
+        PostMessageW(parent, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), 0);
+    }
+}
+
+void MoveMouseTo(POINT screen_point) {
+    if (!SetCursorPos(screen_point.x, screen_point.y)) {
+        throw Failure("SetCursorPos");
+    }
+}
+
+void ClickAt(HWND window, POINT client_point) {
+    POINT screen = client_point;
+    ClientToScreen(window, &screen);
+    MoveMouseTo(screen);
+    SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
+}
+
+void RequestClose(HWND window) {
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void PostCloseMessage(HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void PressKey(HWND window, WORD virtual_key, bool alt) {
+    SetForegroundWindow(window);
+    std::vector<INPUT> inputs;
+    if (alt) {
+        inputs.push_back(KeyInput(VK_MENU, false));
+    }
+    inputs.push_back(KeyInput(virtual_key, false));
+    inputs.push_back(KeyInput(virtual_key, true));
+    if (alt) {
+        inputs.push_back(KeyInput(VK_MENU, true));
+    }
+    SendInputs(std::move(inputs));
+}
+
+// --- Pictures ---------------------------------------------------------------------------------
+
+Capture CaptureScreen(const RECT& screen_rect) {
+    Capture capture;
+    capture.width = std::max(0, static_cast<int>(screen_rect.right - screen_rect.left));
+    capture.height = std::max(0, static_cast<int>(screen_rect.bottom - screen_rect.top));
+    if (capture.width == 0 || capture.height == 0) {
+        return capture;
+    }
+    ScreenDc screen(GetDC(nullptr));
+    MemoryDc memory(CreateCompatibleDC(screen.get()));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = capture.width;
+    info.bmiHeader.biHeight = -capture.height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    GdiObject bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!screen || !memory || !bitmap) {
+        throw Failure("screen capture");
+    }
+    {
+        Selection selected(memory.get(), bitmap.get());
+        if (!BitBlt(memory.get(), 0, 0, capture.width, capture.height, screen.get(),
+                    screen_rect.left, screen_rect.top, SRCCOPY | CAPTUREBLT)) {
+            throw Failure("BitBlt");
+        }
+    }
+    GdiFlush();
+    const auto* source = static_cast<const std::uint32_t*>(bits);
+    const auto count = static_cast<size_t>(capture.width) * static_cast<size_t>(capture.height);
+    capture.pixels.assign(source, source + count);
+    for (auto& pixel : capture.pixels) {
+        pixel &= 0x00FFFFFFu;
+    }
+    return capture;
+}
+
+Capture CaptureWindow(HWND window) {
+    return CaptureScreen(WindowRectOnScreen(window));
+}
+
+void SaveBmp(const Capture& capture, const std::filesystem::path& path) {
+    const auto row = static_cast<std::uint32_t>((capture.width * 3 + 3) & ~3);
+    const auto image_size = row * static_cast<std::uint32_t>(capture.height);
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + image_size;
+    header.biSize = sizeof(header);
+    header.biWidth = capture.width;
+    header.biHeight = -capture.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = image_size;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof(header));
+    for (int y = 0; y < capture.height; ++y) {
+        std::string line(row, '\0');
+        for (int x = 0; x < capture.width; ++x) {
+            const auto pixel = capture.at(x, y);
+            const auto at = static_cast<size_t>(x) * 3;
+            line[at] = static_cast<char>(pixel & 0xFF);
+            line[at + 1] = static_cast<char>((pixel >> 8) & 0xFF);
+            line[at + 2] = static_cast<char>((pixel >> 16) & 0xFF);
+        }
+        bytes += line;
+    }
+    WriteFileBytes(path, bytes);
+}
+
+// --- Test folders ------------------------------------------------------------------------------
+
+void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+std::filesystem::path OwnFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+} // namespace tamrick::driver
