@@ -1,0 +1,212 @@
+#include "file_ops_win32.h"
+
+#include <windows.h>
+// The interface's member, not the Win32 macro of the same name.
+#undef DeleteFile
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tamrick {
+namespace {
+
+constexpr std::int32_t kErrPermissionDenied = 70;
+constexpr std::int32_t kErrPathNotFound = 76;
+constexpr std::int32_t kErrDiskFull = 61;
+constexpr std::int32_t kErrFileAlreadyExists = 58;
+
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::int32_t ErrorNumber(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+        return kErrFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return kErrPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        return kErrPermissionDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return kErrDiskFull;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return kErrFileAlreadyExists;
+    default:
+        return static_cast<std::int32_t>(HRESULT_FROM_WIN32(code));
+    }
+}
+
+std::wstring SystemText(DWORD code) {
+    struct LocalFreeDeleter {
+        void operator()(wchar_t* text) const noexcept { LocalFree(text); }
+    };
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, LocalFreeDeleter> owner{buffer};
+    std::wstring text = buffer ? std::wstring(buffer, length) : std::wstring();
+    text.erase(text.find_last_not_of(L" \t\r\n") + 1);
+    return text.empty() ? L"系统错误 " + std::to_wstring(code) : text;
+}
+
+bool MeansNothingThere(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The attributes of whatever is at path, or nothing when the system says nothing is there.
+std::optional<DWORD> AttributesOf(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return attributes;
+    }
+    const DWORD error = GetLastError();
+    if (MeansNothingThere(error)) {
+        return std::nullopt;
+    }
+    throw Win32Error(error);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+// A file this process made and has not handed over yet: removed when the owner lets go.
+class TempFile {
+  public:
+    explicit TempFile(std::wstring path) : path_(std::move(path)) {}
+    ~TempFile() {
+        if (!path_.empty()) {
+            // A copy of a read-only source is read-only too.
+            SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path_.c_str());
+        }
+    }
+    TempFile(TempFile&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    TempFile& operator=(TempFile&&) = delete;
+
+    const std::wstring& path() const noexcept { return path_; }
+    void Release() noexcept { path_.clear(); }
+
+  private:
+    std::wstring path_;
+};
+
+class Win32FileSystem final : public FileSystemOps {
+  public:
+    bool FileExists(const std::wstring& path) override {
+        const std::optional<DWORD> attributes = AttributesOf(path);
+        return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+
+    // The copy lands beside the target under a name of its own and then takes the target's
+    // name in one rename, so the target is either the old file or the whole new one. The
+    // result carries the source's attributes, as any copy does.
+    void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
+        std::wstring prefix = folder;
+        if (!prefix.empty() && prefix.back() != L'\\' && prefix.back() != L'/') {
+            prefix.push_back(L'\\');
+        }
+        const std::wstring target = prefix + FileNameOf(source);
+        // Windows refuses to replace a read-only file; some file systems under Wine don't, so
+        // the check is ours. A folder of that name can't be replaced either.
+        if (const std::optional<DWORD> attributes = AttributesOf(target);
+            attributes && (*attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+            throw Win32Error(ERROR_ACCESS_DENIED);
+        }
+        TempFile temp = CopyBeside(source, prefix);
+        if (!MoveFileExW(temp.path().c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            throw Win32Error(GetLastError());
+        }
+        temp.Release();
+    }
+
+    void DeleteFile(const std::wstring& path) override {
+        const std::optional<DWORD> attributes = AttributesOf(path);
+        if (!attributes) {
+            throw Win32Error(ERROR_FILE_NOT_FOUND);
+        }
+        if (*attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            throw Win32Error(ERROR_ACCESS_DENIED);
+        }
+        const DWORD kept = *attributes & kSettableAttributes;
+        const bool readOnly = (kept & FILE_ATTRIBUTE_READONLY) != 0;
+        if (readOnly) {
+            const DWORD writable = kept & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            if (!SetFileAttributesW(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
+                throw Win32Error(GetLastError());
+            }
+        }
+        if (!DeleteFileW(path.c_str())) {
+            const DWORD error = GetLastError();
+            if (readOnly) {
+                // A file that stays keeps the protection it had.
+                SetFileAttributesW(path.c_str(), kept);
+            }
+            throw Win32Error(error);
+        }
+    }
+
+  private:
+    // Copies source into folder under a fresh name; a failed copy leaves nothing behind.
+    TempFile CopyBeside(const std::wstring& source, const std::wstring& folder) {
+        constexpr int kAttempts = 100;
+        const std::wstring stem =
+            folder + L"~tamrick-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            TempFile temp(stem + std::to_wstring(++copies_) + L".tmp");
+            if (CopyFileW(source.c_str(), temp.path().c_str(), TRUE)) {
+                return temp;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                throw Win32Error(error);
+            }
+            // Someone else's file: not ours to remove.
+            temp.Release();
+        }
+        throw Win32Error(ERROR_FILE_EXISTS);
+    }
+
+    unsigned long long copies_ = 0;
+};
+
+} // namespace
+
+Error Win32Error(std::uint32_t code) {
+    // A failure that left no code still must not read as success.
+    const DWORD reported = code != ERROR_SUCCESS ? code : ERROR_CAN_NOT_COMPLETE;
+    return Error(ErrorNumber(reported), SystemText(reported));
+}
+
+std::unique_ptr<FileSystemOps> MakeWin32FileSystem() {
+    return std::make_unique<Win32FileSystem>();
+}
+
+} // namespace tamrick

@@ -1,0 +1,101 @@
+#include "host_closer_win32.h"
+
+#include "file_ops_win32.h"
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <utility>
+
+namespace tamrick {
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// Ends every process of this session's view with the host's image name. Runs on its own
+// thread, like taskkill in its own process, so nobody waits for it and nothing is reported.
+DWORD WINAPI TerminateHostProcesses(void*) {
+    const UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    if (snapshot.get() == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    const DWORD self = GetCurrentProcessId();
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self ||
+            CompareStringOrdinal(entry.szExeFile, -1, kHostImageName, -1, TRUE) != CSTR_EQUAL) {
+            continue;
+        }
+        if (const UniqueHandle process{
+                OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)}) {
+            TerminateProcess(process.get(), 1);
+        }
+    }
+    return 0;
+}
+
+std::wstring SystemTaskkill() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) {
+        throw Win32Error(GetLastError());
+    }
+    return std::wstring(folder, length) + L"\\taskkill.exe";
+}
+
+class TaskkillCloser final : public HostCloser {
+  public:
+    explicit TaskkillCloser(std::wstring program) : program_(std::move(program)) {}
+
+    void StartClosingHost() override {
+        // By full path: a taskkill.exe beside the installer or in the current folder must not
+        // be the one that runs.
+        const std::wstring program = program_.empty() ? SystemTaskkill() : program_;
+        std::wstring commandLine = L"\"" + program + L"\" /f /im " + std::wstring(kHostImageName);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION started{};
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
+            const UniqueHandle process{started.hProcess};
+            const UniqueHandle thread{started.hThread};
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            throw Win32Error(error);
+        }
+        const UniqueHandle worker{
+            CreateThread(nullptr, 0, TerminateHostProcesses, nullptr, 0, nullptr)};
+        if (!worker) {
+            throw Win32Error(GetLastError());
+        }
+    }
+
+  private:
+    std::wstring program_; // empty: the system's own
+};
+
+} // namespace
+
+std::unique_ptr<HostCloser> MakeTaskkillCloser() {
+    return std::make_unique<TaskkillCloser>(L"");
+}
+
+std::unique_ptr<HostCloser> MakeTaskkillCloser(std::wstring taskkillPath) {
+    return std::make_unique<TaskkillCloser>(std::move(taskkillPath));
+}
+
+} // namespace tamrick

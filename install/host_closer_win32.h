@@ -1,0 +1,20 @@
+#pragma once
+// The forced close of the host: every process with the host's image name, by force, started
+// and not waited for.
+
+#include "install/run.h"
+
+#include <memory>
+#include <string>
+
+namespace tamrick {
+
+inline constexpr const wchar_t* kHostImageName = L"CorelDRW.exe";
+
+// Runs the system's taskkill hidden. Where that program is missing, a worker thread of this
+// process ends the host's processes instead.
+std::unique_ptr<HostCloser> MakeTaskkillCloser();
+// The same with another taskkill program (a full path).
+std::unique_ptr<HostCloser> MakeTaskkillCloser(std::wstring taskkillPath);
+
+} // namespace tamrick

@@ -1,0 +1,118 @@
+// The forced close of the host under Wine, with real processes: every process with the host's
+// image name ends, whatever the case of its name, and no other process does.
+
+#include "install/error.h"
+#include "install/host_closer_win32.h"
+#include "test_folder.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using tamrick::Error;
+
+constexpr DWORD kGenerousWait = 60000;
+
+// A started dummy; ended on the way out if the test left it running.
+class Dummy {
+  public:
+    explicit Dummy(const std::wstring& path) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        std::wstring commandLine = L"\"" + path + L"\"";
+        if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_ = started.hProcess;
+        }
+    }
+    ~Dummy() {
+        if (process_) {
+            TerminateProcess(process_, 0);
+            WaitForSingleObject(process_, kGenerousWait);
+            CloseHandle(process_);
+        }
+    }
+    Dummy(const Dummy&) = delete;
+    Dummy& operator=(const Dummy&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    bool EndsWithin(DWORD milliseconds) const {
+        return WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0;
+    }
+    bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+  private:
+    HANDLE process_ = nullptr;
+};
+
+class HostCloser : public testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = FreshTestFolder();
+        for (const wchar_t* sub : {L"a", L"b", L"c"}) {
+            ASSERT_TRUE(CreateDirectoryW((folder_ + sub).c_str(), nullptr));
+        }
+        const std::wstring dummy = ProgramFolder() + L"CorelDRW.exe";
+        ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"a\\CorelDRW.exe").c_str(), TRUE));
+        ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"b\\CORELDRW.EXE").c_str(), TRUE));
+        ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"c\\CorelDRW2.exe").c_str(), TRUE));
+        // The bystander first: the closer meets it before the processes it must end, so it
+        // has been passed over by the time those are gone.
+        other_ = std::make_unique<Dummy>(folder_ + L"c\\CorelDRW2.exe");
+        host_ = std::make_unique<Dummy>(folder_ + L"a\\CorelDRW.exe");
+        shouting_ = std::make_unique<Dummy>(folder_ + L"b\\CORELDRW.EXE");
+        ASSERT_TRUE(host_->Started() && shouting_->Started() && other_->Started());
+    }
+
+    void ExpectHostProcessesEndedAndNoOther() {
+        EXPECT_TRUE(host_->EndsWithin(kGenerousWait));
+        EXPECT_TRUE(shouting_->EndsWithin(kGenerousWait));
+        EXPECT_TRUE(other_->Running());
+    }
+
+    std::wstring folder_;
+    std::unique_ptr<Dummy> host_;
+    std::unique_ptr<Dummy> shouting_;
+    std::unique_ptr<Dummy> other_;
+};
+
+TEST_F(HostCloser, TaskkillEndsEveryHostProcessAndNoOther) {
+    tamrick::MakeTaskkillCloser()->StartClosingHost();
+
+    ExpectHostProcessesEndedAndNoOther();
+}
+
+TEST_F(HostCloser, WithoutTaskkillItsOwnWorkerEndsEveryHostProcessAndNoOther) {
+    tamrick::MakeTaskkillCloser(folder_ + L"no-taskkill.exe")->StartClosingHost();
+
+    ExpectHostProcessesEndedAndNoOther();
+}
+
+TEST_F(HostCloser, WithoutTaskkillFolderItsOwnWorkerStillEndsTheHost) {
+    tamrick::MakeTaskkillCloser(folder_ + L"missing\\taskkill.exe")->StartClosingHost();
+
+    ExpectHostProcessesEndedAndNoOther();
+}
+
+TEST_F(HostCloser, TaskkillThatCantStartIsAnErrorAndClosesNothing) {
+    // A folder where the program should be: there is something, but it won't start.
+    try {
+        tamrick::MakeTaskkillCloser(folder_ + L"a")->StartClosingHost();
+        ADD_FAILURE() << "starting a folder succeeded";
+    } catch (const Error& e) {
+        EXPECT_NE(e.number(), 0);
+        EXPECT_NE(e.number(), tamrick::kErrCantCreateObject);
+        EXPECT_FALSE(e.description().empty());
+    }
+
+    EXPECT_TRUE(host_->Running());
+    EXPECT_TRUE(shouting_->Running());
+}
+
+} // namespace
