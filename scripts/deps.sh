@@ -6,15 +6,21 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine64 xvfb imagemagick fonts-liberation fonts-wqy-microhei
-    python3 zip unzip file
+    python3 zip unzip file locales
 )
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its ANSI code page (936) and the encoding of file names from this locale: without
+# it, Chinese file names can't be created.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    "${sudo_cmd[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi

@@ -9,8 +9,9 @@ export WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX="${TAMRICK_WINEPREFIX:-$_tamrick_root/build/mingw-x86_64/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-# Wine's ANSI code page follows the locale: 936, as on the users' machines. No such Unix locale
-# is installed, which Wine does not need; bash's warning about it is kept quiet.
+# Wine's ANSI code page follows the locale: 936, as on the users' machines. The locale must be
+# installed (scripts/deps.sh does) for Chinese file names; bash's warning where it is not is kept
+# quiet.
 { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
 
 _tamrick_start_xvfb() {
@@ -68,3 +69,6 @@ _tamrick_prepare_prefix || return 1
 
 # A persistent wineserver, its output away from our pipes.
 "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
+# The session's first program starts Wine's services, which keep its output open: start them
+# here, away from our pipes, or a test runner waits for them for ever.
+"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
