@@ -1,0 +1,174 @@
+// The host binding over COM: the application object is created by its class, and every member
+// is called by name through IDispatch, which works whether or not this process can see the
+// host's type library.
+
+#include "install/error.h"
+#include "install/host/com_support.h"
+#include "install/host/host.h"
+
+#include <wrl/client.h>
+
+#include <array>
+#include <span>
+#include <string>
+
+namespace tamrick {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// Basic's "Object variable not set": a call on a connection that isn't open.
+constexpr std::int32_t kErrObjectNotSet = 91;
+
+[[noreturn]] void ThrowFailure(HRESULT hr) {
+    throw Error(ErrorNumberFor(hr), DescribeHresult(hr));
+}
+
+// The number of a host exception is wCode when the host gave one, else scode (else the
+// HRESULT of the call itself); the description is the host's, else the system's text for it.
+[[noreturn]] void ThrowHostException(HRESULT hr, ExcepInfo& excep) {
+    if (excep.pfnDeferredFillIn)
+        excep.pfnDeferredFillIn(&excep);
+    const HRESULT code = FAILED(excep.scode) ? excep.scode : hr;
+    std::wstring description = FromBstr(excep.bstrDescription);
+    if (excep.wCode != 0) {
+        if (description.empty())
+            description = L"Host error " + std::to_wstring(excep.wCode);
+        throw Error(excep.wCode, std::move(description));
+    }
+    if (description.empty())
+        description = DescribeHresult(code);
+    throw Error(ErrorNumberFor(code), std::move(description));
+}
+
+// The interface asked for when the object offers it across this process boundary, else its
+// IDispatch: the members are called by name either way.
+HRESULT AskForInterface(IUnknown& object, const IID& iid, ComPtr<IDispatch>& result) {
+    HRESULT hr = object.QueryInterface(iid, &result);
+    if (FAILED(hr))
+        hr = object.QueryInterface(IID_IDispatch, &result);
+    return hr;
+}
+
+Variant Invoke(IDispatch& object, const wchar_t* member, WORD flags, std::span<VARIANTARG> args,
+               bool isPut) {
+    std::wstring name{member};
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr))
+        ThrowFailure(hr);
+
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{args.data(), isPut ? &putId : nullptr, static_cast<UINT>(args.size()),
+                      isPut ? 1u : 0u};
+    Variant result;
+    ExcepInfo excep;
+    UINT argError = 0;
+    hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                       isPut ? nullptr : result.get(), &excep, &argError);
+    if (hr == DISP_E_EXCEPTION)
+        ThrowHostException(hr, excep);
+    if (FAILED(hr))
+        ThrowFailure(hr);
+    return result;
+}
+
+Variant Get(IDispatch& object, const wchar_t* member) {
+    return Invoke(object, member, DISPATCH_PROPERTYGET, {}, false);
+}
+
+std::wstring GetString(IDispatch& object, const wchar_t* member) {
+    Variant value = Get(object, member);
+    if (V_VT(value.get()) != VT_BSTR) {
+        const HRESULT hr = VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
+        if (FAILED(hr))
+            ThrowFailure(hr);
+    }
+    return FromBstr(V_BSTR(value.get()));
+}
+
+ComPtr<IDispatch> GetMemberObject(IDispatch& object, const wchar_t* member, const IID& iid) {
+    Variant value = Get(object, member);
+    if (V_VT(value.get()) != VT_DISPATCH && V_VT(value.get()) != VT_UNKNOWN)
+        ThrowFailure(DISP_E_TYPEMISMATCH);
+    IUnknown* found =
+        V_VT(value.get()) == VT_DISPATCH ? V_DISPATCH(value.get()) : V_UNKNOWN(value.get());
+    if (!found)
+        throw Error(kErrObjectNotSet, L"The host returned no object for " + std::wstring(member));
+    ComPtr<IDispatch> result;
+    const HRESULT hr = AskForInterface(*found, iid, result);
+    if (FAILED(hr))
+        ThrowFailure(hr);
+    return result;
+}
+
+class ComHost final : public Host {
+  public:
+    void Open() override {
+        app_.Reset();
+        ComPtr<IUnknown> object;
+        HRESULT hr =
+            CoCreateInstance(kHostApplicationClsid, nullptr,
+                             CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IUnknown, &object);
+        if (SUCCEEDED(hr))
+            hr = AskForInterface(*object.Get(), kHostApplicationIid, app_);
+        if (FAILED(hr))
+            throw Error(kErrCantCreateObject,
+                        L"CorelDRAW's application object can't be created: " + DescribeHresult(hr));
+    }
+
+    void SetSwitch() override {
+        std::array<VARIANTARG, 1> value{};
+        V_VT(&value[0]) = VT_BOOL;
+        V_BOOL(&value[0]) = VARIANT_FALSE;
+        Invoke(App(), L"Visible", DISPATCH_PROPERTYPUT, value, true);
+    }
+
+    std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
+        const std::optional<HostFolder> folder = FolderForKey(key);
+        if (!folder)
+            return std::nullopt;
+        switch (*folder) {
+        case HostFolder::UserData:
+            return GetString(App(), L"UserDataPath");
+        case HostFolder::Gms:
+            return GetString(*GetMemberObject(App(), L"GMSManager", kHostGmsManagerIid).Get(),
+                             L"GMSPath");
+        case HostFolder::UserGms:
+            return GetString(*GetMemberObject(App(), L"GMSManager", kHostGmsManagerIid).Get(),
+                             L"UserGMSPath");
+        case HostFolder::Application:
+            return GetString(*GetMemberObject(App(), L"Application", kHostApplicationIid).Get(),
+                             L"Path");
+        }
+        return std::nullopt;
+    }
+
+    void ImportWorkspace(const std::wstring& path) override {
+        const Bstr text = MakeBstr(path);
+        std::array<VARIANTARG, 1> argument{};
+        V_VT(&argument[0]) = VT_BSTR;
+        V_BSTR(&argument[0]) = text.get();
+        Invoke(App(), L"ImportWorkspace", DISPATCH_METHOD, argument, false);
+    }
+
+    void Release() noexcept override { app_.Reset(); }
+
+  private:
+    IDispatch& App() const {
+        if (!app_)
+            throw Error(kErrObjectNotSet, L"The connection to CorelDRAW is not open.");
+        return *app_.Get();
+    }
+
+    ComPtr<IDispatch> app_;
+};
+
+} // namespace
+
+std::unique_ptr<Host> MakeComHost() {
+    return std::make_unique<ComHost>();
+}
+
+} // namespace tamrick

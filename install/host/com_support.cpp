@@ -1,0 +1,59 @@
+#include "com_support.h"
+
+#include "install/error.h"
+
+#include <cwchar>
+#include <cwctype>
+#include <iterator>
+#include <limits>
+
+namespace tamrick {
+
+Bstr MakeBstr(std::wstring_view text) {
+    if (text.size() > std::numeric_limits<UINT>::max())
+        throw Error(ErrorNumberFor(E_OUTOFMEMORY), DescribeHresult(E_OUTOFMEMORY));
+    Bstr result{SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))};
+    if (!result)
+        throw Error(ErrorNumberFor(E_OUTOFMEMORY), DescribeHresult(E_OUTOFMEMORY));
+    return result;
+}
+
+std::wstring FromBstr(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : L"";
+}
+
+std::int32_t ErrorNumberFor(HRESULT hr) {
+    if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_CONTROL)
+        return static_cast<std::int32_t>(HRESULT_CODE(hr));
+    return static_cast<std::int32_t>(hr);
+}
+
+std::wstring DescribeHresult(HRESULT hr) {
+    struct LocalFreeDeleter {
+        void operator()(wchar_t* text) const noexcept { LocalFree(text); }
+    };
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, LocalFreeDeleter> owner{buffer};
+    std::wstring text = length != 0 && buffer ? std::wstring(buffer, length) : L"";
+    while (!text.empty() && std::iswspace(text.back()))
+        text.pop_back();
+    if (!text.empty())
+        return text;
+    wchar_t code[16];
+    std::swprintf(code, std::size(code), L"0x%08lX", static_cast<unsigned long>(hr));
+    return L"Automation error " + std::wstring(code);
+}
+
+ComApartment::ComApartment() noexcept
+    : initialised_(
+          SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+ComApartment::~ComApartment() {
+    if (initialised_)
+        CoUninitialize();
+}
+
+} // namespace tamrick

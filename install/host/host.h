@@ -1,0 +1,49 @@
+#pragma once
+// What the installation run needs of the host application. The run programs against Host; the
+// COM binding implements it for the real host, and tests fake it.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tamrick {
+
+class Host {
+  public:
+    virtual ~Host() = default;
+    // Creates a new application object; error 429 when it can't be created.
+    virtual void Open() = 0;
+    // Writes false to the host's switch.
+    virtual void SetSwitch() = 0;
+    // The folder for one of "userdatapath", "gmspath", "usergmspath", "applicationpath", exactly
+    // as the host returns it; std::nullopt for any other key, and then nothing is asked of the
+    // host.
+    virtual std::optional<std::wstring> ResolveFolder(const std::wstring& key) = 0;
+    // Has the host import a workspace file.
+    virtual void ImportWorkspace(const std::wstring& path) = 0;
+    // Drops the reference; never asks the host to quit. Harmless when nothing is held.
+    virtual void Release() noexcept = 0;
+};
+
+// The host folders that a target key can name.
+enum class HostFolder { UserData, Gms, UserGms, Application };
+
+// Keys arrive lower-cased by the description reader, so the comparison is exact.
+inline std::optional<HostFolder> FolderForKey(const std::wstring& key) {
+    if (key == L"userdatapath")
+        return HostFolder::UserData;
+    if (key == L"gmspath")
+        return HostFolder::Gms;
+    if (key == L"usergmspath")
+        return HostFolder::UserGms;
+    if (key == L"applicationpath")
+        return HostFolder::Application;
+    return std::nullopt;
+}
+
+#ifdef _WIN32
+// The binding to the host's automation server. Needs a COM apartment on the calling thread.
+std::unique_ptr<Host> MakeComHost();
+#endif
+
+} // namespace tamrick

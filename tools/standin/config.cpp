@@ -1,0 +1,147 @@
+#include "standin.h"
+#include "utf8.h"
+
+#include <shlobj.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cwchar>
+#include <cwctype>
+#include <memory>
+#include <optional>
+
+namespace standin {
+namespace {
+
+std::wstring_view Trim(std::wstring_view text) {
+    while (!text.empty() && std::iswspace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && std::iswspace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Decimal, or hexadecimal after "0x" (HRESULTs are written that way).
+std::optional<std::int32_t> ParseNumber(std::wstring_view text) {
+    const std::wstring value{Trim(text)};
+    if (value.empty())
+        return std::nullopt;
+    wchar_t* end = nullptr;
+    errno = 0;
+    long long number = 0;
+    if (value.size() > 2 && value[0] == L'0' && (value[1] == L'x' || value[1] == L'X'))
+        number = static_cast<long long>(std::wcstoull(value.c_str() + 2, &end, 16));
+    else
+        number = std::wcstoll(value.c_str(), &end, 10);
+    if (errno != 0 || *end != L'\0' || number < INT32_MIN || number > UINT32_MAX)
+        return std::nullopt;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
+}
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+    struct TaskMemFree {
+        void operator()(wchar_t* text) const noexcept { CoTaskMemFree(text); }
+    };
+    wchar_t* path = nullptr;
+    const HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, &path);
+    const std::unique_ptr<wchar_t, TaskMemFree> owner{path};
+    return SUCCEEDED(hr) && path ? std::wstring(path) : L"C:";
+}
+
+} // namespace
+
+std::wstring ToLower(std::wstring_view text) {
+    std::wstring result{text};
+    for (wchar_t& c : result)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return result;
+}
+
+Config DefaultConfig() {
+    const std::wstring suite = L"\\Corel\\CorelDRAW Graphics Suite 13\\";
+    const std::wstring programs = KnownFolder(FOLDERID_ProgramFiles) + suite;
+    const std::wstring user = KnownFolder(FOLDERID_RoamingAppData) + suite;
+    Config config;
+    config.path = programs + L"Programs\\";
+    config.gmsPath = programs + L"Draw\\GMS\\";
+    config.userGmsPath = user + L"Draw\\GMS\\";
+    config.userDataPath = user + L"Draw\\";
+    return config;
+}
+
+Config ParseConfig(std::string_view text, Config config) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    const std::wstring all = FromUtf8(text);
+    std::wstring_view rest = all;
+    for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
+        const size_t end = rest.find(L'\n');
+        std::wstring_view line = rest.substr(0, end);
+        rest = end == std::wstring_view::npos ? std::wstring_view{} : rest.substr(end + 1);
+        if (line.ends_with(L'\r'))
+            line.remove_suffix(1);
+        const std::wstring_view trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == L'#' || trimmed.front() == L';')
+            continue;
+
+        const size_t equals = line.find(L'=');
+        const std::wstring key =
+            equals == std::wstring_view::npos ? L"" : ToLower(Trim(line.substr(0, equals)));
+        // Values are taken exactly, so that a test can give a folder without its backslash.
+        const std::wstring_view value =
+            equals == std::wstring_view::npos ? std::wstring_view{} : line.substr(equals + 1);
+        bool understood = true;
+        if (key == L"path") {
+            config.path = value;
+        } else if (key == L"gmspath") {
+            config.gmsPath = value;
+        } else if (key == L"usergmspath") {
+            config.userGmsPath = value;
+        } else if (key == L"userdatapath") {
+            config.userDataPath = value;
+        } else if (key == L"refusecreation") {
+            const std::optional<std::int32_t> hr = ParseNumber(value);
+            understood = hr.has_value();
+            if (hr)
+                config.refuseCreation = static_cast<HRESULT>(*hr);
+        } else if (key == L"fail") {
+            // fail=Member,number,description (the description may hold commas)
+            const size_t first = value.find(L',');
+            const size_t second =
+                first == std::wstring_view::npos ? first : value.find(L',', first + 1);
+            const std::optional<std::int32_t> number =
+                first == std::wstring_view::npos
+                    ? std::nullopt
+                    : ParseNumber(value.substr(first + 1, second - first - 1));
+            understood = number.has_value() && *number != 0;
+            if (understood)
+                config.faults[ToLower(Trim(value.substr(0, first)))] = {
+                    *number, second == std::wstring_view::npos
+                                 ? L""
+                                 : std::wstring(value.substr(second + 1))};
+        } else {
+            understood = false;
+        }
+        if (!understood)
+            config.ignored.push_back(L"line " + std::to_wstring(lineNumber) + L": " +
+                                     std::wstring(line));
+    }
+    return config;
+}
+
+Config LoadConfig(const std::wstring& folder) {
+    const std::wstring path = folder + std::wstring(kConfigName);
+    const UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.get() == INVALID_HANDLE_VALUE)
+        return DefaultConfig();
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    return ParseConfig(text, DefaultConfig());
+}
+
+} // namespace standin

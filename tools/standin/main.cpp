@@ -1,0 +1,97 @@
+// CorelDRW.exe, the stand-in host. Started by COM (-Embedding) it serves the application
+// object; /RegServer and /UnregServer write and remove its registration; started plainly it
+// shows a window and keeps running, like a host that the user opened.
+
+#include "install/host/com_support.h"
+#include "standin.h"
+
+#include <shellapi.h>
+
+#include <memory>
+#include <string_view>
+
+namespace {
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool IsSwitch(std::wstring_view argument, std::wstring_view name) {
+    if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-'))
+        return false;
+    argument.remove_prefix(1);
+    return CompareStringOrdinal(argument.data(), static_cast<int>(argument.size()), name.data(),
+                                static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int ShowWindowAndWait(HINSTANCE instance, int show) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"CorelDRWStandIn";
+    if (!RegisterClassExW(&windowClass))
+        return 1;
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"CorelDRAW X3 (stand-in)",
+                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480, 200,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window)
+        return 1;
+    CreateWindowExW(0, L"STATIC",
+                    L"A stand-in for CorelDRAW X3, for testing installers. Close it, or let an "
+                    L"installer close it.",
+                    WS_CHILD | WS_VISIBLE, 16, 16, 430, 60, window, nullptr, instance, nullptr);
+    ShowWindow(window, show);
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    const std::wstring exePath = ModulePath();
+    const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
+
+    int count = 0;
+    struct LocalFreeDeleter {
+        void operator()(LPWSTR* arguments) const noexcept { LocalFree(arguments); }
+    };
+    const std::unique_ptr<LPWSTR, LocalFreeDeleter> arguments{
+        CommandLineToArgvW(GetCommandLineW(), &count)};
+    for (int i = 1; arguments && i < count; ++i) {
+        const std::wstring_view argument = arguments.get()[i];
+        if (IsSwitch(argument, L"RegServer") || IsSwitch(argument, L"UnregServer")) {
+            const tamrick::ComApartment apartment;
+            const HRESULT hr = IsSwitch(argument, L"RegServer")
+                                   ? standin::RegisterServer(exePath, folder)
+                                   : standin::UnregisterServer();
+            return SUCCEEDED(hr) ? 0 : static_cast<int>(hr);
+        }
+        if (IsSwitch(argument, L"Embedding") || IsSwitch(argument, L"Automation"))
+            return standin::Serve(folder);
+    }
+    return ShowWindowAndWait(instance, show);
+}

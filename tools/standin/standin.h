@@ -1,0 +1,81 @@
+#pragma once
+// A stand-in for CorelDRAW X3's automation server, for tests and demonstrations: it answers the
+// members the installer uses, with folders and faults read from CorelDRW.ini beside it, and
+// appends every call it receives to CorelDRW.log beside it.
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+// The stand-in's own type library, which lets COM marshal the host's two dual interfaces.
+inline constexpr GUID kTypeLibId{
+    0xddc67e58, 0x6b19, 0x42fd, {0xa3, 0x50, 0xf2, 0x47, 0x45, 0x40, 0xf3, 0x6a}};
+inline constexpr WORD kTypeLibMajor = 1;
+inline constexpr WORD kTypeLibMinor = 0;
+#ifdef _WIN64
+inline constexpr SYSKIND kSysKind = SYS_WIN64;
+#else
+inline constexpr SYSKIND kSysKind = SYS_WIN32;
+#endif
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+inline constexpr std::wstring_view kConfigName = L"CorelDRW.ini";
+inline constexpr std::wstring_view kLogName = L"CorelDRW.log";
+inline constexpr std::wstring_view kTypeLibName = L"CorelDRW.tlb";
+
+struct Fault {
+    std::int32_t number = 0;
+    std::wstring description;
+};
+
+struct Config {
+    std::wstring path;         // Application.Path
+    std::wstring gmsPath;      // GMSManager.GMSPath
+    std::wstring userGmsPath;  // GMSManager.UserGMSPath
+    std::wstring userDataPath; // Application.UserDataPath
+    HRESULT refuseCreation = S_OK;
+    std::map<std::wstring, Fault> faults; // by lower-cased member name
+    std::vector<std::wstring> ignored;    // lines that were not understood, for the log
+};
+
+// The folders when the config names none: where CorelDRAW X3 keeps them.
+Config DefaultConfig();
+// Parses the UTF-8 text of CorelDRW.ini over the given defaults.
+Config ParseConfig(std::string_view text, Config defaults);
+Config LoadConfig(const std::wstring& folder);
+
+// Appends one line "time<TAB>what<TAB>access[<TAB>argument...]" to the log.
+void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring_view access,
+               const std::vector<std::wstring>& arguments = {});
+
+// What the serving objects share for the life of the process.
+struct Server {
+    Config config;
+    std::wstring logPath;
+    DWORD threadId = 0;
+};
+
+// Registers the class factory and serves until the last object is released.
+int Serve(const std::wstring& folder);
+HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder);
+HRESULT UnregisterServer();
+
+std::wstring ToLower(std::wstring_view text);
+
+} // namespace standin
