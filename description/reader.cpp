@@ -17,7 +17,8 @@ bool IsAscii(std::wstring_view text) {
     return true;
 }
 
-// Compares a key with a lower-case ASCII name as if the key had been lower-cased first.
+} // namespace
+
 bool KeyIs(std::wstring_view key, std::wstring_view name) {
     if (!IsAscii(key)) {
         // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
@@ -37,8 +38,6 @@ bool KeyIs(std::wstring_view key, std::wstring_view name) {
     }
     return true;
 }
-
-} // namespace
 
 std::wstring_view TrimSpaces(std::wstring_view text) {
     const auto first = text.find_first_not_of(L' ');
@@ -198,6 +197,26 @@ void ForEachEncodedLine(std::string_view bytes, std::size_t unit, bool bigEndian
     }
 }
 
+// Decodes the body (the bytes after any byte-order mark) line by line.
+template <class Visit> void DecodeLines(std::string_view body, Encoding encoding, Visit visit) {
+    const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
+    const bool bigEndian = encoding == Encoding::Utf16BE;
+    AnsiDecoder ansi;
+    std::wstring line; // reused: one allocation for the longest line
+    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
+                       [&](std::string_view raw, std::size_t number) {
+                           line.clear();
+                           if (utf16) {
+                               AppendUtf16(raw, bigEndian, line);
+                           } else if (encoding == Encoding::Utf8) {
+                               AppendUtf8(raw, line);
+                           } else {
+                               ansi.Append(raw, line);
+                           }
+                           visit(std::wstring_view(line), number);
+                       });
+}
+
 } // namespace
 
 ParsedDescription ParseDescription(std::wstring_view text) {
@@ -207,32 +226,27 @@ ParsedDescription ParseDescription(std::wstring_view text) {
     return builder.Finish();
 }
 
+Encoding ForEachDecodedLine(std::string_view bytes,
+                            const std::function<void(std::wstring_view, std::size_t)>& visit) {
+    std::size_t mark = 0;
+    const Encoding encoding = DetectEncoding(bytes, mark);
+    DecodeLines(bytes.substr(mark), encoding, visit);
+    return encoding;
+}
+
 DecodedDescription ParseDescriptionBytes(std::string_view bytes) {
     DecodedDescription result;
     std::size_t mark = 0;
     result.encoding = DetectEncoding(bytes, mark);
     const std::string_view body = bytes.substr(mark);
     const bool utf16 = result.encoding == Encoding::Utf16LE || result.encoding == Encoding::Utf16BE;
-    const bool bigEndian = result.encoding == Encoding::Utf16BE;
     // A stored item takes one line of at least "fileitem=||||" and a terminator.
     const std::size_t lineBreaks = static_cast<std::size_t>(
         std::count_if(body.begin(), body.end(), [](char c) { return c == '\r' || c == '\n'; }));
     const std::size_t minItemBytes = utf16 ? 26 : 13;
     DescriptionBuilder builder(std::min(lineBreaks, body.size() / minItemBytes) + 1);
-    AnsiDecoder ansi;
-    std::wstring line; // reused: one allocation for the longest line
-    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
-                       [&](std::string_view raw, std::size_t number) {
-                           line.clear();
-                           if (utf16) {
-                               AppendUtf16(raw, bigEndian, line);
-                           } else if (result.encoding == Encoding::Utf8) {
-                               AppendUtf8(raw, line);
-                           } else {
-                               ansi.Append(raw, line);
-                           }
-                           builder.Line(line, number);
-                       });
+    DecodeLines(body, result.encoding,
+                [&](std::wstring_view line, std::size_t number) { builder.Line(line, number); });
     result.description = builder.Finish();
     return result;
 }

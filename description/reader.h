@@ -32,6 +32,9 @@ void ForEachLine(std::wstring_view text,
 
 std::wstring_view TrimSpaces(std::wstring_view text);
 
+// Whether a trimmed key is `name` (one of the lower-case keys) once lower-cased.
+bool KeyIs(std::wstring_view key, std::wstring_view name);
+
 // The rows of one "fileitem" value; fewer than four fields store nothing.
 std::optional<FileItem> ParseFileItem(std::wstring_view value);
 
@@ -52,6 +55,11 @@ struct DecodedDescription {
 
 // The same from the file's bytes, decoded line by line: the whole text is never held at once.
 DecodedDescription ParseDescriptionBytes(std::string_view bytes);
+
+// Decodes the file's bytes line by line as the reader does and calls `visit(line, number)`;
+// returns the encoding chosen.
+Encoding ForEachDecodedLine(std::string_view bytes,
+                            const std::function<void(std::wstring_view, std::size_t)>& visit);
 
 // What reading the description in a folder gave, before anything is shown.
 struct DescriptionRead {
