@@ -1,10 +1,15 @@
-// instinfo: the packager's view of an add-on folder, read with the installer's own reader.
+// instinfo: the packager's view of an add-on folder, read with the installer's own reader and
+// run logic.
 
+#include "check.h"
 #include "description/platform.h"
 #include "description/reader.h"
+#include "install/host/host.h"
+#include "plan.h"
 #include "show.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +21,31 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: instinfo show [FOLDER]\n"
-                               "  Reads FOLDER/InstInfo.ini (default: the current folder) as the\n"
-                               "  installer would and prints what it read as one JSON object.\n"
-                               "  Exit status: 0 when the installer would open its window,\n"
-                               "  1 when it would not, 2 for a usage error.\n";
+constexpr const char* kUsage =
+    "usage: instinfo show [FOLDER]\n"
+    "       instinfo check [--json] [--strict] [FOLDER]\n"
+    "       instinfo plan [--json] [FOLDER] [--folder KEY=PATH ...]\n"
+    "FOLDER holds InstInfo.ini (default: the current folder); it is read as the installer\n"
+    "would read it.\n"
+    "  show   prints what the installer reads, as JSON.\n"
+    "         Exit status: 0 when the installer would open its window, 1 when not.\n"
+    "  check  reports every error, warning and note, line by line.\n"
+    "         Exit status: 0 without errors, 1 with one (--strict: also with a warning).\n"
+    "  plan   prints what the installation run would do, step by step, touching nothing.\n"
+    "         --folder gives the path that a target key (gmspath, usergmspath, userdatapath,\n"
+    "         applicationpath) resolves to; without it the plan shows <key>.\n"
+    "         Exit status: 0 when the run would end in success, 1 when not.\n"
+    "  --json prints the result as one JSON object.\n"
+    "Exit status 2: a usage error.\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
     return 2;
+}
+
+void Print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }
 
 std::wstring FolderPrefix(std::wstring folder) {
@@ -37,16 +58,74 @@ std::wstring FolderPrefix(std::wstring folder) {
     return folder;
 }
 
+struct Options {
+    std::wstring command;
+    std::optional<std::wstring> folder;
+    bool json = false;
+    bool strict = false;
+    tamrick::HostFolders folders;
+};
+
+// Takes the options that `command` allows; false on anything else.
+bool Parse(const std::vector<std::wstring>& args, Options& o) {
+    if (args.empty()) {
+        return false;
+    }
+    o.command = args[0];
+    const bool show = o.command == L"show";
+    const bool check = o.command == L"check";
+    const bool plan = o.command == L"plan";
+    if (!show && !check && !plan) {
+        return false;
+    }
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (a == L"--json" && !show) {
+            o.json = true;
+        } else if (a == L"--strict" && check) {
+            o.strict = true;
+        } else if (a == L"--folder" && plan && i + 1 < args.size()) {
+            const std::wstring& given = args[++i];
+            const auto eq = given.find(L'=');
+            if (eq == std::wstring::npos) {
+                return false;
+            }
+            const std::wstring key = tamrick::ToLowerText(given.substr(0, eq));
+            if (!tamrick::FolderForKey(key)) {
+                return false;
+            }
+            o.folders[key] = given.substr(eq + 1);
+        } else if (a.starts_with(L"-") || o.folder) {
+            return false;
+        } else {
+            o.folder = a;
+        }
+    }
+    return true;
+}
+
 int Run(const std::vector<std::wstring>& args) {
-    if (args.empty() || args[0] != L"show" || args.size() > 2) {
+    Options o;
+    if (!Parse(args, o)) {
         return Usage();
     }
-    const std::wstring folder = FolderPrefix(args.size() == 2 ? args[1] : L".");
-    const tamrick::DescriptionRead read = tamrick::ReadDescription(folder);
-    const std::string json = tamrick::ShowJson(read);
-    std::fwrite(json.data(), 1, json.size(), stdout);
-    std::fflush(stdout);
-    return read.result ? 0 : 1;
+    const std::wstring folder = FolderPrefix(o.folder.value_or(L"."));
+    // Named as the packager gave the folder.
+    const std::wstring fileName =
+        o.folder ? folder + tamrick::kDescriptionName : std::wstring(tamrick::kDescriptionName);
+    if (o.command == L"show") {
+        const tamrick::DescriptionRead read = tamrick::ReadDescription(folder);
+        Print(tamrick::ShowJson(read));
+        return read.result ? 0 : 1;
+    }
+    if (o.command == L"check") {
+        const tamrick::CheckReport report = tamrick::CheckFolder(folder);
+        Print(o.json ? tamrick::CheckJson(report, fileName) : tamrick::CheckText(report, fileName));
+        return tamrick::CheckExitStatus(report, o.strict);
+    }
+    const tamrick::Plan plan = tamrick::MakePlan(folder, o.folders);
+    Print(o.json ? tamrick::PlanJson(plan, fileName) : tamrick::PlanText(plan, fileName));
+    return plan.outcome == "success" ? 0 : 1;
 }
 
 } // namespace

@@ -1,0 +1,381 @@
+#include "addon_folder.h"
+#include "tools/instinfo/check.h"
+#include "tools/instinfo/picture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace tamrick;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+// A Windows bitmap of the given size: 16-bit 5-5-5, no compression, all pixels black.
+std::string Bitmap(std::uint32_t width, std::uint32_t height, std::size_t cutPixels = 0) {
+    const std::uint32_t stride = (width * 16 + 31) / 32 * 4;
+    std::string b(54 + std::size_t{stride} * height - cutPixels, '\0');
+    const auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, static_cast<std::uint32_t>(b.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, 16, 2);
+    return b;
+}
+
+class CheckTest : public ::testing::Test {
+  protected:
+    CheckReport Check() { return report_ = CheckFolder(folder_.Prefix()); }
+
+    // "line severity code" for each finding, in order.
+    std::vector<std::string> Summary() const {
+        std::vector<std::string> out;
+        for (const Finding& f : report_.findings) {
+            static constexpr const char* kNames[] = {"error", "warning", "note"};
+            out.push_back(std::to_string(f.line) + " " + kNames[static_cast<int>(f.severity)] +
+                          " " + f.code);
+        }
+        return out;
+    }
+
+    // The message of the only finding with that code.
+    std::string Message(const std::string& code) const {
+        std::string found;
+        for (const Finding& f : report_.findings) {
+            if (f.code == code) {
+                EXPECT_TRUE(found.empty()) << "more than one " << code;
+                found = ToUtf8(f.message);
+            }
+        }
+        EXPECT_FALSE(found.empty()) << "no " << code;
+        return found;
+    }
+
+    AddOnFolder folder_;
+    CheckReport report_;
+};
+
+} // namespace
+
+TEST_F(CheckTest, AMissingOrUnreadableDescriptionIsTheOnlyFinding) {
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 error missing-description"));
+    EXPECT_THAT(Message("missing-description"),
+                HasSubstr("缺少安装必需的文件，安装信息文件(InstInfo.ini)不存在。"));
+    EXPECT_EQ(CheckExitStatus(report_, false), 1);
+    EXPECT_THAT(CheckJson(report_, L"InstInfo.ini"), HasSubstr(R"("encoding": null)"));
+
+    std::filesystem::create_directory(folder_.path() / "InstInfo.ini");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 error unreadable-description"));
+}
+
+TEST_F(CheckTest, ACleanFolderHasNoFindingAndExitsZero) {
+    folder_.Description("SetupTitle=T\r\nFlagsPicture=flags.bmp\r\n"
+                        "FileItem=c|a.gms|1|GMSPath|正在安装...\r\n"
+                        "FileItem=c|w.xml|1|ImportWorkspace\r\n"
+                        "FileItem=k|old.gms|0|UserGMSPath|\r\n");
+    folder_.File("a.gms");
+    folder_.File("w.xml");
+    folder_.File("flags.bmp", Bitmap(420, 78));
+    Check();
+    EXPECT_THAT(Summary(), IsEmpty());
+    EXPECT_EQ(CheckExitStatus(report_, true), 0);
+}
+
+TEST_F(CheckTest, WithoutAFileItemLineTheInstallerEndsWithoutAWord) {
+    folder_.Description("SetupTitle=T\r\nFileItem c|a.gms|1|gmspath\r\n");
+    Check();
+    EXPECT_THAT(Summary(),
+                ElementsAre("0 error no-fileitem", "0 note banner-missing", "2 warning no-equals"));
+    EXPECT_THAT(Message("no-fileitem"), HasSubstr("ends at start-up without a word"));
+}
+
+TEST_F(CheckTest, KeysTheInstallerIgnoresAreNamedWithWhatWasMeant) {
+    folder_.Description("FilItem=c|a.gms|0|gmspath\n"      // one letter short
+                        "SetupTilte=T\n"                   // two letters swapped
+                        "File Item=c|a.gms|0|gmspath\n"    // inner space
+                        "\tFlagsPicture=b.bmp\n"           // tab before the key
+                        "Version=1.2\n"                    // some other key
+                        "; FileItem=c|old.gms|0|gmspath\n" // commented out, as meant
+                        "=value\n"                         // no key at all
+                        "[Files]\n"                        // a heading
+                        "fileitem=c|a.gms|0|gmspath\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(),
+                ElementsAre("0 note banner-missing", "1 warning misspelt-key",
+                            "2 warning misspelt-key", "3 warning key-blank", "4 warning key-blank",
+                            "5 note unknown-key", "7 note empty-key"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message),
+                HasSubstr("\"FilItem\": the line is ignored (did you mean \"fileitem\"?)"));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("did you mean \"setuptitle\"?"));
+    EXPECT_THAT(ToUtf8(report_.findings[3].message), HasSubstr("has an inner space"));
+    EXPECT_THAT(ToUtf8(report_.findings[4].message),
+                HasSubstr("\"\\tFlagsPicture\" has a leading tab"));
+}
+
+TEST_F(CheckTest, ASecondEqualsSignCutsTheValue) {
+    folder_.Description("SetupTitle=A = B\r\nFileItem=c|a.gms|0|gmspath|x=y\r\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(),
+                ElementsAre("0 note banner-missing", "1 warning value-cut", "2 warning value-cut"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message), HasSubstr("reads only \"A\""));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message),
+                HasSubstr("reads only \"c|a.gms|0|gmspath|x\""));
+}
+
+TEST_F(CheckTest, ARepeatedTitleOrBannerWarnsWhenTheValueChanges) {
+    folder_.Description("SetupTitle=One\nFlagsPicture=b.bmp\nSetupTitle=Two\nFlagsPicture=b.bmp\n"
+                        "SetupTitle=\nFileItem=c|a.gms|0|gmspath\n");
+    folder_.File("a.gms");
+    folder_.File("b.bmp", Bitmap(420, 78));
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("3 warning repeated-key", "4 note repeated-key",
+                                       "5 warning repeated-key"));
+    EXPECT_THAT(ToUtf8(report_.findings[0].message),
+                HasSubstr("\"setuptitle\" again (also on line 1): the last line wins, \"Two\""));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message),
+                HasSubstr("(also on line 3): the last line wins, and its empty value gives the "
+                          "default"));
+}
+
+TEST_F(CheckTest, ItemsWithTooFewFieldsVanishAndFieldsPastTheFifthAreDropped) {
+    folder_.Description("FileItem=c|a.gms|1\r\n"
+                        "FileItem=\r\n"
+                        "FileItem=c|a.gms|0|gmspath\r\n" // four fields: no caption, fine
+                        "FileItem=c|a.gms|0|gmspath|安装|extra|more\r\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 warning too-few-fields",
+                                       "2 warning too-few-fields", "4 warning too-many-fields"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message), HasSubstr("item of 3 fields: at least four"));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("empty item"));
+    EXPECT_THAT(ToUtf8(report_.findings[3].message),
+                HasSubstr("item of 7 fields: the installer drops everything after the fifth, "
+                          "\"extra|more\""));
+}
+
+TEST_F(CheckTest, ActionsOtherThanCAndKDoNothing) {
+    folder_.Description("FileItem=c |a.gms|1|gmspath\n"
+                        "FileItem=\tK|a.gms|1|gmspath\n"
+                        "FileItem=Copy|a.gms|1|gmspath\n"
+                        "FileItem=|a.gms|1|gmspath\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 warning nothing-to-do", "0 note banner-missing",
+                                       "1 warning action-blank", "2 warning action-blank",
+                                       "3 warning unknown-action", "4 warning unknown-action"));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message),
+                HasSubstr("action \"c \" has a trailing space: the item does nothing (did you "
+                          "mean \"c\"?)"));
+    EXPECT_THAT(ToUtf8(report_.findings[3].message),
+                HasSubstr("action \"\\tk\" has a leading tab"));
+    EXPECT_THAT(ToUtf8(report_.findings[4].message),
+                HasSubstr("\"copy\" is neither \"c\" nor \"k\""));
+    EXPECT_THAT(ToUtf8(report_.findings[5].message), HasSubstr("empty action"));
+    EXPECT_THAT(ToUtf8(report_.findings[0].message),
+                HasSubstr("reports success having changed nothing"));
+}
+
+TEST_F(CheckTest, RequiredIsOnlyTheExactOne) {
+    folder_.Description("FileItem=c|a.gms| 1|gmspath\n"
+                        "FileItem=c|a.gms|yes|gmspath\n"
+                        "FileItem=c|a.gms|0|gmspath\n"
+                        "FileItem=c|a.gms||gmspath\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 warning required-blank",
+                                       "2 warning required-not-1"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message),
+                HasSubstr("Required \" 1\" is not \"1\" (it has a leading space): the item is "
+                          "optional"));
+}
+
+TEST_F(CheckTest, AnUnknownTargetFallsBackToThePreviousFolderOrToNone) {
+    folder_.Description("FileItem=c|a.gms|1|gmspth\n"          // first: no folder, required
+                        "FileItem=c|a.gms|0|nowhere\n"         // first: no folder, optional
+                        "FileItem=c|a.gms|0|UserGMSPath\n"     // gives the folder
+                        "FileItem=c|w.xml|0|ImportWorkspace\n" // changes no folder
+                        "FileItem=c|a.gms|0|gmspath |安装\n"   // the space makes it unknown
+                        "FileItem=k|a.gms|0|ImportWorkspace\n");
+    folder_.File("a.gms");
+    folder_.File("w.xml");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 error unknown-target",
+                                       "2 warning unknown-target", "5 warning unknown-target",
+                                       "6 warning unknown-target"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message),
+                HasSubstr("unknown target \"gmspth\" (did you mean \"gmspath\"?): no folder was "
+                          "resolved before, so the installation stops with \"CorelDRAW X3 "
+                          "可能没有正确安装，路径()不存在。\""));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("so the item is skipped"));
+    EXPECT_THAT(ToUtf8(report_.findings[3].message),
+                HasSubstr("\"gmspath \" (it has a trailing space): the item uses the previous "
+                          "item's folder, \"usergmspath\" from line 3"));
+    EXPECT_THAT(ToUtf8(report_.findings[4].message),
+                HasSubstr("target \"importworkspace\" on a delete item names no folder: the item "
+                          "uses the previous item's folder, \"usergmspath\" from line 3"));
+}
+
+TEST_F(CheckTest, MissingSourcesStopTheInstallationWhenRequired) {
+    folder_.Description("FileItem=c|gone.gms|1|gmspath\n"
+                        "FileItem=c|gone.xml|1|importworkspace\n"
+                        "FileItem=c|gone.txt|0|gmspath\n"
+                        "FileItem=c|sub|0|gmspath\n"
+                        "FileItem=c|a.gms |1|gmspath\n"
+                        "FileItem=c|sub\\B.GMS|1|gmspath\n" // differs in case only
+                        "FileItem=c|sub\\b.gms|1|gmspath\n"
+                        "FileItem=k|not-here.gms|0|gmspath\n"); // a delete has no source
+    folder_.File("a.gms");
+    folder_.File("sub/b.gms");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 error source-missing",
+                                       "2 error source-missing", "3 warning source-missing",
+                                       "4 warning source-missing", "5 error source-missing",
+                                       "6 note source-case"));
+    EXPECT_THAT(ToUtf8(report_.findings[1].message),
+                HasSubstr("copy source \"gone.gms\" is not in the folder: the installation stops "
+                          "with \"缺少安装必需的文件，文件("));
+    EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("import source \"gone.xml\""));
+    EXPECT_THAT(ToUtf8(report_.findings[3].message),
+                HasSubstr("the item is skipped without a word"));
+    EXPECT_THAT(ToUtf8(report_.findings[4].message), HasSubstr("\"sub\" is a folder"));
+    EXPECT_THAT(ToUtf8(report_.findings[5].message),
+                HasSubstr("\"a.gms \" is not in the folder, but it is without a trailing space"));
+    EXPECT_THAT(ToUtf8(report_.findings[6].message),
+                HasSubstr("\"sub\\B.GMS\" is in the folder as \"b.gms\""));
+}
+
+TEST_F(CheckTest, ARequiredDeleteStopsWhereTheFileIsNotThere) {
+    folder_.Description("FileItem=k|old.gms|1|gmspath\n");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 warning required-delete"));
+}
+
+TEST_F(CheckTest, TheBannerMustBeAPictureWhenItIsThere) {
+    folder_.Description("FileItem=k|old.gms|0|gmspath\nFlagsPicture=b.bmp\n");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("2 note banner-missing"));
+
+    folder_.File("b.bmp", "just text");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("2 error banner-not-picture"));
+    EXPECT_THAT(Message("banner-not-picture"),
+                HasSubstr("\"b.bmp\" is not a picture (no BMP, PNG, JPEG or GIF signature): the "
+                          "installer stops at start-up"));
+
+    folder_.File("b.bmp", Bitmap(420, 78, 10));
+    Check();
+    EXPECT_THAT(Message("banner-not-picture"), HasSubstr("BMP: the pixels are cut off"));
+
+    folder_.File("b.bmp", Bitmap(400, 60));
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("2 note banner-size"));
+    EXPECT_THAT(Message("banner-size"), HasSubstr("400 × 60 pixels; the banner area is 420 × 78"));
+
+    folder_.File("b.bmp", std::string("II*\0\x08\0\0\0", 8)); // a TIFF file
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("2 note banner-format"));
+}
+
+TEST_F(CheckTest, AnAnsiDescriptionWithNonAsciiTextIsNoted) {
+    // "安装" in code page 936 on line 2; not valid UTF-8.
+    folder_.Description("FileItem=k|old.gms|0|gmspath\r\nSetupTitle=\xB0\xB2\xD7\xB0\r\n");
+    Check();
+    EXPECT_EQ(report_.encoding, Encoding::Ansi);
+    EXPECT_THAT(CheckJson(report_, L"InstInfo.ini"), HasSubstr(R"("encoding": "ansi")"));
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "2 note ansi-text"));
+
+    folder_.Description("FileItem=k|old.gms|0|gmspath\r\nSetupTitle=安装\r\n"); // UTF-8
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing"));
+}
+
+TEST_F(CheckTest, LinesAreNumberedAsTheReaderNumbersThem) {
+    // CR, LF and CR LF each end one line.
+    folder_.Description("a\rb\nc\r\nFileItem=x|a|1|gmspath");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 warning nothing-to-do", "0 note banner-missing",
+                                       "4 warning unknown-action"));
+}
+
+TEST_F(CheckTest, TheExitStatusCountsErrorsAndWithStrictAlsoWarnings) {
+    folder_.Description("FileItem=c|a.gms|1 |gmspath\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_EQ(CheckExitStatus(report_, false), 0);
+    EXPECT_EQ(CheckExitStatus(report_, true), 1);
+}
+
+TEST_F(CheckTest, TextHasOneFindingALineAndJsonHasCounts) {
+    folder_.Description("FileItem=c |a.gms|1|gmspath\n");
+    Check();
+    EXPECT_EQ(CheckText(report_, L"x/InstInfo.ini"),
+              "x/InstInfo.ini: warning: no item copies, imports or deletes anything: the "
+              "installer reports success having changed nothing\n"
+              "x/InstInfo.ini: note: banner \"flags.bmp\" not found: the installer shows its "
+              "built-in banner\n"
+              "x/InstInfo.ini:1: warning: action \"c \" has a trailing space: the item does "
+              "nothing (did you mean \"c\"?)\n"
+              "x/InstInfo.ini: 0 errors, 2 warnings, 1 note\n");
+    const std::string json = CheckJson(report_, L"x/InstInfo.ini");
+    EXPECT_THAT(json, HasSubstr(R"({"line": 1, "severity": "warning", "code": "action-blank", )"
+                                R"("message": "action \"c \" has a trailing space)"));
+    EXPECT_THAT(json, HasSubstr(R"({"line": null, "severity": "note", "code": "banner-missing")"));
+    EXPECT_THAT(json, HasSubstr("\"errors\": 0,\n  \"warnings\": 2,\n  \"notes\": 1\n}"));
+}
+
+TEST(SniffPicture, KnowsTheFormatsTheWindowLoadsAndTheirSize) {
+    const PictureInfo bmp = SniffPicture(Bitmap(420, 78));
+    EXPECT_TRUE(bmp.ok);
+    EXPECT_EQ(bmp.format, "BMP");
+    EXPECT_EQ(bmp.width, 420u);
+    EXPECT_EQ(bmp.height, 78u);
+
+    const std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x01\xA4\0\0\0\x4E\x08\x02\0\0\0xxxx",
+                          33);
+    const PictureInfo p = SniffPicture(png);
+    EXPECT_TRUE(p.ok);
+    EXPECT_EQ(p.width, 420u);
+    EXPECT_EQ(p.height, 78u);
+
+    const PictureInfo gif = SniffPicture(std::string("GIF89a\xA4\x01\x4E\0\0\0\0", 13));
+    EXPECT_TRUE(gif.ok);
+    EXPECT_EQ(gif.width, 420u);
+
+    // SOI, an APP0 segment of 16 bytes, then the frame header: 78 rows of 420.
+    std::string jpeg("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"
+                     "\xFF\xC0\0\x11\x08\0\x4E\x01\xA4\x03",
+                     30);
+    const PictureInfo j = SniffPicture(jpeg);
+    EXPECT_TRUE(j.ok) << j.problem;
+    EXPECT_EQ(j.width, 420u);
+    EXPECT_EQ(j.height, 78u);
+}
+
+TEST(SniffPicture, RefusesWhatNoLoaderTakes) {
+    EXPECT_EQ(SniffPicture("").problem, "the file is empty");
+    EXPECT_EQ(SniffPicture("BM").problem, "the header is cut off");
+    EXPECT_EQ(SniffPicture(Bitmap(420, 78).substr(0, 60)).problem, "the pixels are cut off");
+    std::string zeroWidth = Bitmap(1, 1);
+    zeroWidth[18] = 0;
+    EXPECT_EQ(SniffPicture(zeroWidth).problem, "the header gives no valid size");
+    EXPECT_EQ(SniffPicture(std::string("\xFF\xD8\xFF\xD9\0\0", 6)).problem, "no frame header");
+    EXPECT_FALSE(SniffPicture("<html>").ok);
+}

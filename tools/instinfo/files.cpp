@@ -1,0 +1,73 @@
+#include "files.h"
+
+#include "description/decode.h"
+#include "description/platform.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tamrick {
+
+std::filesystem::path FsPath(const std::wstring& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path);
+#else
+    // File names here are UTF-8 bytes, whatever the locale says.
+    const std::string utf8 = ToUtf8(path);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#endif
+}
+
+std::wstring LocalPath(const std::wstring& folder, std::wstring_view relative) {
+    std::wstring path = folder;
+    for (const wchar_t c : relative) {
+        path.push_back(c == L'\\' ? kPathSeparator : c);
+    }
+    return path;
+}
+
+LookUp LookUpFile(const std::wstring& path) {
+    LookUp result;
+    const std::filesystem::path p = FsPath(path);
+    std::error_code ec;
+    const auto status = std::filesystem::status(p, ec);
+    if (std::filesystem::is_regular_file(status)) {
+        result.presence = Presence::Present;
+#ifdef _WIN32
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        result.hiddenOrSystem = attributes != INVALID_FILE_ATTRIBUTES &&
+                                (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+#endif
+        return result;
+    }
+    if (std::filesystem::is_directory(status)) {
+        result.presence = Presence::Folder;
+        return result;
+    }
+#ifndef _WIN32
+    // Windows finds "Tools.GMS" when the file is "Tools.gms"; say so rather than call it missing.
+    const auto cut = path.rfind(kPathSeparator);
+    const std::wstring wanted =
+        ToLowerText(cut == std::wstring::npos ? path : path.substr(cut + 1));
+    const std::filesystem::path parent =
+        cut == std::wstring::npos ? "." : FsPath(path.substr(0, cut + 1));
+    std::filesystem::directory_iterator it(parent, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::u8string name = it->path().filename().u8string();
+        std::wstring wide;
+        AppendUtf8(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()), wide);
+        std::error_code fileEc;
+        if (ToLowerText(wide) == wanted && it->is_regular_file(fileEc)) {
+            result.presence = Presence::OtherCase;
+            result.foundName = std::move(wide);
+            return result;
+        }
+    }
+#endif
+    return result;
+}
+
+} // namespace tamrick

@@ -1,0 +1,37 @@
+#pragma once
+// Questions about files on this machine, asked as the installer asks them on Windows: names
+// from the description use backslashes, and Windows ignores the case of names.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tamrick {
+
+std::filesystem::path FsPath(const std::wstring& path);
+
+// `folder` ends in a separator; `relative` is written as in the description, where a backslash
+// separates folders.
+std::wstring LocalPath(const std::wstring& folder, std::wstring_view relative);
+
+enum class Presence {
+    Missing,
+    Present,
+    OtherCase, // only a file whose name differs in case: found on Windows, not here
+    Folder,    // a folder of that name: not a file to the installer
+};
+
+struct LookUp {
+    Presence presence = Presence::Missing;
+    std::wstring foundName;      // for OtherCase, the name on disk
+    bool hiddenOrSystem = false; // known on Windows only
+};
+
+LookUp LookUpFile(const std::wstring& path);
+
+// On Windows, where names ignore case, OtherCase counts as present.
+inline bool FoundOnWindows(const LookUp& l) {
+    return l.presence == Presence::Present || l.presence == Presence::OtherCase;
+}
+
+} // namespace tamrick

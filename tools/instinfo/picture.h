@@ -1,0 +1,44 @@
+#pragma once
+// Whether a file's bytes are a picture that the installer's window can load: the signature and
+// the header of BMP (16-bit 5-5-5 included), PNG, JPEG and GIF.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tamrick {
+
+inline constexpr std::uint32_t kBannerWidth = 420;
+inline constexpr std::uint32_t kBannerHeight = 78;
+
+struct PictureInfo {
+    bool ok = false;
+    std::string format; // "BMP", "PNG", "JPEG", "GIF"; empty when unknown
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::string problem; // why it is not a picture, when !ok
+};
+
+PictureInfo SniffPicture(std::string_view bytes);
+
+// Why it is not a picture, for a message.
+std::wstring PictureProblem(const PictureInfo& picture);
+
+enum class BannerState {
+    Missing,    // no file there, or a folder: the built-in banner shows
+    Hidden,     // a hidden or system file, ignored like a missing one (seen on Windows only)
+    Unreadable, // the installer would stop at start-up
+    NotPicture, // likewise
+    Picture,
+};
+
+struct Banner {
+    BannerState state = BannerState::Missing;
+    PictureInfo picture;
+    bool folder = false; // Missing because a folder has that name
+};
+
+// The banner file `name` of the add-on folder `folder` (ending in a separator).
+Banner LookAtBanner(const std::wstring& folder, const std::wstring& name);
+
+} // namespace tamrick

@@ -1,0 +1,425 @@
+#include "plan.h"
+
+#include "description/decode.h"
+#include "description/reader.h"
+#include "files.h"
+#include "install/host/host.h"
+#include "install/reports.h"
+#include "install/run.h"
+#include "item.h"
+#include "json.h"
+#include "picture.h"
+#include "text.h"
+
+namespace tamrick {
+namespace {
+
+// What the run did to the simulated world, one entry per call.
+struct Event {
+    enum class Kind {
+        Confirm,
+        Disable,
+        Caption,
+        CloseHost,
+        Pause,
+        Open,
+        Switch,
+        Resolve, // text: the key, path: the folder answered
+        Import,
+        Exists, // answer: the result; assumed: answered by the policy, not by looking
+        Copy,   // text: the source, path: the folder
+        Delete,
+        Item, // number: the row
+        Message,
+    };
+    Kind kind;
+    std::wstring text;
+    std::wstring path;
+    bool answer = false;
+    bool assumed = false;
+    std::size_t number = 0;
+};
+
+using Events = std::vector<Event>;
+
+class SimWindow : public RunWindow {
+  public:
+    explicit SimWindow(Events& events) : events_(events) {}
+    bool Confirm(const std::wstring& text) override {
+        events_.push_back({Event::Kind::Confirm, text, {}});
+        return true;
+    }
+    void DisableButton() override { events_.push_back({Event::Kind::Disable, {}, {}}); }
+    void SetCaption(const std::wstring& caption) override {
+        events_.push_back({Event::Kind::Caption, caption, {}});
+    }
+    void PauseWithEvents(std::chrono::milliseconds duration) override {
+        Event e{Event::Kind::Pause, {}, {}};
+        e.number = static_cast<std::size_t>(duration.count());
+        events_.push_back(e);
+    }
+    void ShowMessage(const std::wstring& text, MessageKind kind) override {
+        Event e{Event::Kind::Message, text, {}};
+        e.answer = kind == MessageKind::Error;
+        events_.push_back(e);
+    }
+
+  private:
+    Events& events_;
+};
+
+class SimCloser : public HostCloser {
+  public:
+    explicit SimCloser(Events& events) : events_(events) {}
+    void StartClosingHost() override { events_.push_back({Event::Kind::CloseHost, {}, {}}); }
+
+  private:
+    Events& events_;
+};
+
+class SimHost : public Host {
+  public:
+    SimHost(Events& events, const HostFolders& folders) : events_(events), folders_(folders) {}
+    void Open() override { events_.push_back({Event::Kind::Open, {}, {}}); }
+    void SetSwitch() override { events_.push_back({Event::Kind::Switch, {}, {}}); }
+    std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
+        if (!FolderForKey(key)) {
+            return std::nullopt;
+        }
+        const auto given = folders_.find(key);
+        std::wstring folder = given != folders_.end() ? given->second : L"<" + key + L">";
+        events_.push_back({Event::Kind::Resolve, key, folder});
+        return folder;
+    }
+    void ImportWorkspace(const std::wstring& path) override {
+        events_.push_back({Event::Kind::Import, {}, path});
+    }
+    void Release() noexcept override {}
+
+  private:
+    Events& events_;
+    const HostFolders& folders_;
+};
+
+// Answers for the add-on folder by looking; the host's folders are on the user's machine, where
+// a file to delete is taken to be there.
+class SimFiles : public FileSystemOps {
+  public:
+    SimFiles(Events& events, std::wstring appFolder)
+        : events_(events), appFolder_(std::move(appFolder)) {}
+    bool FileExists(const std::wstring& path) override {
+        Event e{Event::Kind::Exists, {}, path};
+        e.assumed = !path.starts_with(appFolder_);
+        e.answer = e.assumed ||
+                   FoundOnWindows(LookUpFile(
+                       LocalPath(appFolder_, std::wstring_view(path).substr(appFolder_.size()))));
+        events_.push_back(e);
+        return e.answer;
+    }
+    void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
+        events_.push_back({Event::Kind::Copy, source, folder});
+    }
+    void DeleteFile(const std::wstring& path) override {
+        events_.push_back({Event::Kind::Delete, {}, path});
+    }
+
+  private:
+    Events& events_;
+    std::wstring appFolder_;
+};
+
+bool IsAbortReport(const std::wstring& text) {
+    for (const std::wstring& report : {MissingFileReport(L""), BadFolderReport(L"")}) {
+        if (text.starts_with(report.substr(0, report.find(L'(') + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Turns the events of one row into what a packager wants to know about it.
+class ItemFolder {
+  public:
+    PlanItem Describe(const FileItem& item, std::size_t row, std::size_t line, const Events& events,
+                      bool stopped) {
+        PlanItem p;
+        p.row = row;
+        p.line = line;
+        p.required = IsRequired(item);
+        const Event* exists = nullptr;
+        for (const Event& e : events) {
+            switch (e.kind) {
+            case Event::Kind::Caption:
+                p.caption = e.text;
+                break;
+            case Event::Kind::Resolve:
+                p.folder = e.text + L" -> " + (e.path.empty() ? L"\"\" (empty)" : e.path);
+                current_ = e.path;
+                break;
+            case Event::Kind::Exists:
+                exists = &e;
+                break;
+            case Event::Kind::Copy:
+                current_ = e.path;
+                p.operation = "copy";
+                p.text = L"copy " + e.text + L" into " + e.path;
+                break;
+            case Event::Kind::Import:
+                p.operation = "import";
+                p.text = L"CorelDRAW imports " + e.path + L" as a workspace";
+                break;
+            case Event::Kind::Delete:
+                current_ = e.path.substr(0, e.path.size() - item.SourceName.size());
+                p.operation = "delete";
+                p.text = L"delete " + e.path;
+                if (exists != nullptr && exists->assumed) {
+                    p.text += p.required ? L" (if it is there; if not, the installation stops "
+                                           L"with the missing-file report)"
+                                         : L" (if it is there; if not, the item is skipped)";
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        const bool acting = item.Action == L"c" || item.Action == L"k";
+        const bool import = item.Action == L"c" && item.Target == L"importworkspace";
+        if (acting && !import && p.folder.empty()) {
+            p.folder = L"target " + Quote(item.Target) +
+                       L" names no folder; the previous one "
+                       L"stays: " +
+                       (current_.empty() ? L"none yet (empty)" : current_);
+        }
+        if (!p.operation.empty()) {
+            return p;
+        }
+        const std::wstring why = exists != nullptr && !exists->answer
+                                     ? exists->path + L" is not there"
+                                     : std::wstring(L"the folder is empty");
+        if (stopped) {
+            p.operation = "stop";
+            p.text = L"the installation stops: " + why;
+        } else if (acting) {
+            p.operation = "skipped";
+            p.text = L"skipped: " + why + L" (the item is optional)";
+        } else {
+            p.operation = "nothing";
+            p.text = line == 0 ? std::wstring(L"nothing: an empty row, left by a last "
+                                              L"\"fileitem\" line with too few fields")
+                               : L"nothing: action " + Quote(item.Action) +
+                                     L" is neither \"c\" nor \"k\"";
+        }
+        return p;
+    }
+
+  private:
+    std::wstring current_; // the run's folder as the events show it
+};
+
+PlanStep Step(std::string kind, std::wstring text) {
+    return PlanStep{std::move(kind), std::move(text), std::nullopt};
+}
+
+void Run(const SharedState& state, const ParsedDescription& d, const HostFolders& folders,
+         Plan& plan) {
+    Events events;
+    SimWindow window(events);
+    SimCloser closer(events);
+    std::unique_ptr<Host> hostApp;
+    std::unique_ptr<FileSystemOps> fileSystem;
+    RunServices services{
+        window, closer,
+        [&]() -> std::unique_ptr<Host> { return std::make_unique<SimHost>(events, folders); },
+        [&]() -> std::unique_ptr<FileSystemOps> {
+            return std::make_unique<SimFiles>(events, state.AppFolder);
+        },
+        [&](std::size_t row) {
+            Event e{Event::Kind::Item, {}, {}};
+            e.number = row;
+            events.push_back(e);
+        }};
+    cmdInstall_Click(state, RunMembers{hostApp, fileSystem}, services);
+
+    ItemFolder describe;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const Event& e = events[i];
+        switch (e.kind) {
+        case Event::Kind::Confirm:
+            plan.steps.push_back(Step("confirm", e.text));
+            break;
+        case Event::Kind::Disable:
+            plan.steps.push_back(Step("disable", L"the button is disabled"));
+            break;
+        case Event::Kind::Caption:
+            plan.steps.push_back(Step("caption", e.text));
+            break;
+        case Event::Kind::CloseHost:
+            plan.steps.push_back(Step("close-host", L"every running CorelDRW.exe is closed by "
+                                                    L"force, without waiting"));
+            break;
+        case Event::Kind::Pause:
+            plan.steps.push_back(
+                Step("pause", L"pause of " + std::to_wstring(e.number / 1000) + L" s"));
+            break;
+        case Event::Kind::Open:
+            plan.steps.push_back(
+                Step("open-host", L"CorelDRAW X3 is started through its automation interface"));
+            break;
+        case Event::Kind::Switch:
+            plan.steps.push_back(Step("switch", L"the host's switch is set to false"));
+            break;
+        case Event::Kind::Item: {
+            // The row's events run up to the next row, the closing switch or a message.
+            std::size_t end = i + 1;
+            while (end < events.size() && events[end].kind != Event::Kind::Item &&
+                   events[end].kind != Event::Kind::Switch &&
+                   events[end].kind != Event::Kind::Message) {
+                ++end;
+            }
+            const bool stopped = end < events.size() && events[end].kind == Event::Kind::Message &&
+                                 IsAbortReport(events[end].text);
+            const Events rowEvents(events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                   events.begin() + static_cast<std::ptrdiff_t>(end));
+            PlanStep step = Step("item", {});
+            step.item = describe.Describe((*state.FileItems)[e.number], e.number,
+                                          d.ItemLines[e.number], rowEvents, stopped);
+            plan.steps.push_back(std::move(step));
+            i = end - 1;
+            break;
+        }
+        case Event::Kind::Message:
+            plan.steps.push_back(Step(e.answer ? "message-error" : "message-information", e.text));
+            plan.outcome = !e.answer ? "success" : IsAbortReport(e.text) ? "abort" : "error";
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace
+
+Plan MakePlan(const std::wstring& folder, const HostFolders& folders) {
+    Plan plan;
+    plan.outcome = "no-window";
+    const DescriptionRead read = ReadDescription(folder);
+    const ParsedDescription& d = read.description;
+    if (read.missing) {
+        plan.steps.push_back(Step("start", L"InstInfo.ini is missing"));
+        plan.steps.push_back(Step("message-error", kMissingDescriptionMessage));
+    } else if (!read.result) {
+        plan.steps.push_back(Step("start", L"no \"fileitem\" line, or InstInfo.ini can't be "
+                                           L"read: no window opens"));
+    } else {
+        const Banner banner = LookAtBanner(folder, d.FlagsPicture);
+        if (banner.state == BannerState::Unreadable || banner.state == BannerState::NotPicture) {
+            plan.steps.push_back(
+                Step("start", L"banner " + Quote(d.FlagsPicture) +
+                                  L" is not a readable picture: the installer stops with an "
+                                  L"unhandled-error report before its window shows"));
+        } else {
+            plan.steps.push_back(Step(
+                "window",
+                L"the window opens, titled " + Quote(d.SetupTitle) + L", with " +
+                    (banner.state == BannerState::Picture
+                         ? L"the banner " + Quote(d.FlagsPicture)
+                         : L"the built-in banner (" + Quote(d.FlagsPicture) + L" is not there)")));
+            SharedState state{folder, d.SetupTitle, d.FlagsPicture, d.FileItems};
+            Run(state, d, folders, plan);
+        }
+    }
+    plan.steps.push_back(Step("end", L"the installer ends"));
+    return plan;
+}
+
+namespace {
+
+// After a colon: a message of one line follows on the same line, one of several starts on a
+// line of its own, indented.
+std::string MessageText(const std::wstring& text, std::size_t indent) {
+    if (text.find(L"\r\n") == std::wstring::npos) {
+        return " " + ToUtf8(text);
+    }
+    const std::string pad = "\n" + std::string(indent, ' ');
+    std::string out;
+    std::size_t begin = 0;
+    while (true) {
+        const auto end = text.find(L"\r\n", begin);
+        out += pad + ToUtf8(text.substr(begin, end == std::wstring::npos ? end : end - begin));
+        if (end == std::wstring::npos) {
+            return out;
+        }
+        begin = end + 2;
+    }
+}
+
+std::string StepText(const PlanStep& step, std::size_t indent) {
+    if (step.kind == "confirm") {
+        return "confirmation (warning, OK and Cancel), answered OK:" +
+               MessageText(step.text, indent + 2);
+    }
+    if (step.kind == "caption") {
+        return "caption: " + ToUtf8(step.text);
+    }
+    if (step.kind == "message-error" || step.kind == "message-information") {
+        return std::string("message (") + (step.kind == "message-error" ? "error" : "information") +
+               "):" + MessageText(step.text, indent + 2);
+    }
+    if (!step.item) {
+        return ToUtf8(step.text);
+    }
+    const PlanItem& item = *step.item;
+    std::string out = "item " + std::to_string(item.row + 1);
+    out += item.line == 0 ? std::string(" (empty row)") : ", line " + std::to_string(item.line);
+    out += item.required ? ", required" : ", optional";
+    out += ": caption " + ToUtf8(Quote(item.caption));
+    const std::string pad(indent + 2, ' ');
+    if (!item.folder.empty()) {
+        out += "\n" + pad + "folder: " + ToUtf8(item.folder);
+    }
+    out += "\n" + pad + ToUtf8(item.text);
+    return out;
+}
+
+} // namespace
+
+std::string PlanText(const Plan& plan, const std::wstring& fileName) {
+    std::string out = "plan for " + ToUtf8(fileName) + "\n";
+    const std::size_t width = std::to_string(plan.steps.size()).size();
+    for (std::size_t i = 0; i < plan.steps.size(); ++i) {
+        std::string number = std::to_string(i + 1);
+        number.insert(0, width - number.size(), ' ');
+        out += number + ". " + StepText(plan.steps[i], width + 2) + "\n";
+    }
+    out += "outcome: " + plan.outcome + "\n";
+    return out;
+}
+
+std::string PlanJson(const Plan& plan, const std::wstring& fileName) {
+    std::string out = "{\n  \"file\": " + json::String(fileName);
+    out += ",\n  \"outcome\": \"" + plan.outcome + "\"";
+    out += ",\n  \"steps\": [";
+    for (std::size_t i = 0; i < plan.steps.size(); ++i) {
+        const PlanStep& s = plan.steps[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "    {\"step\": " + std::to_string(i + 1) + ", \"kind\": \"" + s.kind + "\"";
+        if (s.item) {
+            const PlanItem& item = *s.item;
+            out += ", \"row\": " + std::to_string(item.row);
+            out +=
+                ", \"line\": " + (item.line == 0 ? std::string("null") : std::to_string(item.line));
+            out += ", \"caption\": " + json::String(item.caption);
+            out += std::string(", \"required\": ") + (item.required ? "true" : "false");
+            out += ", \"folder\": " +
+                   (item.folder.empty() ? std::string("null") : json::String(item.folder));
+            out += ", \"operation\": \"" + item.operation + "\"";
+            out += ", \"text\": " + json::String(item.text) + "}";
+        } else {
+            out += ", \"text\": " + json::String(s.text) + "}";
+        }
+    }
+    out += "\n  ]\n}\n";
+    return out;
+}
+
+} // namespace tamrick

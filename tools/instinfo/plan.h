@@ -1,0 +1,47 @@
+#pragma once
+// `instinfo plan`: what the installation run would do with an add-on folder. The installer's own
+// run logic is driven with a simulated window, host and file system; nothing is touched.
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamrick {
+
+struct PlanItem {
+    std::size_t row = 0;
+    std::size_t line = 0; // of the "fileitem" line; 0 for an empty row
+    std::wstring caption; // on the button while the item runs
+    bool required = false;
+    std::wstring folder;   // where the target leads, in words; empty when the item needs none
+    std::string operation; // "copy", "import", "delete", "nothing", "skipped" or "stop"
+    std::wstring text;     // what happens, in words
+};
+
+struct PlanStep {
+    // "start", "window", "confirm", "disable", "caption", "close-host", "pause", "open-host",
+    // "switch", "item", "message" or "end"
+    std::string kind;
+    std::wstring text;
+    std::optional<PlanItem> item;
+};
+
+struct Plan {
+    std::vector<PlanStep> steps;
+    // "success", "abort" (an abort report), "error" (the run's error message) or "no-window"
+    std::string outcome;
+};
+
+// Host folders by lower-case target key; a key not given answers "<key>".
+using HostFolders = std::map<std::wstring, std::wstring>;
+
+// `folder` ends in a separator.
+Plan MakePlan(const std::wstring& folder, const HostFolders& folders);
+
+// Numbered steps, UTF-8.
+std::string PlanText(const Plan& plan, const std::wstring& fileName);
+std::string PlanJson(const Plan& plan, const std::wstring& fileName);
+
+} // namespace tamrick
