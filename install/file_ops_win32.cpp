@@ -1,8 +1,6 @@
 #include "file_ops_win32.h"
 
 #include <windows.h>
-// The interface's member, not the Win32 macro of the same name.
-#undef DeleteFile
 
 #include <optional>
 #include <string>
@@ -147,7 +145,7 @@ class Win32FileSystem final : public FileSystemOps {
         temp.Release();
     }
 
-    void DeleteFile(const std::wstring& path) override {
+    void RemoveFile(const std::wstring& path) override {
         const std::optional<DWORD> attributes = AttributesOf(path);
         if (!attributes) {
             throw Win32Error(ERROR_FILE_NOT_FOUND);

@@ -26,10 +26,6 @@ constexpr std::int32_t kErrInternal = 51;
 // The text of an abort report; the item procedures return one to end the run.
 using Abort = std::optional<std::wstring>;
 
-bool IsRequired(const FileItem& item) {
-    return item.Required == L"1";
-}
-
 // A fault ends a required item's run with its report; an optional item is skipped silently.
 Abort Fault(const FileItem& item, std::wstring report) {
     return IsRequired(item) ? Abort(std::move(report)) : std::nullopt;
@@ -82,7 +78,7 @@ class Walk {
             // Names what is missing: the file in the host's folder.
             return Fault(item, MissingFileReport(target));
         }
-        files_.DeleteFile(target);
+        files_.RemoveFile(target);
         return std::nullopt;
     }
 

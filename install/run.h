@@ -40,7 +40,7 @@ class FileSystemOps {
     // that name; a failed copy leaves any old file intact.
     virtual void CopyFileInto(const std::wstring& source, const std::wstring& folder) = 0;
     // Deletes a file, read-only ones included.
-    virtual void DeleteFile(const std::wstring& path) = 0;
+    virtual void RemoveFile(const std::wstring& path) = 0;
 };
 
 // Starts the forced close of every running host process without waiting for it; throws Error

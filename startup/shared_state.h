@@ -20,6 +20,11 @@ struct FileItem {
     std::wstring StepCaption; // shown on the button while the item runs
 };
 
+// A required item's failure ends the installation; only exactly "1" marks one.
+inline bool IsRequired(const FileItem& item) {
+    return item.Required == L"1";
+}
+
 // A present table always has at least one row; an absent one is std::nullopt.
 using FileItemTable = std::vector<FileItem>;
 

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-// The interface's member, not the Win32 macro of the same name.
-#undef DeleteFile
 
 #include <initializer_list>
 #include <memory>
@@ -209,8 +207,8 @@ TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFiles) {
     WriteTextFile(dest_ + L"kept.gms", "kept");
     SetAttributes(dest_ + L"locked.gms", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
 
-    files_->DeleteFile(dest_ + L"old.gms");
-    files_->DeleteFile(dest_ + L"locked.gms");
+    files_->RemoveFile(dest_ + L"old.gms");
+    files_->RemoveFile(dest_ + L"locked.gms");
 
     EXPECT_EQ(NamesIn(dest_), Names{L"kept.gms"});
 }
@@ -218,8 +216,8 @@ TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFiles) {
 TEST_F(FileOps, DeleteOfMissingFileOrFolderIsAnError) {
     ASSERT_TRUE(CreateDirectoryW((dest_ + L"sub").c_str(), nullptr));
 
-    const Error missing = FailureOf([&] { files_->DeleteFile(dest_ + L"missing.gms"); });
-    const Error folder = FailureOf([&] { files_->DeleteFile(dest_ + L"sub"); });
+    const Error missing = FailureOf([&] { files_->RemoveFile(dest_ + L"missing.gms"); });
+    const Error folder = FailureOf([&] { files_->RemoveFile(dest_ + L"sub"); });
 
     EXPECT_EQ(missing.number(), kFileNotFound);
     EXPECT_EQ(missing.description(), SystemSays(ERROR_FILE_NOT_FOUND));

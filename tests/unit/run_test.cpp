@@ -73,7 +73,7 @@ class FakeFiles : public FileSystemOps {
         log_.push_back(L"copy " + source + L" -> " + folder);
         files.insert(folder + name);
     }
-    void DeleteFile(const std::wstring& path) override {
+    void RemoveFile(const std::wstring& path) override {
         log_.push_back(L"delete " + path);
         files.erase(path);
     }

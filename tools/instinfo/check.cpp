@@ -5,9 +5,9 @@
 #include "files.h"
 #include "install/host/host.h"
 #include "install/reports.h"
-#include "item.h"
 #include "json.h"
 #include "picture.h"
+#include "startup/shared_state.h"
 #include "text.h"
 
 #include <algorithm>

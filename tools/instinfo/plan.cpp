@@ -6,9 +6,9 @@
 #include "install/host/host.h"
 #include "install/reports.h"
 #include "install/run.h"
-#include "item.h"
 #include "json.h"
 #include "picture.h"
+#include "startup/shared_state.h"
 #include "text.h"
 
 namespace tamrick {
@@ -119,7 +119,7 @@ class SimFiles : public FileSystemOps {
     void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
         events_.push_back({Event::Kind::Copy, source, folder});
     }
-    void DeleteFile(const std::wstring& path) override {
+    void RemoveFile(const std::wstring& path) override {
         events_.push_back({Event::Kind::Delete, {}, path});
     }
 
