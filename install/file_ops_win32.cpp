@@ -1,5 +1,7 @@
 #include "file_ops_win32.h"
 
+#include "system_text_win32.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -45,16 +47,7 @@ std::int32_t ErrorNumber(DWORD code) {
 }
 
 std::wstring SystemText(DWORD code) {
-    struct LocalFreeDeleter {
-        void operator()(wchar_t* text) const noexcept { LocalFree(text); }
-    };
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> owner{buffer};
-    std::wstring text = buffer ? std::wstring(buffer, length) : std::wstring();
-    text.erase(text.find_last_not_of(L" \t\r\n") + 1);
+    std::wstring text = SystemMessageText(code);
     return text.empty() ? L"系统错误 " + std::to_wstring(code) : text;
 }
 

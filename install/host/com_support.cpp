@@ -1,6 +1,7 @@
 #include "com_support.h"
 
 #include "install/error.h"
+#include "install/system_text_win32.h"
 
 #include <cwchar>
 #include <cwctype>
@@ -29,17 +30,7 @@ std::int32_t ErrorNumberFor(HRESULT hr) {
 }
 
 std::wstring DescribeHresult(HRESULT hr) {
-    struct LocalFreeDeleter {
-        void operator()(wchar_t* text) const noexcept { LocalFree(text); }
-    };
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> owner{buffer};
-    std::wstring text = length != 0 && buffer ? std::wstring(buffer, length) : L"";
-    while (!text.empty() && std::iswspace(text.back()))
-        text.pop_back();
+    std::wstring text = SystemMessageText(static_cast<std::uint32_t>(hr));
     if (!text.empty())
         return text;
     wchar_t code[16];
