@@ -177,22 +177,26 @@ void Process::Kill() const {
 
 // --- Finding windows -----------------------------------------------------------------------
 
+namespace {
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisibleWindow(HWND hwnd, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search.pid && IsWindowVisible(hwnd)) {
+        search.found.push_back(hwnd);
+    }
+    return TRUE;
+}
+} // namespace
+
 std::vector<HWND> VisibleTopLevelWindows(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s.pid && IsWindowVisible(hwnd)) {
-                s.found.push_back(hwnd);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid, {}};
+    EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -1,0 +1,338 @@
+#include "frm_main.h"
+
+#include "install/error.h"
+#include "install/reports.h"
+#include "resources/resource_ids.h"
+#include "startup/app_folder.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace tamrick {
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"TamrickInstallerWindow";
+constexpr const wchar_t* kInstallCaption = L"点这里开始安装";
+constexpr int kCmdInstallId = 1001;
+constexpr int kPicFlagsId = 1002;
+
+// The layout at 96 DPI.
+constexpr SIZE kClientSize{432, 158};
+constexpr RECT kCmdInstallRect{56, 103, 56 + 329, 103 + 41};
+constexpr RECT kPicFlagsRect{5, 5, 5 + 420, 5 + 78};
+constexpr int kFontPoints = 9;
+
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+// The per-monitor DPI functions came with Windows 10; on older systems the system DPI holds.
+template <typename Function> Function User32Function(const char* name) {
+    const FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+UINT DpiOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    if (const auto get_dpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow")) {
+        if (const UINT dpi = get_dpi(window)) {
+            return dpi;
+        }
+    }
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+RECT FrameForClient(SIZE client, UINT dpi) {
+    RECT rect{0, 0, client.cx, client.cy};
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    if (const auto adjust = User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi")) {
+        adjust(&rect, kStyle, FALSE, kExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
+    }
+    return rect;
+}
+
+int Scale(int value, UINT dpi) {
+    return MulDiv(value, static_cast<int>(dpi), 96);
+}
+
+void Place(HWND control, const RECT& designed, UINT dpi) {
+    SetWindowPos(control, nullptr, Scale(designed.left, dpi), Scale(designed.top, dpi),
+                 Scale(designed.right - designed.left, dpi),
+                 Scale(designed.bottom - designed.top, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HICON LoadProgramIcon(int system_metric_x, int system_metric_y) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAMRICK),
+                                         IMAGE_ICON, GetSystemMetrics(system_metric_x),
+                                         GetSystemMetrics(system_metric_y), LR_SHARED));
+}
+
+void RegisterWindowClass(WNDPROC procedure) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        throw Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())),
+                    L"The installer window's class can't be registered.");
+    }
+}
+
+Error LastWin32Error(const wchar_t* what) {
+    return Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())), what);
+}
+
+} // namespace
+
+ComApartment::ComApartment() {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // A thread already in an apartment keeps it; we only undo our own.
+    initialised_ = SUCCEEDED(hr);
+}
+
+ComApartment::~ComApartment() {
+    if (initialised_) {
+        CoUninitialize();
+    }
+}
+
+frmMain::frmMain(SharedState state) : state_(std::move(state)) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    RegisterWindowClass(&frmMain::WindowProc);
+    // WindowProc takes this window object from the creation parameter.
+    if (CreateWindowExW(kExStyle, kWindowClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr),
+                        this) == nullptr) {
+        throw LastWin32Error(L"The installer window can't be created.");
+    }
+    CreateControls();
+    Layout(nullptr);
+    picture_.reset(
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!picture_) {
+        throw LastWin32Error(L"The design-time banner can't be loaded.");
+    }
+}
+
+frmMain::~frmMain() {
+    if (window_ != nullptr) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+void frmMain::CreateControls() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    cmdInstall_ = CreateWindowExW(
+        0, WC_BUTTONW, kInstallCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0,
+        0, 0, window_, reinterpret_cast<HMENU>(kCmdInstallId), instance, nullptr);
+    picFlags_ =
+        CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY, 0, 0,
+                        0, 0, window_, reinterpret_cast<HMENU>(kPicFlagsId), instance, nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+    if (cmdInstall_ == nullptr || picFlags_ == nullptr || tooltip_ == nullptr) {
+        throw LastWin32Error(L"The installer window's controls can't be created.");
+    }
+    std::wstring tip = L"点击访问 " TAMRICK_WEB_HOST;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(picFlags_);
+    tool.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void frmMain::Layout(const RECT* suggested) {
+    dpi_ = DpiOf(window_);
+    const RECT frame =
+        FrameForClient({Scale(kClientSize.cx, dpi_), Scale(kClientSize.cy, dpi_)}, dpi_);
+    RECT now{};
+    GetWindowRect(window_, &now);
+    const POINT at =
+        suggested != nullptr ? POINT{suggested->left, suggested->top} : POINT{now.left, now.top};
+    SetWindowPos(window_, nullptr, at.x, at.y, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    UniqueFont font(CreateFontW(-MulDiv(kFontPoints, static_cast<int>(dpi_), 72), 0, 0, 0,
+                                FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                L"Tahoma"));
+    SendMessageW(cmdInstall_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    font_ = std::move(font); // the old font is deleted only once the button has let it go
+
+    Place(cmdInstall_, kCmdInstallRect, dpi_);
+    Place(picFlags_, kPicFlagsRect, dpi_);
+    InvalidateRect(picFlags_, nullptr, FALSE);
+}
+
+bool frmMain::HandleDialogMessage(MSG& message) const {
+    return window_ != nullptr && IsDialogMessageW(window_, &message);
+}
+
+void frmMain::cmdInstall_Click() {
+    // The installation run is wired here by the run's own change.
+}
+
+void frmMain::ReportMissingFile(const std::wstring& path) {
+    ShowError(MissingFileReport(path));
+    ShutDown();
+}
+
+void frmMain::ReportBadFolder(const std::wstring& path) {
+    ShowError(BadFolderReport(path));
+    ShutDown();
+}
+
+void frmMain::Form_Load() {
+    SetWindowTextW(window_, state_.SetupTitle.c_str());
+
+    handCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_BANNER_HAND));
+    if (handCursor_ == nullptr) {
+        throw LastWin32Error(L"The banner's cursor can't be loaded.");
+    }
+
+    const std::wstring path = state_.AppFolder + state_.FlagsPicture;
+    if (IsPlainFile(path)) {
+        picture_ =
+            LoadPictureFile(path, kPicFlagsRect.right - kPicFlagsRect.left,
+                            kPicFlagsRect.bottom - kPicFlagsRect.top, GetSysColor(COLOR_BTNFACE));
+        InvalidateRect(picFlags_, nullptr, FALSE);
+    }
+}
+
+void frmMain::ShutDown() {
+    HostApp.reset();
+    FileSystem.reset();
+    ExitProcess(0);
+}
+
+void frmMain::Form_Unload(std::int16_t& /*cancel*/) {
+    ShutDown();
+}
+
+void frmMain::picFlags_Click() {
+    // Whatever happens, the window stays as it is: the result is of no interest.
+    ShellExecuteA(window_, "open", TAMRICK_WEB_PAGE, "", "", SW_SHOWNORMAL);
+}
+
+void frmMain::ShowError(const std::wstring& text) const {
+    MessageBoxW(window_, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+}
+
+LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* created =
+            static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        created->window_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* form = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (form == nullptr) {
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    try {
+        return form->HandleMessage(message, wparam, lparam);
+    } catch (const Error& e) {
+        // A handler without a trap of its own: the user learns what happened, then it ends.
+        MessageBoxW(hwnd, UnhandledErrorText(e.number(), e.description()).c_str(), kProgramTitle,
+                    MB_OK | MB_ICONERROR);
+        ExitProcess(1);
+    }
+}
+
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wparam) == kCmdInstallId && HIWORD(wparam) == BN_CLICKED) {
+            cmdInstall_Click();
+            return 0;
+        }
+        if (LOWORD(wparam) == kPicFlagsId && HIWORD(wparam) == STN_CLICKED) {
+            picFlags_Click();
+            return 0;
+        }
+        break;
+    case DM_GETDEFID:
+        return MAKELRESULT(kCmdInstallId, DC_HASDEFID);
+    case WM_SETFOCUS:
+        SetFocus(cmdInstall_);
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wparam) == picFlags_ && LOWORD(lparam) == HTCLIENT &&
+            handCursor_ != nullptr) {
+            SetCursor(handCursor_);
+            return TRUE;
+        }
+        break;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+        if (item.CtlID == kPicFlagsId) {
+            DrawPicture(item.hDC, item.rcItem, picture_.get(), dpi_ / 96.0,
+                        GetSysColorBrush(COLOR_BTNFACE));
+            return TRUE;
+        }
+        break;
+    }
+    case WM_DPICHANGED:
+        Layout(reinterpret_cast<const RECT*>(lparam));
+        return 0;
+    case WM_CLOSE: {
+        std::int16_t cancel = 0;
+        Form_Unload(cancel);
+        return 0;
+    }
+    case WM_ENDSESSION:
+        if (wparam != FALSE) {
+            std::int16_t cancel = 0;
+            Form_Unload(cancel);
+        }
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state) {
+    auto form = std::make_unique<frmMain>(state);
+    form->Form_Load();
+
+    // Centred on the screen that holds it.
+    const HWND window = form->hwnd();
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    return form;
+}
+
+} // namespace tamrick

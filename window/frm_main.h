@@ -1,0 +1,85 @@
+#pragma once
+// frmMain, the installer's only window: its title, the banner picFlags (a picture with a
+// tooltip and a hand cursor that opens the maker's web page), and the install button
+// cmdInstall. Every way out of the program, once the window exists, goes through ShutDown.
+
+#include "install/run.h"
+#include "startup/shared_state.h"
+#include "window/picture.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tamrick {
+
+// COM on the window's thread, a single-threaded apartment: the banner's picture decoder, the
+// shell and the installation's automation objects all live in it.
+class ComApartment {
+  public:
+    ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment();
+
+  private:
+    bool initialised_ = false;
+};
+
+class frmMain {
+  public:
+    // Creates the window, hidden, with the title as designed and the design-time banner.
+    explicit frmMain(SharedState state);
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+    ~frmMain();
+
+    HWND hwnd() const noexcept { return window_; }
+    // Lets the window handle its dialog keys (Enter presses the install button, Tab moves
+    // the focus). The message loop calls it for every message before dispatching it; true
+    // when the message was handled.
+    bool HandleDialogMessage(MSG& message) const;
+
+    // The installation's members; empty until a run creates them, released by ShutDown.
+    std::unique_ptr<Host> HostApp;
+    std::unique_ptr<FileSystemOps> FileSystem;
+
+    void cmdInstall_Click();
+    [[noreturn]] void ReportMissingFile(const std::wstring& path);
+    [[noreturn]] void ReportBadFolder(const std::wstring& path);
+    // Sets the title from SetupTitle, the banner's hand cursor, and the banner file in place
+    // of the design-time banner when one is there. Throws Error for a banner file that is not
+    // a picture.
+    void Form_Load();
+    [[noreturn]] void ShutDown();
+    void Form_Unload(std::int16_t& cancel);
+    void picFlags_Click();
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void CreateControls();
+    // Sizes, places and sets the font of everything for the window's current DPI.
+    void Layout(const RECT* suggested);
+    void ShowError(const std::wstring& text) const;
+
+    ComApartment apartment_;
+    SharedState state_;
+    HWND window_ = nullptr;
+    HWND cmdInstall_ = nullptr;
+    HWND picFlags_ = nullptr;
+    HWND tooltip_ = nullptr;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    UniqueFont font_;
+    UniqueBitmap picture_;
+    HCURSOR handCursor_ = nullptr; // a shared resource cursor: the system owns it
+};
+
+// Creates frmMain, runs Form_Load and shows the window, modeless and centred on the screen.
+// The window lives as long as the returned object. Throws Error when Form_Load fails; the
+// window is then never shown.
+std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state);
+
+} // namespace tamrick

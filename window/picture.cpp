@@ -1,0 +1,173 @@
+#include "picture.h"
+
+#include "install/error.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cwchar>
+#include <vector>
+
+namespace tamrick {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+struct LocalFreer {
+    void operator()(void* memory) const noexcept { LocalFree(memory); }
+};
+
+struct DcDeleter {
+    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+
+std::wstring SystemText(HRESULT hr) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<void, LocalFreer> owner(buffer);
+    std::wstring text(buffer != nullptr ? buffer : L"", length);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        wchar_t code[32] = {};
+        std::swprintf(code, 32, L"错误 0x%08lX", static_cast<unsigned long>(hr));
+        text = code;
+    }
+    return text;
+}
+
+Error SystemError(HRESULT hr) {
+    return Error(static_cast<std::int32_t>(hr), SystemText(hr));
+}
+
+// Reading the file failed: the system's own words say why (no access, in use, ...).
+void ThrowIfFileFailed(HRESULT hr) {
+    if (FAILED(hr)) {
+        throw SystemError(hr);
+    }
+}
+
+// The file is there but its bytes are no picture we can read.
+void ThrowIfNotPicture(HRESULT hr) {
+    if (hr == E_OUTOFMEMORY) {
+        throw SystemError(hr);
+    }
+    if (FAILED(hr)) {
+        throw Error(kErrInvalidPicture, L"图片无效");
+    }
+}
+
+std::uint8_t Blend(std::uint32_t colour, std::uint32_t alpha, std::uint32_t background) {
+    return static_cast<std::uint8_t>((colour * alpha + background * (255 - alpha) + 127) / 255);
+}
+
+} // namespace
+
+bool IsPlainFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, COLORREF background) {
+    ComPtr<IWICImagingFactory> factory;
+    ThrowIfFileFailed(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_PPV_ARGS(&factory)));
+    ComPtr<IWICStream> stream;
+    ThrowIfFileFailed(factory->CreateStream(&stream));
+    ThrowIfFileFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
+
+    ComPtr<IWICBitmapDecoder> decoder;
+    ThrowIfNotPicture(factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                       WICDecodeMetadataCacheOnDemand, &decoder));
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ThrowIfNotPicture(decoder->GetFrame(0, &frame));
+    ComPtr<IWICFormatConverter> converter;
+    ThrowIfNotPicture(factory->CreateFormatConverter(&converter));
+    ThrowIfNotPicture(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA,
+                                            WICBitmapDitherTypeNone, nullptr, 0.0,
+                                            WICBitmapPaletteTypeCustom));
+    UINT full_width = 0;
+    UINT full_height = 0;
+    ThrowIfNotPicture(converter->GetSize(&full_width, &full_height));
+    // Only the top-left part is ever shown.
+    const WICRect part{0, 0, std::min(static_cast<INT>(full_width), width),
+                       std::min(static_cast<INT>(full_height), height)};
+    if (part.Width <= 0 || part.Height <= 0) {
+        ThrowIfNotPicture(WINCODEC_ERR_BADIMAGE);
+    }
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = part.Width;
+    info.bmiHeader.biHeight = -part.Height; // top-down, as WIC copies
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        throw SystemError(E_OUTOFMEMORY);
+    }
+    const auto stride = static_cast<UINT>(part.Width) * 4;
+    const auto size = stride * static_cast<UINT>(part.Height);
+    ThrowIfNotPicture(converter->CopyPixels(&part, stride, size, static_cast<BYTE*>(bits)));
+
+    // Transparent parts show the area's colour, as a picture without them would.
+    auto* pixel = static_cast<std::uint8_t*>(bits);
+    for (UINT i = 0; i < size; i += 4) {
+        const std::uint32_t alpha = pixel[i + 3];
+        pixel[i] = Blend(pixel[i], alpha, GetBValue(background));
+        pixel[i + 1] = Blend(pixel[i + 1], alpha, GetGValue(background));
+        pixel[i + 2] = Blend(pixel[i + 2], alpha, GetRValue(background));
+        pixel[i + 3] = 0;
+    }
+    return bitmap;
+}
+
+void DrawPicture(HDC dc, const RECT& area, HBITMAP picture, double scale, HBRUSH background) {
+    BITMAP info{};
+    GetObjectW(picture, sizeof(info), &info);
+    const int width = static_cast<int>(std::lround(info.bmWidth * scale));
+    const int height = static_cast<int>(std::lround(info.bmHeight * scale));
+    const LONG right = std::min(area.right, area.left + width);
+    const LONG bottom = std::min(area.bottom, area.top + height);
+
+    // The rest of the area, right of and below the picture.
+    const RECT beside{right, area.top, area.right, area.bottom};
+    const RECT below{area.left, bottom, right, area.bottom};
+    FillRect(dc, &beside, background);
+    FillRect(dc, &below, background);
+
+    MemoryDc memory(CreateCompatibleDC(dc));
+    if (!memory) {
+        return;
+    }
+    const HGDIOBJ old = SelectObject(memory.get(), picture);
+    if (width == info.bmWidth && height == info.bmHeight) {
+        BitBlt(dc, area.left, area.top, right - area.left, bottom - area.top, memory.get(), 0, 0,
+               SRCCOPY);
+    } else {
+        // A control's DC may reach beyond it (static controls draw with their parent's).
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, area.left, area.top, width, height, memory.get(), 0, 0, info.bmWidth,
+                   info.bmHeight, SRCCOPY);
+        RestoreDC(dc, saved);
+    }
+    SelectObject(memory.get(), old);
+}
+
+} // namespace tamrick

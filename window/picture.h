@@ -1,0 +1,34 @@
+#pragma once
+// Pictures for the banner: loading a banner file and drawing a picture into the banner area.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace tamrick {
+
+// The error number of a file that can't be read as a picture.
+inline constexpr std::int32_t kErrInvalidPicture = 481;
+
+struct GdiObjectDeleter {
+    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
+};
+using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+
+// A plain file: one that a listing of normal files shows. Hidden and system files and folders
+// are not; read-only and archived files are.
+bool IsPlainFile(const std::wstring& path);
+
+// Loads a BMP, PNG, JPEG or GIF file (the first frame), keeping only the top-left part that
+// the banner area can show (width x height): a huge picture costs no more than a small one.
+// Transparent parts take the background colour. Throws Error: 481 for a file that is not a
+// picture, else the failure's HRESULT with the system's text.
+UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, COLORREF background);
+
+// Draws the picture from the top-left corner of the area, scaled by scale (1 at 96 DPI), and
+// fills the rest of the area with the background brush.
+void DrawPicture(HDC dc, const RECT& area, HBITMAP picture, double scale, HBRUSH background);
+
+} // namespace tamrick
