@@ -1,0 +1,424 @@
+// The installer window as a person sees it: layout, title, banner, the banner's link, and
+// closing it. The real installer runs under Wine and is driven from outside.
+//
+// Arguments: the installer, a work folder, the folder for artefacts (the screenshot), the
+// test data folder, the design-time banner's file, the https logger.
+
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+namespace drv = tamrick::driver;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Paths {
+    fs::path installer;
+    fs::path work;
+    fs::path artifacts;
+    fs::path data;
+    fs::path designBanner;
+    fs::path urlLogger;
+};
+Paths gPaths; // set from the command line, read-only afterwards
+
+fs::path FromHostPath(const char* unixPath) {
+    // A Unix path given on the command line is on Wine's drive Z:.
+    std::string p = unixPath;
+    return fs::path(p.front() == '/' ? "Z:" + p : p).make_preferred();
+}
+
+const std::wstring kProgramTitle = L"Tamrick Installer";
+const std::wstring kInstallCaption = L"点这里开始安装";
+const std::string kWebPage = TAMRICK_WEB_PAGE;
+
+// A description with one file item and, when given, a title and a banner name.
+std::string Description(const std::string& title = {}, const std::string& picture = {}) {
+    std::string text;
+    if (!title.empty()) {
+        text += "SetupTitle=" + title + "\r\n";
+    }
+    if (!picture.empty()) {
+        text += "FlagsPicture=" + picture + "\r\n";
+    }
+    return text + "FileItem=c|TamrickTools.gms|1|GMSPath|正在安装宏工程...\r\n";
+}
+
+// A fresh add-on folder with a copy of the installer and the description.
+fs::path AddOnFolder(const std::string& name, const std::string& description) {
+    const fs::path folder = gPaths.work / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(gPaths.installer, folder / "TamrickInstaller.exe");
+    drv::WriteFileBytes(folder / "InstInfo.ini", description);
+    return folder;
+}
+
+// A BMP of the given size: one colour, and another one right of x = split and below
+// y = split_y, to see which part of a larger picture shows.
+void WriteBmp(const fs::path& path, int width, int height, std::uint32_t colour,
+              int split_x = 1 << 30, int split_y = 1 << 30, std::uint32_t other = 0) {
+    drv::Capture picture;
+    picture.width = width;
+    picture.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            picture.pixels.push_back(x >= split_x || y >= split_y ? other : colour);
+        }
+    }
+    drv::SaveBmp(picture, path);
+}
+
+std::uint32_t ToRgb(COLORREF c) {
+    return (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
+           (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+// How many pixels of a rectangle (in the capture) differ from a colour.
+int CountOther(const drv::Capture& c, RECT r, std::uint32_t colour) {
+    int count = 0;
+    for (LONG y = r.top; y < r.bottom; ++y) {
+        for (LONG x = r.left; x < r.right; ++x) {
+            count += c.at(static_cast<int>(x), static_cast<int>(y)) != colour ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+struct Running {
+    drv::Process process;
+    HWND window = nullptr;
+};
+
+// Starts the installer in the folder and waits for its window, idle and painted.
+Running StartAndWaitForWindow(const fs::path& folder) {
+    Running r{drv::Process::Launch(folder / "TamrickInstaller.exe", folder), nullptr};
+    const auto window = drv::WaitForWindow(r.process.pid());
+    if (window) {
+        r.window = *window;
+        drv::WaitForIdle(r.window);
+        // Keep the pointer (and a tooltip) off the window.
+        drv::MoveMouseTo({0, 0});
+    }
+    return r;
+}
+
+std::optional<drv::Control> BannerControl(HWND window) {
+    return drv::FindChild(window, L"Static");
+}
+std::optional<drv::Control> InstallButton(HWND window) {
+    return drv::FindChild(window, L"Button");
+}
+
+// What the banner shows now.
+drv::Capture CaptureBanner(HWND window) {
+    drv::WaitForIdle(window);
+    const auto banner = BannerControl(window);
+    return banner ? drv::CaptureScreen(banner->rect) : drv::Capture{};
+}
+
+// --- Layout and title ----------------------------------------------------------------------
+
+TEST(Window, HasTheDesignedLayoutAt96Dpi) {
+    Running r = StartAndWaitForWindow(AddOnFolder("layout", Description()));
+    ASSERT_TRUE(r.window) << "no window";
+
+    const RECT client = drv::ClientRectOnScreen(r.window);
+    EXPECT_EQ(client.right - client.left, 432);
+    EXPECT_EQ(client.bottom - client.top, 158);
+
+    const auto button = InstallButton(r.window);
+    ASSERT_TRUE(button);
+    const RECT b = drv::RectInClient(r.window, button->rect);
+    EXPECT_EQ(b.left, 56);
+    EXPECT_EQ(b.top, 103);
+    EXPECT_EQ(b.right - b.left, 329);
+    EXPECT_EQ(b.bottom - b.top, 41);
+    EXPECT_EQ(button->text, kInstallCaption);
+    EXPECT_TRUE(button->enabled);
+    EXPECT_EQ(button->style & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+
+    const auto banner = BannerControl(r.window);
+    ASSERT_TRUE(banner);
+    const RECT p = drv::RectInClient(r.window, banner->rect);
+    EXPECT_EQ(p.left, 5);
+    EXPECT_EQ(p.top, 5);
+    EXPECT_EQ(p.right - p.left, 420);
+    EXPECT_EQ(p.bottom - p.top, 78);
+    EXPECT_EQ(banner->style & (WS_BORDER | SS_SUNKEN), 0) << "the banner has no frame";
+
+    // A fixed frame without a maximise box, centred on the screen.
+    const LONG style = GetWindowLongW(r.window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+    const RECT frame = drv::WindowRectOnScreen(r.window);
+    const int screen_width = GetSystemMetrics(SM_CXSCREEN);
+    const int screen_height = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_NEAR(frame.left + (frame.right - frame.left) / 2, screen_width / 2, 1);
+    EXPECT_NEAR(frame.top + (frame.bottom - frame.top) / 2, screen_height / 2, 1);
+}
+
+TEST(Window, TitleIsTheDescriptionsSetupTitleExactly) {
+    const std::string title = "Tamrick 工具箱  演示版 1.0 (测试)";
+    Running r = StartAndWaitForWindow(AddOnFolder("title", Description(title)));
+    ASSERT_TRUE(r.window);
+    EXPECT_EQ(drv::WindowText(r.window), L"Tamrick 工具箱  演示版 1.0 (测试)");
+}
+
+TEST(Window, TitleIsTheProgramTitleWithoutSetupTitle) {
+    Running r = StartAndWaitForWindow(AddOnFolder("no-title", Description()));
+    ASSERT_TRUE(r.window);
+    EXPECT_EQ(drv::WindowText(r.window), kProgramTitle);
+}
+
+// --- The banner ---------------------------------------------------------------------------------
+
+class Banner : public ::testing::Test {
+  protected:
+    // What the design-time banner looks like on screen; taken once.
+    static const drv::Capture& DesignTime() {
+        static const drv::Capture capture = [] {
+            Running r = StartAndWaitForWindow(AddOnFolder("design-time", Description()));
+            return r.window ? CaptureBanner(r.window) : drv::Capture{};
+        }();
+        return capture;
+    }
+    static std::uint32_t WindowColour() { return ToRgb(GetSysColor(COLOR_BTNFACE)); }
+};
+
+TEST_F(Banner, WithoutABannerFileTheDesignTimeBannerShows) {
+    const auto& shown = DesignTime();
+    ASSERT_EQ(shown.width, 420);
+    ASSERT_EQ(shown.height, 78);
+    // The dark teal pattern, not an empty area.
+    EXPECT_GT(CountOther(shown, {0, 0, 420, 78}, WindowColour()), 420 * 78 / 2);
+}
+
+TEST_F(Banner, ABmpFileReplacesItAndALargerOneIsClippedFromTheTopLeft) {
+    const fs::path folder = AddOnFolder("bmp", Description());
+    // Red where the banner area is, blue beyond it.
+    WriteBmp(folder / "flags.bmp", 500, 100, 0xC02020, 420, 78, 0x2020C0);
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    const auto shown = CaptureBanner(r.window);
+    ASSERT_EQ(shown.width, 420);
+    EXPECT_EQ(CountOther(shown, {0, 0, 420, 78}, 0xC02020), 0);
+}
+
+TEST_F(Banner, APngFileNamedByFlagsPictureReplacesItAndASmallerOneLeavesTheWindowColour) {
+    const fs::path folder = AddOnFolder("png", Description({}, "标志.png"));
+    fs::copy_file(gPaths.data / "small.png", folder / L"标志.png");
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    const auto shown = CaptureBanner(r.window);
+    ASSERT_EQ(shown.width, 420);
+    EXPECT_EQ(CountOther(shown, {0, 0, 100, 40}, 0x3366CC), 0);
+    EXPECT_EQ(CountOther(shown, {100, 0, 420, 78}, WindowColour()), 0);
+    EXPECT_EQ(CountOther(shown, {0, 40, 100, 78}, WindowColour()), 0);
+}
+
+TEST_F(Banner, AGifFileReplacesIt) {
+    const fs::path folder = AddOnFolder("gif", Description({}, "tiny.gif"));
+    fs::copy_file(gPaths.data / "tiny.gif", folder / "tiny.gif");
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    const auto shown = CaptureBanner(r.window);
+    ASSERT_EQ(shown.width, 420);
+    EXPECT_EQ(CountOther(shown, {0, 0, 30, 20}, 0xCC6633), 0);
+}
+
+TEST_F(Banner, A16BitBannerFileShowsAsTheSameBitmapBuiltIn) {
+    const fs::path folder = AddOnFolder("bmp16", Description());
+    fs::copy_file(gPaths.designBanner, folder / "flags.bmp");
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    EXPECT_EQ(CaptureBanner(r.window).pixels, DesignTime().pixels);
+}
+
+TEST_F(Banner, AHiddenBannerFileIsIgnored) {
+    const fs::path folder = AddOnFolder("hidden", Description());
+    WriteBmp(folder / "flags.bmp", 420, 78, 0xC02020);
+    ASSERT_TRUE(SetFileAttributesW((folder / "flags.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    EXPECT_EQ(CaptureBanner(r.window).pixels, DesignTime().pixels);
+}
+
+TEST_F(Banner, AFolderNamedAsTheBannerIsIgnored) {
+    const fs::path folder = AddOnFolder("folder", Description());
+    fs::create_directory(folder / "flags.bmp");
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    EXPECT_EQ(CaptureBanner(r.window).pixels, DesignTime().pixels);
+}
+
+TEST(BannerError, ATextFileNamedAsTheBannerEndsWithTheUnhandledErrorReportAndNoWindow) {
+    static const drv::IconReader icons = drv::IconReader::Calibrate();
+    const fs::path folder = AddOnFolder("not-a-picture", Description());
+    drv::WriteFileBytes(folder / "flags.bmp", "This is not a picture.\r\n");
+    drv::Process p = drv::Process::Launch(folder / "TamrickInstaller.exe", folder);
+    const auto box = drv::WaitForMessageBox(p.pid());
+    ASSERT_TRUE(box) << "no message box";
+    const auto info = drv::ReadMessageBox(*box, icons);
+    EXPECT_EQ(info.title, kProgramTitle);
+    EXPECT_EQ(info.text, L"运行时错误 '481':\r\n\r\n图片无效");
+    EXPECT_STREQ(drv::ToString(info.icon), "error");
+    ASSERT_EQ(info.buttons.size(), 1u);
+    EXPECT_EQ(info.buttons[0].id, IDOK);
+    // The message box is all there is: the window was never shown.
+    for (HWND w : drv::VisibleTopLevelWindows(p.pid())) {
+        EXPECT_EQ(drv::WindowClass(w), L"#32770");
+    }
+    drv::PressButton(*box, IDOK);
+    EXPECT_TRUE(p.WaitForExit().has_value());
+}
+
+// --- The banner's link
+// ----------------------------------------------------------------------------
+
+// Registers the logger as the https handler of this Wine prefix for the test's duration.
+class BannerLink : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        log_ = gPaths.urlLogger.parent_path() / "url_log.txt";
+        fs::remove(log_);
+        const std::wstring command = L"\"" + gPaths.urlLogger.wstring() + L"\" \"%1\"";
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command", nullptr,
+                                  REG_SZ, command.c_str(),
+                                  static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, L"https\\shell\\open\\command"); }
+
+    std::vector<std::string> Opened() const {
+        std::ifstream in(log_, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    // Polls until the logger has written that many addresses.
+    std::vector<std::string> WaitForOpened(size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + drv::kDefaultTimeout;
+        auto lines = Opened();
+        while (lines.size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(50ms);
+            lines = Opened();
+        }
+        return lines;
+    }
+
+    fs::path log_;
+};
+
+TEST_F(BannerLink, EachClickOpensTheWebPageAndChangesNothingElse) {
+    Running r = StartAndWaitForWindow(AddOnFolder("link", Description("链接")));
+    ASSERT_TRUE(r.window);
+    const auto banner = BannerControl(r.window);
+    ASSERT_TRUE(banner);
+    const RECT p = drv::RectInClient(r.window, banner->rect);
+    const auto before = drv::ChildControls(r.window);
+
+    // Points far apart, so that no two clicks make a double click.
+    const POINT points[] = {
+        {p.left + 30, p.top + 20}, {p.left + 200, p.top + 60}, {p.left + 400, p.top + 10}};
+    size_t clicks = 0;
+    for (const POINT& point : points) {
+        drv::ClickAt(r.window, point);
+        ++clicks;
+        const auto opened = WaitForOpened(clicks);
+        ASSERT_EQ(opened.size(), clicks);
+        EXPECT_EQ(opened.back(), kWebPage);
+    }
+    drv::MoveMouseTo({0, 0});
+    drv::WaitForIdle(r.window);
+
+    EXPECT_TRUE(r.process.running());
+    EXPECT_EQ(drv::VisibleTopLevelWindows(r.process.pid()), std::vector<HWND>{r.window});
+    EXPECT_EQ(drv::WindowText(r.window), L"链接");
+    const auto after = drv::ChildControls(r.window);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].text, before[i].text);
+        EXPECT_EQ(after[i].enabled, before[i].enabled);
+        EXPECT_TRUE(EqualRect(&after[i].rect, &before[i].rect));
+    }
+}
+
+// --- Closing
+// ----------------------------------------------------------------------------------------
+
+struct CloseWay {
+    const char* name;
+    void (*close)(HWND);
+};
+
+class Closing : public ::testing::TestWithParam<CloseWay> {};
+
+TEST_P(Closing, BeforeAnyRunEndsTheProgramWithoutAMessage) {
+    const fs::path folder = AddOnFolder(std::string("close-") + GetParam().name, Description());
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    GetParam().close(r.window);
+    // A message box would hold the program until someone answered it.
+    EXPECT_EQ(r.process.WaitForExit(), std::optional<DWORD>(0));
+    // Nothing was written beside the installer.
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        files.push_back(entry.path().filename());
+    }
+    EXPECT_EQ(files.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Closing,
+                         ::testing::Values(CloseWay{"CloseButton", drv::RequestClose},
+                                           CloseWay{"CloseMessage", drv::PostCloseMessage},
+                                           CloseWay{"AltF4", [](HWND w) { drv::PressAltF4(w); }}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// --- What it looks like --------------------------------------------------------------------------
+
+TEST(Screenshot, OfTheWindowOnTheDemoDescription) {
+    const fs::path folder = AddOnFolder("screenshot", Description("Tamrick 工具箱 演示版"));
+    Running r = StartAndWaitForWindow(folder);
+    ASSERT_TRUE(r.window);
+    fs::create_directories(gPaths.artifacts);
+    drv::SaveBmp(drv::CaptureWindow(r.window), gPaths.artifacts / "window.bmp");
+
+    // With the pointer over the banner: the tooltip.
+    const auto banner = BannerControl(r.window);
+    ASSERT_TRUE(banner);
+    drv::MoveMouseTo({banner->rect.left + 60, banner->rect.top + 30});
+    const auto tip = drv::WaitForWindowOfClass(r.process.pid(), L"tooltips_class32");
+    ASSERT_TRUE(tip) << "no tooltip over the banner";
+    drv::WaitForIdle(r.window);
+    RECT area = drv::WindowRectOnScreen(r.window);
+    const RECT tip_rect = drv::WindowRectOnScreen(*tip);
+    UnionRect(&area, &area, &tip_rect);
+    drv::SaveBmp(drv::CaptureScreen(area), gPaths.artifacts / "window-tooltip.bmp");
+    drv::MoveMouseTo({0, 0});
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 7) {
+        std::fprintf(stderr,
+                     "usage: window_e2e INSTALLER WORK ARTIFACTS DATA DESIGN_BANNER URL_LOGGER\n");
+        return 2;
+    }
+    gPaths = {FromHostPath(argv[1]), FromHostPath(argv[2]), FromHostPath(argv[3]),
+              FromHostPath(argv[4]), FromHostPath(argv[5]), FromHostPath(argv[6])};
+    return RUN_ALL_TESTS();
+}
