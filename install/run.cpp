@@ -1,7 +1,6 @@
 #include "run.h"
 
 #include "error.h"
-#include "reports.h"
 
 #include <exception>
 #include <new>
@@ -23,12 +22,23 @@ constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
 constexpr std::int32_t kErrOutOfMemory = 7;
 constexpr std::int32_t kErrInternal = 51;
 
-// The text of an abort report; the item procedures return one to end the run.
-using Abort = std::optional<std::wstring>;
+// An abort report; the item procedures return one to end the run.
+struct Report {
+    bool badFolder = false; // else a missing file
+    std::wstring path;
+};
+using Abort = std::optional<Report>;
 
 // A fault ends a required item's run with its report; an optional item is skipped silently.
-Abort Fault(const FileItem& item, std::wstring report) {
+Abort Fault(const FileItem& item, Report report) {
     return IsRequired(item) ? Abort(std::move(report)) : std::nullopt;
+}
+
+Report MissingFile(const std::wstring& path) {
+    return Report{false, path};
+}
+Report BadFolder(const std::wstring& path) {
+    return Report{true, path};
 }
 
 void AppendSeparator(std::wstring& folder) {
@@ -44,7 +54,7 @@ class Walk {
     Abort Copy(const FileItem& item, const std::wstring& sourcePath) {
         if (item.Target == L"importworkspace") {
             if (!files_.FileExists(sourcePath)) {
-                return Fault(item, MissingFileReport(sourcePath));
+                return Fault(item, MissingFile(sourcePath));
             }
             host_.ImportWorkspace(sourcePath);
             return std::nullopt;
@@ -54,10 +64,10 @@ class Walk {
             DestFolder = std::move(*folder);
         }
         if (!files_.FileExists(sourcePath)) {
-            return Fault(item, MissingFileReport(sourcePath));
+            return Fault(item, MissingFile(sourcePath));
         }
         if (DestFolder.empty()) {
-            return Fault(item, BadFolderReport(DestFolder));
+            return Fault(item, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         files_.CopyFileInto(sourcePath, DestFolder);
@@ -69,14 +79,14 @@ class Walk {
             DestFolder = std::move(*folder);
         }
         if (DestFolder.empty()) {
-            return Fault(item, BadFolderReport(DestFolder));
+            return Fault(item, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         // The file's path is its own: the folder carried to the next item stays a folder.
         const std::wstring target = DestFolder + item.SourceName;
         if (!files_.FileExists(target)) {
             // Names what is missing: the file in the host's folder.
-            return Fault(item, MissingFileReport(target));
+            return Fault(item, MissingFile(target));
         }
         files_.RemoveFile(target);
         return std::nullopt;
@@ -131,7 +141,11 @@ RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
                 abort = walk.Delete(item);
             }
             if (abort) {
-                window.ShowMessage(*abort, MessageKind::Error);
+                if (abort->badFolder) {
+                    window.ReportBadFolder(abort->path);
+                } else {
+                    window.ReportMissingFile(abort->path);
+                }
                 return RunOutcome::EndProgram;
             }
         }

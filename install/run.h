@@ -28,6 +28,9 @@ class RunWindow {
     virtual void PauseWithEvents(std::chrono::milliseconds duration) = 0;
     // A modal message box with OK only.
     virtual void ShowMessage(const std::wstring& text, MessageKind kind) = 0;
+    // The abort reports: an error message naming a path. In the program they end it there.
+    virtual void ReportMissingFile(const std::wstring& path) = 0;
+    virtual void ReportBadFolder(const std::wstring& path) = 0;
 };
 
 // The three file operations of the run. Every failure throws Error with the system's text.

@@ -14,11 +14,27 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 # quiet.
 { export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8; } 2>/dev/null
 
+# Runs a command with nothing of ours open: the display, the wineserver and Wine's services
+# live on, and would otherwise hold our lock and the pipes of whoever runs us (a test runner then
+# waits for them for ever).
+_tamrick_close_fds() {
+    local fd
+    for fd in /proc/$BASHPID/fd/*; do
+        fd=${fd##*/}
+        [ "$fd" -gt 2 ] && eval "exec $fd>&-" 2>/dev/null
+    done
+    return 0
+}
+_tamrick_detached() {
+    (_tamrick_close_fds && exec "$@") >/dev/null 2>&1 </dev/null
+}
+
 _tamrick_start_xvfb() {
     local n
     for n in 91 92 93 94 95 96 97 98 99; do
         if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+            (_tamrick_close_fds && exec Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp) \
+                >/dev/null 2>&1 </dev/null &
             local i
             for i in $(seq 1 50); do
                 [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -52,23 +68,21 @@ _tamrick_prepare_prefix() {
         flock 9
         [ -f "$WINEPREFIX/.tamrick-ready" ] && exit 0
         rm -rf "$WINEPREFIX"
-        "$WINE" wineboot -i >/dev/null 2>&1
+        _tamrick_detached "$WINE" wineboot -i
         "$WINESERVER" -w
         # Without a window manager, Wine stalls whenever it hides a window unless it draws
         # its own frames.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        _tamrick_detached "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
         # Chinese text needs a CJK font linked behind the UI font.
         cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
-        "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-            /v 'Liberation Sans' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+        _tamrick_detached "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v 'Liberation Sans' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f
         "$WINESERVER" -w
         touch "$WINEPREFIX/.tamrick-ready"
     ) 9>"$WINEPREFIX.lock"
 }
 _tamrick_prepare_prefix || return 1
 
-# A persistent wineserver, its output away from our pipes.
-"$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
-# The session's first program starts Wine's services, which keep its output open: start them
-# here, away from our pipes, or a test runner waits for them for ever.
-"$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+# A persistent wineserver, and Wine's services, which the first program of a session starts.
+_tamrick_detached "$WINESERVER" -p || true
+_tamrick_detached "$WINE" cmd /c exit || true

@@ -1,4 +1,5 @@
 #include "install/error.h"
+#include "install/reports.h"
 #include "install/run.h"
 
 #include <gmock/gmock.h>
@@ -34,6 +35,12 @@ class FakeWindow : public RunWindow {
     }
     void ShowMessage(const std::wstring& text, MessageKind kind) override {
         log_.push_back((kind == MessageKind::Error ? L"error " : L"info ") + text);
+    }
+    void ReportMissingFile(const std::wstring& path) override {
+        ShowMessage(MissingFileReport(path), MessageKind::Error);
+    }
+    void ReportBadFolder(const std::wstring& path) override {
+        ShowMessage(BadFolderReport(path), MessageKind::Error);
     }
     bool answerOk = true;
 

@@ -37,6 +37,7 @@ struct Event {
     std::wstring path;
     bool answer = false;
     bool assumed = false;
+    bool report = false; // an abort report, which ends the run
     std::size_t number = 0;
 };
 
@@ -63,8 +64,17 @@ class SimWindow : public RunWindow {
         e.answer = kind == MessageKind::Error;
         events_.push_back(e);
     }
+    void ReportMissingFile(const std::wstring& path) override { Report(MissingFileReport(path)); }
+    void ReportBadFolder(const std::wstring& path) override { Report(BadFolderReport(path)); }
 
   private:
+    void Report(const std::wstring& text) {
+        Event e{Event::Kind::Message, text, {}};
+        e.answer = true;
+        e.report = true;
+        events_.push_back(e);
+    }
+
     Events& events_;
 };
 
@@ -127,15 +137,6 @@ class SimFiles : public FileSystemOps {
     Events& events_;
     std::wstring appFolder_;
 };
-
-bool IsAbortReport(const std::wstring& text) {
-    for (const std::wstring& report : {MissingFileReport(L""), BadFolderReport(L"")}) {
-        if (text.starts_with(report.substr(0, report.find(L'(') + 1))) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // Turns the events of one row into what a packager wants to know about it.
 class ItemFolder {
@@ -277,7 +278,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
                 ++end;
             }
             const bool stopped = end < events.size() && events[end].kind == Event::Kind::Message &&
-                                 IsAbortReport(events[end].text);
+                                 events[end].report;
             const Events rowEvents(events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                    events.begin() + static_cast<std::ptrdiff_t>(end));
             PlanStep step = Step("item", {});
@@ -289,7 +290,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
         }
         case Event::Kind::Message:
             plan.steps.push_back(Step(e.answer ? "message-error" : "message-information", e.text));
-            plan.outcome = !e.answer ? "success" : IsAbortReport(e.text) ? "abort" : "error";
+            plan.outcome = !e.answer ? "success" : e.report ? "abort" : "error";
             break;
         default:
             break;
