@@ -103,8 +103,8 @@ class Walk {
 
 } // namespace
 
-RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
-                            const RunServices& services) {
+RunOutcome RunInstallation(const SharedState& state, RunMembers members,
+                           const RunServices& services) {
     RunWindow& window = services.window;
     if (!window.Confirm(kConfirmText)) {
         return RunOutcome::Cancelled;

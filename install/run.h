@@ -77,7 +77,9 @@ enum class RunOutcome {
 
 inline constexpr std::chrono::milliseconds kHostClosePause{10000};
 
-RunOutcome cmdInstall_Click(const SharedState& state, RunMembers members,
-                            const RunServices& services);
+// What the install button does: the whole installation, from the confirmation to the final
+// message.
+RunOutcome RunInstallation(const SharedState& state, RunMembers members,
+                           const RunServices& services);
 
 } // namespace tamrick

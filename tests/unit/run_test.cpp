@@ -136,7 +136,7 @@ class RunTest : public ::testing::Test {
             [this]() -> std::unique_ptr<FileSystemOps> { return std::move(files_); }};
         hostRaw_ = host_.get();
         filesRaw_ = files_.get();
-        return cmdInstall_Click(state_, RunMembers{hostApp_, fileSystem_}, services);
+        return RunInstallation(state_, RunMembers{hostApp_, fileSystem_}, services);
     }
 
     // What the walk did, without the fixed steps before it.

@@ -239,7 +239,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
             e.number = row;
             events.push_back(e);
         }};
-    cmdInstall_Click(state, RunMembers{hostApp, fileSystem}, services);
+    RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
 
     ItemFolder describe;
     for (std::size_t i = 0; i < events.size(); ++i) {
