@@ -77,6 +77,10 @@ _tamrick_prepare_prefix() {
         cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
         _tamrick_detached "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
             /v 'Liberation Sans' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f
+        # Wine draws the title bars itself, and font linking does not reach them: their font is
+        # the CJK one (a LOGFONTW: 12 px bold "WenQuanYi Micro Hei").
+        _tamrick_detached "$WINE" reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v CaptionFont \
+            /t REG_BINARY /d f4ffffff000000000000000000000000bc0200000000000000000000570065006e005100750061006e005900690020004d006900630072006f0020004800650069000000000000000000000000000000000000000000000000000000 /f
         "$WINESERVER" -w
         touch "$WINEPREFIX/.tamrick-ready"
     ) 9>"$WINEPREFIX.lock"

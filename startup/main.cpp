@@ -5,6 +5,7 @@
 #include "description/reader.h"
 #include "install/error.h"
 #include "shared_state.h"
+#include "window/frm_main.h"
 
 #include <memory>
 #include <string>
@@ -54,24 +55,27 @@ void ShowCritical(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
 }
 
-// True when the window was shown and the program goes on.
-bool Main(SharedState& state, UniqueHandle& instanceLock) {
+// The window when it was shown and the program goes on; nothing when the program ends.
+std::unique_ptr<frmMain> Main(SharedState& state, UniqueHandle& instanceLock) {
     const std::wstring executablePath = ExecutablePath();
     instanceLock = AcquireInstanceLock(executablePath);
     if (!instanceLock) {
-        return false;
+        return nullptr;
     }
     state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
     if (!LoadInstallInfo(state, ShowCritical)) {
-        return false;
+        return nullptr;
     }
-    // The installer window is shown here.
-    return false;
+    return ShowInstallerWindow(state);
 }
 
-int RunMessageLoop() {
+int RunMessageLoop(const frmMain& form) {
     MSG msg{};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Dialog keys first: Enter presses the install button.
+        if (form.HandleDialogMessage(msg)) {
+            continue;
+        }
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
@@ -87,10 +91,11 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     SharedState state;
     UniqueHandle instanceLock;
     try {
-        if (!Main(state, instanceLock)) {
+        const std::unique_ptr<frmMain> form = Main(state, instanceLock);
+        if (!form) {
             return 0;
         }
-        return RunMessageLoop();
+        return RunMessageLoop(*form);
     } catch (const Error& e) {
         // Nothing in start-up handles its own errors: the user sees number and description.
         ::MessageBoxW(nullptr, UnhandledErrorText(e.number(), e.description()).c_str(),

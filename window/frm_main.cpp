@@ -1,6 +1,8 @@
 #include "frm_main.h"
 
 #include "install/error.h"
+#include "install/file_ops_win32.h"
+#include "install/host_closer_win32.h"
 #include "install/reports.h"
 #include "resources/resource_ids.h"
 #include "startup/app_folder.h"
@@ -98,18 +100,6 @@ Error LastWin32Error(const wchar_t* what) {
 
 } // namespace
 
-ComApartment::ComApartment() {
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    // A thread already in an apartment keeps it; we only undo our own.
-    initialised_ = SUCCEEDED(hr);
-}
-
-ComApartment::~ComApartment() {
-    if (initialised_) {
-        CoUninitialize();
-    }
-}
-
 frmMain::frmMain(SharedState state) : state_(std::move(state)) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -190,7 +180,67 @@ bool frmMain::HandleDialogMessage(MSG& message) const {
 }
 
 void frmMain::cmdInstall_Click() {
-    // The installation run is wired here by the run's own change.
+    // The button is disabled for the run; this also holds if a click slips through meanwhile.
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
+    const RunServices services{*this, *closer, [] { return MakeComHost(); },
+                               [] { return MakeWin32FileSystem(); }};
+    if (RunInstallation(state_, RunMembers{HostApp, FileSystem}, services) ==
+        RunOutcome::EndProgram) {
+        ShutDown();
+    }
+    running_ = false;
+}
+
+bool frmMain::Confirm(const std::wstring& text) {
+    return MessageBoxW(window_, text.c_str(), kProgramTitle,
+                       MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON1) != IDCANCEL;
+}
+
+void frmMain::DisableButton() {
+    EnableWindow(cmdInstall_, FALSE);
+}
+
+void frmMain::SetCaption(const std::wstring& caption) {
+    SetWindowTextW(cmdInstall_, caption.c_str());
+    // Painted now: the run keeps the thread busy until its next caption.
+    UpdateWindow(cmdInstall_);
+}
+
+void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
+    PumpPendingMessages();
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(duration.count());
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        // Wakes for every message, so the window keeps painting and a close request ends the
+        // program at once.
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        PumpPendingMessages();
+    }
+}
+
+void frmMain::PumpPendingMessages() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // Not ours to take: the message loop ends on it after the run.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (!HandleDialogMessage(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
+    const auto icon =
+        static_cast<UINT>(kind == MessageKind::Information ? MB_ICONINFORMATION : MB_ICONERROR);
+    MessageBoxW(window_, text.c_str(), kProgramTitle, MB_OK | icon);
 }
 
 void frmMain::ReportMissingFile(const std::wstring& path) {

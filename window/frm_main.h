@@ -3,38 +3,29 @@
 // tooltip and a hand cursor that opens the maker's web page), and the install button
 // cmdInstall. Every way out of the program, once the window exists, goes through ShutDown.
 
+#include "install/host/com_support.h"
 #include "install/run.h"
 #include "startup/shared_state.h"
 #include "window/picture.h"
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace tamrick {
 
-// COM on the window's thread, a single-threaded apartment: the banner's picture decoder, the
-// shell and the installation's automation objects all live in it.
-class ComApartment {
-  public:
-    ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment();
-
-  private:
-    bool initialised_ = false;
-};
-
-class frmMain {
+// The window is also what the installation run talks to: its button, its pause and its
+// message boxes.
+class frmMain final : public RunWindow {
   public:
     // Creates the window, hidden, with the title as designed and the design-time banner.
     explicit frmMain(SharedState state);
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
-    ~frmMain();
+    ~frmMain() override;
 
     HWND hwnd() const noexcept { return window_; }
     // Lets the window handle its dialog keys (Enter presses the install button, Tab moves
@@ -47,8 +38,8 @@ class frmMain {
     std::unique_ptr<FileSystemOps> FileSystem;
 
     void cmdInstall_Click();
-    [[noreturn]] void ReportMissingFile(const std::wstring& path);
-    [[noreturn]] void ReportBadFolder(const std::wstring& path);
+    [[noreturn]] void ReportMissingFile(const std::wstring& path) override;
+    [[noreturn]] void ReportBadFolder(const std::wstring& path) override;
     // Sets the title from SetupTitle, the banner's hand cursor, and the banner file in place
     // of the design-time banner when one is there. Throws Error for a banner file that is not
     // a picture.
@@ -57,7 +48,16 @@ class frmMain {
     void Form_Unload(std::int16_t& cancel);
     void picFlags_Click();
 
+    // The run's view of the window.
+    bool Confirm(const std::wstring& text) override;
+    void DisableButton() override;
+    void SetCaption(const std::wstring& caption) override;
+    void PauseWithEvents(std::chrono::milliseconds duration) override;
+    void ShowMessage(const std::wstring& text, MessageKind kind) override;
+
   private:
+    // Hands every waiting message to the window, as the message loop would.
+    void PumpPendingMessages();
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls();
@@ -75,6 +75,7 @@ class frmMain {
     UniqueFont font_;
     UniqueBitmap picture_;
     HCURSOR handCursor_ = nullptr; // a shared resource cursor: the system owns it
+    bool running_ = false;
 };
 
 // Creates frmMain, runs Form_Load and shows the window, modeless and centred on the screen.
