@@ -4,11 +4,11 @@
 #include "install/error.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
+#include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
 #include "tools/standin/utf8.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <string>
@@ -20,16 +20,8 @@ using standin::FromUtf8;
 using standin::ToUtf8;
 using tamrick::Error;
 using tamrick::MakeComHost;
-
-// The build tree's stand-in, seen through Wine's Z: drive.
-std::wstring BuiltStandIn() {
-    std::wstring path = L"Z:" TAMRICK_STANDIN_PATH;
-    for (wchar_t& c : path) {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return path;
-}
+using tamrick::test::EndedByThemselves;
+using tamrick::test::StandInProcesses;
 
 std::wstring TestFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -37,81 +29,24 @@ std::wstring TestFolder() {
     return std::wstring(temp) + L"tamrick-host\\";
 }
 
-std::wstring StandInPath() {
-    return TestFolder() + L"CorelDRW.exe";
+const tamrick::test::StandInControl& StandIn() {
+    static const tamrick::test::StandInControl standIn(
+        tamrick::test::FromBuildTree(TAMRICK_STANDIN_PATH), TestFolder());
+    return standIn;
 }
 
-// Runs the stand-in with a command-line switch and returns its exit code.
 DWORD RunStandIn(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + StandInPath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return GetLastError();
-    const standin::UniqueHandle processHandle{process.hProcess};
-    const standin::UniqueHandle threadHandle{process.hThread};
-    WaitForSingleObject(processHandle.get(), INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(processHandle.get(), &exitCode);
-    return exitCode;
+    return StandIn().Run(arguments);
 }
-
-// Every running stand-in, opened to wait for it and to end it.
-std::vector<standin::UniqueHandle> StandInProcesses() {
-    std::vector<standin::UniqueHandle> processes;
-    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (CompareStringOrdinal(entry.szExeFile, -1, L"CorelDRW.exe", -1, TRUE) != CSTR_EQUAL)
-            continue;
-        if (HANDLE process =
-                OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID))
-            processes.emplace_back(process);
-    }
-    return processes;
+void WriteConfig(std::wstring_view text) {
+    StandIn().WriteConfig(text);
 }
-
-// Asks every stand-in to quit (its message loop ends and it revokes its class), and waits
-// until it has. Under Wine a killed server's class stays registered, and later activations
-// fail, so killing is only the last resort.
-bool QuitStandIns(DWORD patience) {
-    std::vector<standin::UniqueHandle> processes = StandInProcesses();
-    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)};
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        for (const standin::UniqueHandle& process : processes) {
-            if (GetProcessId(process.get()) == entry.th32OwnerProcessID)
-                PostThreadMessageW(entry.th32ThreadID, WM_QUIT, 0, 0);
-        }
-    }
-    bool allQuit = true;
-    for (const standin::UniqueHandle& process : processes) {
-        if (WaitForSingleObject(process.get(), patience) != WAIT_OBJECT_0) {
-            allQuit = false;
-            TerminateProcess(process.get(), 1);
-            WaitForSingleObject(process.get(), INFINITE);
-        }
-    }
-    return allQuit;
+std::vector<std::wstring> LoggedCalls() {
+    return StandIn().LoggedCalls();
 }
-
 // A server whose client died stays running, and the next activation would attach to it.
 void EndStandIns() {
-    QuitStandIns(10000);
-}
-
-// Waits for the given stand-ins to end by themselves; false if one keeps running.
-bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes) {
-    bool ended = true;
-    for (const standin::UniqueHandle& process : processes)
-        ended = WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 && ended;
-    return ended;
+    tamrick::test::QuitStandIns();
 }
 
 // Releases the connection and waits until the host has ended, so that its log is complete.
@@ -120,41 +55,6 @@ void ReleaseAndWaitForExit(tamrick::Host& host) {
     host.Release();
     EXPECT_TRUE(EndedByThemselves(running))
         << "the host kept running after its last object was released";
-}
-
-void WriteConfig(std::wstring_view text) {
-    const std::string bytes = ToUtf8(text);
-    const standin::UniqueHandle file{CreateFileW((TestFolder() + L"CorelDRW.ini").c_str(),
-                                                 GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr)};
-    ASSERT_NE(file.get(), INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(
-        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-// The calls in the stand-in's log, each without its time: "what<TAB>access[<TAB>argument]".
-std::vector<std::wstring> LoggedCalls() {
-    std::vector<std::wstring> calls;
-    const standin::UniqueHandle file{
-        CreateFileW((TestFolder() + L"CorelDRW.log").c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.get() == INVALID_HANDLE_VALUE)
-        return calls;
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    const std::wstring text = FromUtf8(bytes);
-    for (size_t start = 0; start < text.size();) {
-        const size_t end = text.find(L"\r\n", start);
-        const std::wstring line = text.substr(start, end - start);
-        calls.push_back(line.substr(line.find(L'\t') + 1));
-        start = end == std::wstring::npos ? text.size() : end + 2;
-    }
-    return calls;
 }
 
 constexpr std::wstring_view kFolders = L"path=C:\\Corel\\Programs\\\n"
@@ -166,15 +66,12 @@ class HostBinding : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         EndStandIns();
-        CreateDirectoryW(TestFolder().c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(BuiltStandIn().c_str(), StandInPath().c_str(), FALSE))
-            << "no stand-in at " << ToUtf8(BuiltStandIn());
-        ASSERT_EQ(RunStandIn(L"/RegServer"), 0u);
+        ASSERT_TRUE(StandIn().Install());
     }
 
     void SetUp() override {
         EndStandIns();
-        DeleteFileW((TestFolder() + L"CorelDRW.log").c_str());
+        StandIn().ClearLog();
         WriteConfig(kFolders);
     }
 
@@ -254,7 +151,7 @@ TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
                   E_NOINTERFACE);
     }
     EndStandIns();
-    DeleteFileW((TestFolder() + L"CorelDRW.log").c_str());
+    StandIn().ClearLog();
 
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();

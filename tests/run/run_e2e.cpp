@@ -1,0 +1,384 @@
+// The installation run of the real installer under Wine, against the stand-in host: what a
+// person sees (the confirmation, the button, the final message and its icon) and what lands on
+// disk and in the host's log.
+
+#include "driver/driver.h"
+#include "tests/support/standin_control.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+namespace drv = tamrick::driver;
+using tamrick::test::QuitStandIns;
+using tamrick::test::StandInControl;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kRunTimeout = 60s; // the pause, the host's start and the walk
+constexpr int kCmdInstallId = 1001;
+
+fs::path gInstaller; // set from the command line, read-only afterwards
+
+std::wstring TempRoot() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp) + L"tamrick-run\\";
+}
+
+const StandInControl& StandIn() {
+    static const StandInControl standIn(tamrick::test::FromBuildTree(TAMRICK_STANDIN_PATH),
+                                        TempRoot() + L"host\\");
+    return standIn;
+}
+
+// The host's four folders, inside the prefix; one with a Chinese name.
+struct HostFolders {
+    std::wstring programs = TempRoot() + L"folders\\Programs\\";
+    std::wstring gms = TempRoot() + L"folders\\GMS\\";
+    std::wstring userGms = TempRoot() + L"folders\\用户宏\\";
+    std::wstring userData = TempRoot() + L"folders\\UserData\\";
+
+    std::wstring Config() const {
+        return L"path=" + programs + L"\ngmspath=" + gms + L"\nusergmspath=" + userGms +
+               L"\nuserdatapath=" + userData + L"\n";
+    }
+};
+
+const drv::IconReader& Icons() {
+    static const drv::IconReader reader = drv::IconReader::Calibrate();
+    return reader;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Names of the files in a folder, sorted.
+std::vector<std::wstring> FilesIn(const fs::path& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const std::u8string utf8 = fs::path(text).u8string();
+    return {utf8.begin(), utf8.end()};
+}
+
+// The next message box of the process, other than one that is closing.
+HWND NextMessageBox(DWORD pid, HWND previous = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (HWND w : drv::VisibleTopLevelWindows(pid)) {
+            if (w != previous && drv::WindowClass(w) == L"#32770") {
+                return w;
+            }
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+class RunE2E : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        QuitStandIns();
+        fs::remove_all(TempRoot());
+        fs::create_directories(TempRoot());
+        ASSERT_TRUE(StandIn().Install());
+    }
+
+    void SetUp() override {
+        QuitStandIns();
+        StandIn().ClearLog();
+        StandIn().WriteConfig(folders_.Config());
+        for (const auto& f :
+             {folders_.programs, folders_.gms, folders_.userGms, folders_.userData}) {
+            fs::remove_all(f);
+            fs::create_directories(f);
+        }
+        addOn_ = TempRoot() + L"addon\\";
+        fs::remove_all(addOn_);
+        fs::create_directories(addOn_);
+        fs::copy_file(gInstaller, addOn_ + L"TamrickInstaller.exe");
+    }
+
+    void TearDown() override { QuitStandIns(); }
+
+    void Description(const std::string& utf8) {
+        drv::WriteFileBytes(addOn_ + L"InstInfo.ini", utf8);
+    }
+    void AddOnFile(const std::wstring& name, const std::string& content) {
+        drv::WriteFileBytes(addOn_ + name, content);
+    }
+
+    // Starts the installer and waits for its window.
+    HWND Start() {
+        process_.emplace(drv::Process::Launch(addOn_ + L"TamrickInstaller.exe", addOn_));
+        const auto window = drv::WaitForWindowOfClass(process_->pid(), L"TamrickInstallerWindow");
+        if (!window) {
+            ADD_FAILURE() << "the installer window did not open";
+            return nullptr;
+        }
+        return *window;
+    }
+
+    drv::Control Button(HWND window) const { return *drv::FindChild(window, L"Button"); }
+
+    // Clicks the install button and answers the warning; returns the warning as read.
+    drv::MessageBoxInfo ClickAndAnswer(HWND window, int answer) {
+        drv::PressButton(window, kCmdInstallId);
+        confirm_ = NextMessageBox(process_->pid());
+        EXPECT_NE(confirm_, nullptr) << "no confirmation";
+        if (confirm_ == nullptr) {
+            return {};
+        }
+        drv::MessageBoxInfo info = drv::ReadMessageBox(confirm_, Icons());
+        drv::PressButton(confirm_, answer);
+        return info;
+    }
+
+    // The message that ends the run, read, with the button as it stands meanwhile; then OK
+    // and the end of the program.
+    drv::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr) {
+        const HWND box = NextMessageBox(process_->pid(), confirm_);
+        EXPECT_NE(box, nullptr) << "the run showed no final message";
+        if (box == nullptr) {
+            return {};
+        }
+        drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
+        if (caption != nullptr) {
+            *caption = Button(window).text;
+        }
+        drv::PressButton(box, IDOK);
+        const auto code = process_->WaitForExit();
+        EXPECT_TRUE(code) << "the program did not end after the final message";
+        return info;
+    }
+
+    HostFolders folders_;
+    std::wstring addOn_;
+    std::optional<drv::Process> process_;
+    HWND confirm_ = nullptr;
+};
+
+const std::wstring kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
+                                  L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
+
+} // namespace
+
+TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
+    Description("SetupTitle=Tamrick 工具箱\r\n"
+                "FileItem=c|宏工具.gms|1|GMSPath|正在安装宏工程...\r\n"
+                "FileItem=c|User.gms|0|UserGMSPath|\r\n"
+                "FileItem=c|Palette.xml|1|UserDataPath|正在安装调色板...\r\n"
+                "FileItem=c|Readme.txt|0|ApplicationPath|\r\n"
+                "FileItem=c|Missing.gms|0|GMSPath|可选文件\r\n"
+                "FileItem=c|Workspace.xml|1|ImportWorkspace|正在导入工作区...\r\n"
+                "FileItem=k|Old.gms|0|GMSPath|正在删除旧版本...\r\n"
+                "FileItem=x|nothing|0|gmspath|\r\n");
+    AddOnFile(L"宏工具.gms", "new macros");
+    AddOnFile(L"User.gms", "user macros");
+    AddOnFile(L"Palette.xml", "<palette/>");
+    AddOnFile(L"Readme.txt", "read me");
+    AddOnFile(L"Workspace.xml", "<workspace/>");
+    drv::WriteFileBytes(folders_.gms + L"宏工具.gms", "old macros");
+    drv::WriteFileBytes(folders_.gms + L"Old.gms", "to be deleted");
+
+    // A CorelDRAW that the user left running.
+    const standin::UniqueHandle running = StandIn().StartPlainly();
+    ASSERT_TRUE(running);
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(drv::WindowText(window), L"Tamrick 工具箱");
+    EXPECT_EQ(Button(window).text, L"点这里开始安装");
+    EXPECT_TRUE(Button(window).enabled);
+
+    const drv::MessageBoxInfo confirm = ClickAndAnswer(window, IDOK);
+    EXPECT_EQ(confirm.title, L"Tamrick Installer");
+    EXPECT_EQ(confirm.text, kConfirmText);
+    EXPECT_EQ(confirm.icon, drv::IconKind::Warning) << drv::ToString(confirm.icon);
+    ASSERT_EQ(confirm.buttons.size(), 2u);
+    EXPECT_EQ(confirm.buttons[0].id, IDOK);
+    EXPECT_EQ(confirm.buttons[1].id, IDCANCEL);
+
+    // During the pause: the running host is closed by force, the button is disabled with its
+    // first caption, and the window still answers.
+    EXPECT_EQ(WaitForSingleObject(running.get(), 8000), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "the running CorelDRAW was not closed before the pause ended";
+    EXPECT_TRUE(drv::WaitForIdle(window, 5s)) << "the window stopped answering during the pause";
+    EXPECT_EQ(Button(window).text, L"正在初始化，请稍候...");
+    EXPECT_FALSE(Button(window).enabled);
+
+    std::wstring caption;
+    const drv::MessageBoxInfo done = FinalMessage(window, &caption);
+    EXPECT_EQ(done.text, L"安装成功！");
+    EXPECT_EQ(done.title, L"Tamrick Installer");
+    EXPECT_EQ(done.icon, drv::IconKind::Information) << drv::ToString(done.icon);
+    EXPECT_EQ(caption, L"安装过程结束！");
+
+    EXPECT_EQ(ReadFile(folders_.gms + L"宏工具.gms"), "new macros");
+    EXPECT_EQ(ReadFile(folders_.userGms + L"User.gms"), "user macros");
+    EXPECT_EQ(ReadFile(folders_.userData + L"Palette.xml"), "<palette/>");
+    EXPECT_EQ(ReadFile(folders_.programs + L"Readme.txt"), "read me");
+    // Deleted, nothing else left behind, and nothing for the skipped or imported items.
+    EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"宏工具.gms"});
+    EXPECT_EQ(FilesIn(folders_.userGms), std::vector<std::wstring>{L"User.gms"});
+    EXPECT_EQ(FilesIn(folders_.userData), std::vector<std::wstring>{L"Palette.xml"});
+
+    const std::vector<std::wstring> calls = StandIn().LoggedCalls();
+    const auto count = [&](const std::wstring& call) {
+        return std::count(calls.begin(), calls.end(), call);
+    };
+    EXPECT_EQ(count(L"Application\tcreate"), 1);
+    EXPECT_EQ(count(L"Application.Visible\tput\tFalse"), 2);
+    EXPECT_EQ(count(L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"), 1);
+    EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit") << "the host did not end on release";
+}
+
+TEST_F(RunE2E, WithoutTheHostTheMessageSaysSoAfterThePause) {
+    ASSERT_EQ(StandIn().Run(L"/UnregServer"), 0u);
+    struct Reregister {
+        ~Reregister() { EXPECT_EQ(StandIn().Run(L"/RegServer"), 0u); }
+    } reregister;
+    Description("FileItem=c|a.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    ClickAndAnswer(window, IDOK);
+    std::wstring caption;
+    const drv::MessageBoxInfo done = FinalMessage(window, &caption);
+    EXPECT_EQ(done.text, L"本程序只能在安装有 CorelDRAW X3 的系统中使用。");
+    EXPECT_EQ(done.icon, drv::IconKind::Error) << drv::ToString(done.icon);
+    EXPECT_EQ(caption, L"正在检查 CorelDRAW X3...");
+    EXPECT_TRUE(FilesIn(folders_.gms).empty());
+}
+
+TEST_F(RunE2E, ARequiredSourceMissingStopsTheRunAfterTheItemsBefore) {
+    Description("FileItem=c|a.gms|1|GMSPath|\r\n"
+                "FileItem=c|missing.gms|1|GMSPath|\r\n"
+                "FileItem=c|b.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+    AddOnFile(L"b.gms", "b");
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    ClickAndAnswer(window, IDOK);
+    const drv::MessageBoxInfo report = FinalMessage(window);
+    EXPECT_EQ(report.text, L"缺少安装必需的文件，文件(" + addOn_ +
+                               L"missing.gms)不存在。\r\n请联系软件作者寻求帮助。");
+    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+    ASSERT_EQ(report.buttons.size(), 1u);
+    EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"a.gms"});
+}
+
+TEST_F(RunE2E, AFolderThatResolvesEmptySkipsOptionalItemsAndStopsARequiredOne) {
+    StandIn().WriteConfig(L"gmspath=\n");
+    Description("FileItem=c|a.gms|0|GMSPath|\r\n"
+                "FileItem=c|b.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+    AddOnFile(L"b.gms", "b");
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    ClickAndAnswer(window, IDOK);
+    const drv::MessageBoxInfo report = FinalMessage(window);
+    EXPECT_EQ(report.text,
+              L"CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。");
+    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+}
+
+TEST_F(RunE2E, AReadOnlyTargetIsAnUnexpectedErrorAndStaysAsItWas) {
+    Description("FileItem=c|Palette.xml|1|UserDataPath|正在安装调色板...\r\n");
+    AddOnFile(L"Palette.xml", "new palette");
+    const std::wstring target = folders_.userData + L"Palette.xml";
+    drv::WriteFileBytes(target, "old palette");
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    ClickAndAnswer(window, IDOK);
+    std::wstring caption;
+    const drv::MessageBoxInfo report = FinalMessage(window, &caption);
+    EXPECT_TRUE(report.text.starts_with(L"发生意外错误，")) << Utf8(report.text);
+    EXPECT_GT(report.text.size(), std::wstring(L"发生意外错误，").size())
+        << "the error's description is missing";
+    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+    EXPECT_EQ(caption, L"正在安装调色板...");
+
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFile(target), "old palette");
+    EXPECT_EQ(FilesIn(folders_.userData), std::vector<std::wstring>{L"Palette.xml"})
+        << "a temporary file was left behind";
+}
+
+TEST_F(RunE2E, CancelLeavesEverythingAsItWasAndASecondClickAsksAgain) {
+    Description("FileItem=c|a.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+    const standin::UniqueHandle running = StandIn().StartPlainly();
+    ASSERT_TRUE(running);
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    for (int click = 0; click < 2; ++click) {
+        const drv::MessageBoxInfo confirm = ClickAndAnswer(window, IDCANCEL);
+        EXPECT_EQ(confirm.text, kConfirmText) << "click " << click;
+        // The box is gone and the window is idle again.
+        for (int i = 0; i < 100 && IsWindow(confirm_); ++i) {
+            Sleep(50);
+        }
+        ASSERT_TRUE(drv::WaitForIdle(window));
+        EXPECT_EQ(Button(window).text, L"点这里开始安装");
+        EXPECT_TRUE(Button(window).enabled);
+    }
+    EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the running CorelDRAW was closed although the user cancelled";
+    EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
+
+    drv::RequestClose(window);
+    EXPECT_TRUE(process_->WaitForExit());
+    EXPECT_TRUE(FilesIn(folders_.gms).empty());
+    // Started plainly it registered nothing, so ending it by force leaves COM sound.
+    TerminateProcess(running.get(), 0);
+    WaitForSingleObject(running.get(), INFINITE);
+}
+
+TEST_F(RunE2E, ClosingTheWindowDuringThePauseEndsTheProgramThere) {
+    Description("FileItem=c|a.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    ClickAndAnswer(window, IDOK);
+    ASSERT_TRUE(drv::WaitForIdle(window));
+    ASSERT_FALSE(Button(window).enabled);
+    drv::RequestClose(window);
+    EXPECT_TRUE(process_->WaitForExit()) << "a close request during the pause did not end it";
+    // Ended in the pause: the run never went on to start the host.
+    EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started after the close";
+    EXPECT_TRUE(FilesIn(folders_.gms).empty());
+}
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: run_e2e INSTALLER.exe\n");
+        return 2;
+    }
+    gInstaller = tamrick::test::FromBuildTree(fs::path(argv[1]).wstring());
+    return RUN_ALL_TESTS();
+}

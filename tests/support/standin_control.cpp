@@ -1,0 +1,169 @@
+#include "standin_control.h"
+
+#include "tools/standin/utf8.h"
+
+#include <tlhelp32.h>
+
+#include <stdexcept>
+
+namespace tamrick::test {
+
+StandInControl::StandInControl(std::wstring builtStandIn, std::wstring folder)
+    : built_(std::move(builtStandIn)), folder_(std::move(folder)) {}
+
+bool StandInControl::Install() const {
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    return CopyFileW(built_.c_str(), exe().c_str(), FALSE) && Run(L"/RegServer") == 0;
+}
+
+DWORD StandInControl::Run(const std::wstring& arguments) const {
+    std::wstring commandLine = L"\"" + exe() + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return GetLastError();
+    }
+    const standin::UniqueHandle processHandle{process.hProcess};
+    const standin::UniqueHandle threadHandle{process.hThread};
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(processHandle.get(), &exitCode);
+    return exitCode;
+}
+
+standin::UniqueHandle StandInControl::StartPlainly() const {
+    std::wstring commandLine = L"\"" + exe() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder_.c_str(), &startup, &process)) {
+        return standin::UniqueHandle{nullptr};
+    }
+    CloseHandle(process.hThread);
+    // Running as a user would see it: once its window shows.
+    struct Search {
+        DWORD pid;
+        bool found;
+    } search{process.dwProcessId, false};
+    for (int i = 0; i < 200 && !search.found; ++i) {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(param);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                s.found = s.found || (pid == s.pid && IsWindowVisible(window));
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found) {
+            Sleep(50);
+        }
+    }
+    return standin::UniqueHandle{process.hProcess};
+}
+
+void StandInControl::WriteConfig(std::wstring_view text) const {
+    const std::string bytes = standin::ToUtf8(text);
+    const standin::UniqueHandle file{CreateFileW((folder_ + L"CorelDRW.ini").c_str(), GENERIC_WRITE,
+                                                 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr)};
+    DWORD written = 0;
+    if (file.get() == INVALID_HANDLE_VALUE ||
+        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        throw std::runtime_error("the stand-in's config can't be written");
+    }
+}
+
+void StandInControl::ClearLog() const {
+    DeleteFileW((folder_ + L"CorelDRW.log").c_str());
+}
+
+std::vector<std::wstring> StandInControl::LoggedCalls() const {
+    std::vector<std::wstring> calls;
+    const standin::UniqueHandle file{
+        CreateFileW((folder_ + L"CorelDRW.log").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        return calls;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    const std::wstring text = standin::FromUtf8(bytes);
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find(L"\r\n", start);
+        const std::wstring line = text.substr(start, end - start);
+        calls.push_back(line.substr(line.find(L'\t') + 1));
+        start = end == std::wstring::npos ? text.size() : end + 2;
+    }
+    return calls;
+}
+
+std::vector<standin::UniqueHandle> StandInProcesses() {
+    std::vector<standin::UniqueHandle> processes;
+    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (CompareStringOrdinal(entry.szExeFile, -1, L"CorelDRW.exe", -1, TRUE) != CSTR_EQUAL) {
+            continue;
+        }
+        if (HANDLE process =
+                OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            processes.emplace_back(process);
+        }
+    }
+    return processes;
+}
+
+bool QuitStandIns(DWORD patience) {
+    std::vector<standin::UniqueHandle> processes = StandInProcesses();
+    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)};
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        for (const standin::UniqueHandle& process : processes) {
+            if (GetProcessId(process.get()) == entry.th32OwnerProcessID) {
+                PostThreadMessageW(entry.th32ThreadID, WM_QUIT, 0, 0);
+            }
+        }
+    }
+    bool allQuit = true;
+    for (const standin::UniqueHandle& process : processes) {
+        if (WaitForSingleObject(process.get(), patience) != WAIT_OBJECT_0) {
+            allQuit = false;
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), INFINITE);
+        }
+    }
+    return allQuit;
+}
+
+bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWORD patience) {
+    bool ended = true;
+    for (const standin::UniqueHandle& process : processes) {
+        ended = WaitForSingleObject(process.get(), patience) == WAIT_OBJECT_0 && ended;
+    }
+    return ended;
+}
+
+std::wstring FromBuildTree(std::wstring_view unixPath) {
+    std::wstring path = L"Z:" + std::wstring(unixPath);
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return path;
+}
+
+} // namespace tamrick::test

@@ -1,0 +1,52 @@
+#pragma once
+// The stand-in host as tests use it: installed and registered in a folder of the test prefix,
+// configured through its CorelDRW.ini, read through its CorelDRW.log, and ended between cases.
+
+#include "tools/standin/standin.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamrick::test {
+
+class StandInControl {
+  public:
+    // `folder` ends in a backslash; the built stand-in is copied there as CorelDRW.exe.
+    StandInControl(std::wstring builtStandIn, std::wstring folder);
+
+    const std::wstring& folder() const { return folder_; }
+    std::wstring exe() const { return folder_ + L"CorelDRW.exe"; }
+
+    // Copies the stand-in into its folder and registers it; false when either fails.
+    bool Install() const;
+    // Runs the stand-in with a switch (/RegServer, /UnregServer) and returns its exit code.
+    DWORD Run(const std::wstring& arguments) const;
+    // Starts it plainly, as a user would: it shows a window and keeps running.
+    standin::UniqueHandle StartPlainly() const;
+
+    void WriteConfig(std::wstring_view text) const;
+    void ClearLog() const;
+    // The calls in the log, each without its time: "what<TAB>access[<TAB>argument]".
+    std::vector<std::wstring> LoggedCalls() const;
+
+  private:
+    std::wstring built_;
+    std::wstring folder_;
+};
+
+// Every running CorelDRW.exe, opened to wait for it and to end it.
+std::vector<standin::UniqueHandle> StandInProcesses();
+
+// Asks every stand-in to quit and waits until it has; one that won't is killed. Under Wine a
+// killed server's class stays registered and later activations fail, so killing is the last
+// resort. False when one had to be killed.
+bool QuitStandIns(DWORD patience = 10000);
+
+// Waits for the given processes to end by themselves; false if one keeps running.
+bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWORD patience = 30000);
+
+// A Unix path of the build tree as Wine sees it, on drive Z:.
+std::wstring FromBuildTree(std::wstring_view unixPath);
+
+} // namespace tamrick::test
