@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The demo: builds the installer and the stand-in host, prepares a Wine prefix in which the
+# stand-in is CorelDRAW X3 (registered, with its folders in the prefix), and starts the installer
+# on the demo add-on in demo/. With a display you click through it yourself; without one it runs
+# under Xvfb, clicks through by itself, saves pictures and prints what a person would read and
+# what landed in each of CorelDRAW's folders.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/deps.sh
+
+root="$PWD"
+out="$root/build/demo"
+cmake --preset mingw-x86_64 >/dev/null
+cmake --build --preset mingw-x86_64 -j "$(nproc)" --target tamrick_installer standin demo_driver
+bin="$root/build/mingw-x86_64"
+
+interactive=0
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+    interactive=1
+fi
+# A prefix of its own, made anew each time so that every demo starts from the same machine.
+export TAMRICK_WINEPREFIX="$out/wineprefix"
+if [ -f "$TAMRICK_WINEPREFIX.display" ]; then
+    kill "$(cut -d' ' -f2 "$TAMRICK_WINEPREFIX.display")" 2>/dev/null || true
+fi
+WINEPREFIX="$TAMRICK_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+rm -rf "$out"
+mkdir -p "$out"
+[ "$interactive" = 1 ] || unset DISPLAY
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+cleanup() {
+    "$WINESERVER" -k 2>/dev/null || true
+    if [ "$interactive" = 0 ] && [ -f "$WINEPREFIX.display" ]; then
+        kill "$(cut -d' ' -f2 "$WINEPREFIX.display")" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+# CorelDRAW X3 as the stand-in, where the real one installs itself.
+drive_c="$WINEPREFIX/drive_c"
+user="$(whoami)"
+suite='Corel\CorelDRAW Graphics Suite 13'
+programs="C:\\Program Files\\$suite\\Programs\\"
+gms="C:\\Program Files\\$suite\\Draw\\GMS\\"
+user_gms="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\GMS\\"
+user_data="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\"
+unix_path() { # C:\a\b\ -> the prefix's folder
+    local p="${1#C:\\}"
+    printf '%s/%s' "$drive_c" "${p//\\//}"
+}
+host_dir="$(unix_path "$programs")"
+mkdir -p "$host_dir"
+cp "$bin/tools/standin/CorelDRW.exe" "$host_dir/"
+printf 'path=%s\ngmspath=%s\nusergmspath=%s\nuserdatapath=%s\n' \
+    "$programs" "$gms" "$user_gms" "$user_data" >"$host_dir/CorelDRW.ini"
+"$WINE" "$host_dir/CorelDRW.exe" /RegServer
+# An older version of the add-on, which the demo's last item deletes.
+printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
+
+# The add-on folder as a packager ships it.
+addon="$out/TamrickDemo"
+mkdir -p "$addon"
+cp demo/* "$addon/"
+cp "$bin/startup/TamrickInstaller.exe" "$addon/"
+
+echo "The demo add-on: $addon"
+if [ "$interactive" = 1 ]; then
+    echo "Starting the installer; click its button to install."
+    "$WINE" "$addon/TamrickInstaller.exe" || true
+    "$WINESERVER" -w
+else
+    echo "No display: the installer runs under Xvfb and is clicked through by demo_driver."
+    "$WINE" "$bin/tools/driver/demo_driver.exe" "$addon/TamrickInstaller.exe" "$out"
+    for f in "$out"/*.bmp; do
+        convert "$f" "${f%.bmp}.png" && rm -f "$f"
+    done
+    echo "Pictures: $(ls "$out"/*.png | tr '\n' ' ')"
+fi
+
+echo
+echo "What landed in CorelDRAW's folders:"
+for folder in "$programs" "$gms" "$user_gms" "$user_data"; do
+    echo "  $folder"
+    (cd "$(unix_path "$folder")" && find . -maxdepth 1 -type f ! -name 'CorelDRW.*' -printf '    %P\n' | sort)
+done
+echo "What the host was asked (its log):"
+sed 's/^/  /' "$host_dir/CorelDRW.log"

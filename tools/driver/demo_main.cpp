@@ -1,0 +1,99 @@
+// demo_driver: clicks through the installer as a person would, for the demo on a machine without
+// a display. Prints what the person would read, UTF-8, and saves pictures of the window.
+//   demo_driver INSTALLER.exe PICTURE-FOLDER
+
+#include "driver/driver.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <io.h>
+
+namespace fs = std::filesystem;
+namespace drv = tamrick::driver;
+using namespace std::chrono_literals;
+
+namespace {
+
+void Print(const std::wstring& label, const std::wstring& text) {
+    const std::u8string utf8 = fs::path(label + text + L"\n").u8string();
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    std::fflush(stdout);
+}
+
+// The next message box of the process, other than one that is closing.
+HWND NextMessageBox(DWORD pid, HWND previous) {
+    for (int i = 0; i < 1200; ++i) {
+        for (HWND w : drv::VisibleTopLevelWindows(pid)) {
+            if (w != previous && drv::WindowClass(w) == L"#32770") {
+                return w;
+            }
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+void Picture(HWND window, const fs::path& file) {
+    drv::MoveMouseTo({0, 0}); // no tooltip over the window
+    drv::WaitForIdle(window, 2s);
+    drv::SaveBmp(drv::CaptureWindow(window), file);
+}
+
+int Run(const fs::path& installer, const fs::path& pictures) {
+    const drv::Process process = drv::Process::Launch(installer, installer.parent_path());
+    const auto window = drv::WaitForWindowOfClass(process.pid(), L"TamrickInstallerWindow");
+    if (!window) {
+        const auto box = drv::WaitForMessageBox(process.pid(), 1s);
+        Print(L"the installer opened no window", box ? L": " + drv::WindowText(*box) : L"");
+        return 1;
+    }
+    Print(L"window: ", drv::WindowText(*window));
+    Picture(*window, pictures / "1-window.bmp");
+
+    drv::PressButton(*window, 1001);
+    const HWND confirm = NextMessageBox(process.pid(), nullptr);
+    if (confirm == nullptr) {
+        Print(L"no confirmation appeared", L"");
+        return 1;
+    }
+    const drv::IconReader icons = drv::IconReader::Calibrate();
+    Print(L"confirmation: ", drv::ReadMessageBox(confirm, icons).text);
+    drv::PressButton(confirm, IDOK);
+
+    Sleep(1500);
+    Print(L"button during the pause: ", drv::FindChild(*window, L"Button")->text);
+    Picture(*window, pictures / "2-pause.bmp");
+
+    const HWND done = NextMessageBox(process.pid(), confirm);
+    if (done == nullptr) {
+        Print(L"the run showed no final message", L"");
+        return 1;
+    }
+    const drv::MessageBoxInfo info = drv::ReadMessageBox(done, icons);
+    Print(L"button at the end: ", drv::FindChild(*window, L"Button")->text);
+    drv::SaveBmp(drv::CaptureScreen(drv::WindowRectOnScreen(done)), pictures / "3-message.bmp");
+    Print(L"final message (" + fs::path(drv::ToString(info.icon)).wstring() + L"): ", info.text);
+    drv::PressButton(done, IDOK);
+    const auto code = process.WaitForExit();
+    Print(L"the installer ended", code ? L"" : L" (not: it is still running)");
+    return code ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc != 3) {
+        std::fputs("usage: demo_driver INSTALLER.exe PICTURE-FOLDER\n", stderr);
+        return 2;
+    }
+    try {
+        return Run(argv[1], argv[2]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "demo_driver: %s\n", e.what());
+        return 1;
+    }
+}
