@@ -1,6 +1,7 @@
 #include "picture.h"
 
 #include "install/error.h"
+#include "install/system_text_win32.h"
 
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -16,25 +17,13 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-struct LocalFreer {
-    void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
-
 struct DcDeleter {
     void operator()(HDC dc) const noexcept { DeleteDC(dc); }
 };
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
 std::wstring SystemText(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<void, LocalFreer> owner(buffer);
-    std::wstring text(buffer != nullptr ? buffer : L"", length);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
+    std::wstring text = SystemMessageText(static_cast<std::uint32_t>(hr));
     if (text.empty()) {
         wchar_t code[32] = {};
         std::swprintf(code, 32, L"错误 0x%08lX", static_cast<unsigned long>(hr));

@@ -19,12 +19,6 @@ namespace {
 fs::path gInstaller; // set from the command line, read-only afterwards
 fs::path gWork;
 
-fs::path FromHostPath(const char* unixPath) {
-    // A Unix path given on the command line is on Wine's drive Z:.
-    std::string p = unixPath;
-    return fs::path(p.front() == '/' ? "Z:" + p : p).make_preferred();
-}
-
 const drv::IconReader& Icons() {
     static const drv::IconReader reader = drv::IconReader::Calibrate();
     return reader;
@@ -153,8 +147,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: startup_e2e INSTALLER.exe WORK-FOLDER\n");
         return 2;
     }
-    gInstaller = FromHostPath(argv[1]);
-    gWork = FromHostPath(argv[2]);
+    gInstaller = drv::FromUnixPath(argv[1]);
+    gWork = drv::FromUnixPath(argv[2]);
     fs::create_directories(gWork);
     return RUN_ALL_TESTS();
 }

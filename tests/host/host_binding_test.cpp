@@ -1,6 +1,7 @@
 // The COM binding against the stand-in host, in a Wine prefix of the build's own: what the
 // caller gets back, and what the host was asked (the stand-in's log).
 
+#include "driver/driver.h"
 #include "install/error.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
@@ -31,7 +32,7 @@ std::wstring TestFolder() {
 
 const tamrick::test::StandInControl& StandIn() {
     static const tamrick::test::StandInControl standIn(
-        tamrick::test::FromBuildTree(TAMRICK_STANDIN_PATH), TestFolder());
+        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TestFolder());
     return standIn;
 }
 

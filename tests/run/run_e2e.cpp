@@ -34,8 +34,8 @@ std::wstring TempRoot() {
 }
 
 const StandInControl& StandIn() {
-    static const StandInControl standIn(tamrick::test::FromBuildTree(TAMRICK_STANDIN_PATH),
-                                        TempRoot() + L"host\\");
+    static const StandInControl standIn(
+        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TempRoot() + L"host\\");
     return standIn;
 }
 
@@ -379,6 +379,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: run_e2e INSTALLER.exe\n");
         return 2;
     }
-    gInstaller = tamrick::test::FromBuildTree(fs::path(argv[1]).wstring());
+    gInstaller = drv::FromUnixPath(argv[1]);
     return RUN_ALL_TESTS();
 }

@@ -156,14 +156,4 @@ bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWOR
     return ended;
 }
 
-std::wstring FromBuildTree(std::wstring_view unixPath) {
-    std::wstring path = L"Z:" + std::wstring(unixPath);
-    for (wchar_t& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return path;
-}
-
 } // namespace tamrick::test

@@ -46,7 +46,4 @@ bool QuitStandIns(DWORD patience = 10000);
 // Waits for the given processes to end by themselves; false if one keeps running.
 bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWORD patience = 30000);
 
-// A Unix path of the build tree as Wine sees it, on drive Z:.
-std::wstring FromBuildTree(std::wstring_view unixPath);
-
 } // namespace tamrick::test

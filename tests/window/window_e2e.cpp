@@ -32,12 +32,6 @@ struct Paths {
 };
 Paths gPaths; // set from the command line, read-only afterwards
 
-fs::path FromHostPath(const char* unixPath) {
-    // A Unix path given on the command line is on Wine's drive Z:.
-    std::string p = unixPath;
-    return fs::path(p.front() == '/' ? "Z:" + p : p).make_preferred();
-}
-
 const std::wstring kProgramTitle = L"Tamrick Installer";
 const std::wstring kInstallCaption = L"点这里开始安装";
 const std::string kWebPage = TAMRICK_WEB_PAGE;
@@ -418,7 +412,7 @@ int main(int argc, char** argv) {
                      "usage: window_e2e INSTALLER WORK ARTIFACTS DATA DESIGN_BANNER URL_LOGGER\n");
         return 2;
     }
-    gPaths = {FromHostPath(argv[1]), FromHostPath(argv[2]), FromHostPath(argv[3]),
-              FromHostPath(argv[4]), FromHostPath(argv[5]), FromHostPath(argv[6])};
+    gPaths = {drv::FromUnixPath(argv[1]), drv::FromUnixPath(argv[2]), drv::FromUnixPath(argv[3]),
+              drv::FromUnixPath(argv[4]), drv::FromUnixPath(argv[5]), drv::FromUnixPath(argv[6])};
     return RUN_ALL_TESTS();
 }

@@ -544,4 +544,12 @@ std::filesystem::path OwnFolder() {
     return std::filesystem::path(path).parent_path();
 }
 
+std::filesystem::path FromUnixPath(const std::filesystem::path& unix_path) {
+    std::wstring path = unix_path.wstring();
+    if (!path.empty() && path.front() == L'/') {
+        path.insert(0, L"Z:");
+    }
+    return std::filesystem::path(path).make_preferred();
+}
+
 } // namespace tamrick::driver

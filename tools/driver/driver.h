@@ -169,5 +169,8 @@ void SaveBmp(const Capture& capture, const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 // The folder of the running test program.
 std::filesystem::path OwnFolder();
+// A path of the build tree given as a Unix path (on the command line or by the build) as Wine
+// sees it: on drive Z:.
+std::filesystem::path FromUnixPath(const std::filesystem::path& unix_path);
 
 } // namespace tamrick::driver
