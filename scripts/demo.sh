@@ -57,6 +57,7 @@ printf 'path=%s\ngmspath=%s\nusergmspath=%s\nuserdatapath=%s\n' \
 "$WINE" "$host_dir/CorelDRW.exe" /RegServer
 # An older version of the add-on, which the demo's last item deletes.
 printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
+echo "CorelDRAW's GMS folder holds OldTamrickTools.gms, an older version that the demo deletes."
 
 # The add-on folder as a packager ships it.
 addon="$out/TamrickDemo"
