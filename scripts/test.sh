@@ -28,7 +28,10 @@ unset DISPLAY
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
 cleanup() {
-    "$WINESERVER" -k 2>/dev/null || true
+    # Every prefix the tests made keeps a wineserver of its own.
+    for prefix in build/mingw-x86_64/wineprefix*/; do
+        WINEPREFIX="$PWD/$prefix" "$WINESERVER" -k 2>/dev/null || true
+    done
     [ -n "${TAMRICK_XVFB_PID:-}" ] && kill "$TAMRICK_XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT

@@ -1,6 +1,7 @@
 # Sourced, not run: prepares a display and a Wine prefix for running the x86_64 programs.
 #   TAMRICK_WINEPREFIX  the prefix to use (default: build/mingw-x86_64/wineprefix)
 #   DISPLAY             an X display; without one a private Xvfb is started
+#   TAMRICK_WINE_DPI    the DPI of a prefix made now (default: Windows' 96)
 # Idempotent: a second source in the same shell, or a prefix made earlier, is reused.
 
 _tamrick_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -81,6 +82,11 @@ _tamrick_prepare_prefix() {
         # the CJK one (a LOGFONTW: 12 px bold "WenQuanYi Micro Hei").
         _tamrick_detached "$WINE" reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v CaptionFont \
             /t REG_BINARY /d f4ffffff000000000000000000000000bc0200000000000000000000570065006e005100750061006e005900690020004d006900630072006f0020004800650069000000000000000000000000000000000000000000000000000000 /f
+        if [ -n "${TAMRICK_WINE_DPI:-}" ]; then
+            _tamrick_detached "$WINE" reg add \
+                'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+                /v LogPixels /t REG_DWORD /d "$TAMRICK_WINE_DPI" /f
+        fi
         "$WINESERVER" -w
         touch "$WINEPREFIX/.tamrick-ready"
     ) 9>"$WINEPREFIX.lock"
