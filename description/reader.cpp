@@ -256,8 +256,11 @@ bool HasFileItems(const std::optional<FileItemTable>& table) {
 }
 
 DescriptionRead ReadDescription(const std::wstring& appFolder) {
+    return InterpretDescription(ReadWholeFile(appFolder + kDescriptionName));
+}
+
+DescriptionRead InterpretDescription(const FileBytes& file) {
     DescriptionRead read;
-    const FileBytes file = ReadWholeFile(appFolder + kDescriptionName);
     if (file.status != ReadStatus::Ok) {
         read.missing = file.status == ReadStatus::NotFound;
         return read;

@@ -2,6 +2,7 @@
 // The InstInfo.ini reader. Parsing works on text and does no I/O; loading is a thin step on top.
 
 #include "decode.h"
+#include "platform.h"
 #include "startup/shared_state.h"
 
 #include <cstddef>
@@ -71,6 +72,8 @@ struct DescriptionRead {
 
 // `appFolder` ends in a separator.
 DescriptionRead ReadDescription(const std::wstring& appFolder);
+// The same for the description's bytes once read, for tools that also look at them line by line.
+DescriptionRead InterpretDescription(const FileBytes& file);
 
 // True when the table is present.
 bool HasFileItems(const std::optional<FileItemTable>& table);

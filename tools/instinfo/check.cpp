@@ -375,14 +375,15 @@ std::size_t CheckReport::Count(Severity severity) const {
 
 CheckReport CheckFolder(const std::wstring& folder) {
     CheckReport report;
-    const DescriptionRead read = ReadDescription(folder);
+    // Read once: the findings and what the installer makes of the file come from the same bytes.
+    const FileBytes file = ReadWholeFile(folder + kDescriptionName);
+    const DescriptionRead read = InterpretDescription(file);
     if (read.missing) {
         report.findings.push_back({0, Severity::Error, "missing-description",
                                    L"not found: the installer shows " +
                                        Quote(kMissingDescriptionMessage) + L" and ends"});
         return report;
     }
-    const FileBytes file = ReadWholeFile(folder + kDescriptionName);
     if (file.status != ReadStatus::Ok) {
         report.findings.push_back({0, Severity::Error, "unreadable-description",
                                    L"can't be read (a folder, no permission, in use or too "
