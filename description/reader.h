@@ -2,8 +2,8 @@
 // The InstInfo.ini reader. Parsing works on text and does no I/O; loading is a thin step on top.
 
 #include "decode.h"
+#include "description/model.h"
 #include "platform.h"
-#include "startup/shared_state.h"
 
 #include <cstddef>
 #include <functional>

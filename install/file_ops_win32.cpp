@@ -1,6 +1,6 @@
 #include "file_ops_win32.h"
 
-#include "system_text_win32.h"
+#include "base/system_text.h"
 
 #include <windows.h>
 

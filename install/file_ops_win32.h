@@ -2,7 +2,7 @@
 // The run's file operations on the Win32 file API, and the error that a failed Win32 call
 // becomes.
 
-#include "install/error.h"
+#include "base/error.h"
 #include "install/run.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "run.h"
 
-#include "error.h"
+#include "base/error.h"
 
 #include <exception>
 #include <new>

@@ -2,8 +2,8 @@
 // The installation run behind the install button. It talks to the world only through the small
 // interfaces below: production wires the Win32 adapters, tests wire fakes.
 
+#include "description/model.h"
 #include "host/host.h"
-#include "startup/shared_state.h"
 
 #include <chrono>
 #include <functional>

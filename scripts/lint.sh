@@ -7,6 +7,6 @@ mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run -Werror "${sources[@]}"
 
 cmake --preset native >/dev/null
-mapfile -t portable < <(git ls-files 'description/*.cpp' 'startup/app_folder.cpp' \
+mapfile -t portable < <(git ls-files 'base/*.cpp' 'description/*.cpp' 'startup/app_folder.cpp' \
     'install/*.cpp' 'install/host/*.cpp' 'tools/instinfo/*.cpp' | grep -v -E '(win32|_com|com_)')
 [ ${#portable[@]} -eq 0 ] || clang-tidy -p build/native --quiet "${portable[@]}" 2>/dev/null

@@ -34,8 +34,4 @@ std::wstring InstanceLockName(std::wstring_view foldedExecutablePath) {
     return std::wstring(L"Local\\TamrickInstaller.") + hex;
 }
 
-std::wstring UnhandledErrorText(std::int32_t number, std::wstring_view description) {
-    return L"运行时错误 '" + std::to_wstring(number) + L"':\r\n\r\n" + std::wstring(description);
-}
-
 } // namespace tamrick

@@ -1,7 +1,6 @@
 #pragma once
 // Start-up helpers that need no platform.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,8 +12,5 @@ std::wstring AppFolderFromExecutable(std::wstring_view executablePath, wchar_t s
 // The name of the single-instance lock for an executable path that the caller has already
 // brought to one case: one lock per executable, so two add-on folders don't block each other.
 std::wstring InstanceLockName(std::wstring_view foldedExecutablePath);
-
-// The text of the report for an error that nothing handled.
-std::wstring UnhandledErrorText(std::int32_t number, std::wstring_view description);
 
 } // namespace tamrick

@@ -2,9 +2,9 @@
 // the window when the description has file items.
 
 #include "app_folder.h"
+#include "base/error.h"
+#include "description/model.h"
 #include "description/reader.h"
-#include "install/error.h"
-#include "shared_state.h"
 #include "window/frm_main.h"
 
 #include <memory>

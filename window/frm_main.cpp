@@ -1,11 +1,10 @@
 #include "frm_main.h"
 
-#include "install/error.h"
+#include "base/error.h"
 #include "install/file_ops_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
 #include "resources/resource_ids.h"
-#include "startup/app_folder.h"
 
 #include <commctrl.h>
 #include <objbase.h>

@@ -3,9 +3,9 @@
 // tooltip and a hand cursor that opens the maker's web page), and the install button
 // cmdInstall. Every way out of the program, once the window exists, goes through ShutDown.
 
+#include "description/model.h"
 #include "install/host/com_support.h"
 #include "install/run.h"
-#include "startup/shared_state.h"
 #include "window/picture.h"
 
 #include <windows.h>

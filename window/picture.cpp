@@ -1,7 +1,7 @@
 #include "picture.h"
 
-#include "install/error.h"
-#include "install/system_text_win32.h"
+#include "base/error.h"
+#include "base/system_text.h"
 
 #include <wincodec.h>
 #include <wrl/client.h>

@@ -2,7 +2,7 @@
 // is called by name through IDispatch, which works whether or not this process can see the
 // host's type library.
 
-#include "install/error.h"
+#include "base/error.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
 

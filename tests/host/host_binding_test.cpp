@@ -1,8 +1,8 @@
 // The COM binding against the stand-in host, in a Wine prefix of the build's own: what the
 // caller gets back, and what the host was asked (the stand-in's log).
 
+#include "base/error.h"
 #include "driver/driver.h"
-#include "install/error.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
 #include "tests/support/standin_control.h"

@@ -1,7 +1,7 @@
 // The run's file operations on real files in the build tree, under Wine: what ends up on disk,
 // and the number and text of every failure.
 
-#include "install/error.h"
+#include "base/error.h"
 #include "install/file_ops_win32.h"
 #include "test_folder.h"
 

@@ -1,7 +1,7 @@
 // The forced close of the host under Wine, with real processes: every process with the host's
 // image name ends, whatever the case of its name, and no other process does.
 
-#include "install/error.h"
+#include "base/error.h"
 #include "install/host_closer_win32.h"
 #include "test_folder.h"
 

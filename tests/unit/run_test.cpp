@@ -1,4 +1,4 @@
-#include "install/error.h"
+#include "base/error.h"
 #include "install/reports.h"
 #include "install/run.h"
 

@@ -1,3 +1,4 @@
+#include "base/error.h"
 #include "startup/app_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include "description/model.h"
 #include "description/platform.h"
 #include "description/reader.h"
 #include "files.h"
@@ -7,7 +8,6 @@
 #include "install/reports.h"
 #include "json.h"
 #include "picture.h"
-#include "startup/shared_state.h"
 #include "text.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "description/decode.h"
+#include "description/model.h"
 #include "description/reader.h"
 #include "files.h"
 #include "install/host/host.h"
@@ -8,7 +9,6 @@
 #include "install/run.h"
 #include "json.h"
 #include "picture.h"
-#include "startup/shared_state.h"
 #include "text.h"
 
 namespace tamrick {

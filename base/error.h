@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tamrick {
@@ -27,5 +28,8 @@ class Error : public std::exception {
     std::int32_t number_;
     std::wstring description_;
 };
+
+// The text of the report for an error that nothing handled.
+std::wstring UnhandledErrorText(std::int32_t number, std::wstring_view description);
 
 } // namespace tamrick

@@ -1,4 +1,4 @@
-#include "system_text_win32.h"
+#include "system_text.h"
 
 #include <cwctype>
 #include <memory>
