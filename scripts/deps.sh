@@ -5,11 +5,15 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev clang-format clang-tidy
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine64 xvfb imagemagick fonts-liberation fonts-wqy-microhei
+    wine64 wine32:i386 xvfb imagemagick fonts-liberation fonts-wqy-microhei
     python3 zip unzip file locales
 )
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# Wine's 32-bit half runs the shipped i686 build.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,4 +1,5 @@
-# Sourced, not run: prepares a display and a Wine prefix for running the x86_64 programs.
+# Sourced, not run: prepares a display and a Wine prefix for running the Windows programs, of
+# either width.
 #   TAMRICK_WINEPREFIX  the prefix to use (default: build/mingw-x86_64/wineprefix)
 #   DISPLAY             an X display; without one a private Xvfb is started
 #   TAMRICK_WINE_DPI    the DPI of a prefix made now (default: Windows' 96)
@@ -67,7 +68,11 @@ _tamrick_prepare_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        [ -f "$WINEPREFIX/.tamrick-ready" ] && exit 0
+        # A prefix made before Wine's 32-bit half was installed can't run 32-bit programs.
+        if [ -f "$WINEPREFIX/.tamrick-ready" ] &&
+            { [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || [ ! -d /usr/lib/wine/i386-windows ]; }; then
+            exit 0
+        fi
         rm -rf "$WINEPREFIX"
         _tamrick_detached "$WINE" wineboot -i
         "$WINESERVER" -w
@@ -92,6 +97,10 @@ _tamrick_prepare_prefix() {
     ) 9>"$WINEPREFIX.lock"
 }
 _tamrick_prepare_prefix || return 1
+if [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    echo "wine-env: this machine can't run 32-bit Windows programs: Wine's 32-bit half (wine32:i386) is missing" >&2
+    return 1
+fi
 
 # A persistent wineserver, and Wine's services, which the first program of a session starts.
 _tamrick_detached "$WINESERVER" -p || true

@@ -47,17 +47,16 @@ standin::UniqueHandle StandInControl::StartPlainly() const {
     struct Search {
         DWORD pid;
         bool found;
+        static BOOL CALLBACK Visit(HWND window, LPARAM param) {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            s.found = s.found || (pid == s.pid && IsWindowVisible(window));
+            return TRUE;
+        }
     } search{process.dwProcessId, false};
     for (int i = 0; i < 200 && !search.found; ++i) {
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                s.found = s.found || (pid == s.pid && IsWindowVisible(window));
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(&Search::Visit, reinterpret_cast<LPARAM>(&search));
         if (!search.found) {
             Sleep(50);
         }
