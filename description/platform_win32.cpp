@@ -1,6 +1,8 @@
 #include "decode.h"
 #include "platform.h"
 
+#include "base/text_case.h"
+
 #include <climits>
 #include <memory>
 #include <type_traits>
@@ -57,13 +59,7 @@ void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
 }
 
 std::wstring ToLowerText(std::wstring_view text) {
-    std::wstring out(text);
-    if (!out.empty() && out.size() <= static_cast<std::size_t>(INT_MAX)) {
-        ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, out.data(),
-                        static_cast<int>(out.size()), out.data(), static_cast<int>(out.size()),
-                        nullptr, nullptr, 0);
-    }
-    return out;
+    return ToLowerInvariant(text);
 }
 
 FileBytes ReadWholeFile(const std::wstring& path) {

@@ -2,6 +2,8 @@
 
 #include "file_ops_win32.h"
 
+#include "base/text_case.h"
+
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -33,7 +35,7 @@ DWORD WINAPI TerminateHostProcesses(void*) {
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == self ||
-            CompareStringOrdinal(entry.szExeFile, -1, kHostImageName, -1, TRUE) != CSTR_EQUAL) {
+            ToUpperInvariant(entry.szExeFile) != ToUpperInvariant(kHostImageName)) {
             continue;
         }
         if (const UniqueHandle process{

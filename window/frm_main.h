@@ -17,6 +17,9 @@
 
 namespace tamrick {
 
+// The DPI the layout is designed at.
+inline constexpr UINT kDesignDpi = 96;
+
 // The window is also what the installation run talks to: its button, its pause and its
 // message boxes.
 class frmMain final : public RunWindow {
@@ -71,7 +74,7 @@ class frmMain final : public RunWindow {
     HWND cmdInstall_ = nullptr;
     HWND picFlags_ = nullptr;
     HWND tooltip_ = nullptr;
-    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    UINT dpi_ = kDesignDpi;
     UniqueFont font_;
     UniqueBitmap picture_;
     HCURSOR handCursor_ = nullptr; // a shared resource cursor: the system owns it
