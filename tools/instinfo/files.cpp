@@ -3,23 +3,22 @@
 #include "description/decode.h"
 #include "description/platform.h"
 
-#include <system_error>
-
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <filesystem>
+#include <system_error>
 #endif
 
 namespace tamrick {
 
+#ifndef _WIN32
 std::filesystem::path FsPath(const std::wstring& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path);
-#else
     // File names here are UTF-8 bytes, whatever the locale says.
     const std::string utf8 = ToUtf8(path);
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-#endif
 }
+#endif
 
 std::wstring LocalPath(const std::wstring& folder, std::wstring_view relative) {
     std::wstring path = folder;
@@ -29,6 +28,23 @@ std::wstring LocalPath(const std::wstring& folder, std::wstring_view relative) {
     return path;
 }
 
+#ifdef _WIN32
+// The system's own answer, as the installer gets it.
+LookUp LookUpFile(const std::wstring& path) {
+    LookUp result;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return result;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        result.presence = Presence::Folder;
+        return result;
+    }
+    result.presence = Presence::Present;
+    result.hiddenOrSystem = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    return result;
+}
+#else
 LookUp LookUpFile(const std::wstring& path) {
     LookUp result;
     const std::filesystem::path p = FsPath(path);
@@ -36,18 +52,12 @@ LookUp LookUpFile(const std::wstring& path) {
     const auto status = std::filesystem::status(p, ec);
     if (std::filesystem::is_regular_file(status)) {
         result.presence = Presence::Present;
-#ifdef _WIN32
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        result.hiddenOrSystem = attributes != INVALID_FILE_ATTRIBUTES &&
-                                (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-#endif
         return result;
     }
     if (std::filesystem::is_directory(status)) {
         result.presence = Presence::Folder;
         return result;
     }
-#ifndef _WIN32
     // Windows finds "Tools.GMS" when the file is "Tools.gms"; say so rather than call it missing.
     const auto cut = path.rfind(kPathSeparator);
     const std::wstring wanted =
@@ -66,8 +76,8 @@ LookUp LookUpFile(const std::wstring& path) {
             return result;
         }
     }
-#endif
     return result;
 }
+#endif
 
 } // namespace tamrick

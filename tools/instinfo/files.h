@@ -2,13 +2,10 @@
 // Questions about files on this machine, asked as the installer asks them on Windows: names
 // from the description use backslashes, and Windows ignores the case of names.
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace tamrick {
-
-std::filesystem::path FsPath(const std::wstring& path);
 
 // `folder` ends in a separator; `relative` is written as in the description, where a backslash
 // separates folders.
