@@ -3,6 +3,8 @@
 
 #include "app_folder.h"
 #include "base/error.h"
+#include "base/system_library.h"
+#include "base/text_case.h"
 #include "description/model.h"
 #include "description/reader.h"
 #include "window/frm_main.h"
@@ -39,11 +41,8 @@ std::wstring ExecutablePath() {
 
 // Held for the life of the process; the system drops it when the process ends.
 UniqueHandle AcquireInstanceLock(const std::wstring& executablePath) {
-    std::wstring folded = executablePath;
-    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, folded.data(),
-                    static_cast<int>(folded.size()), folded.data(), static_cast<int>(folded.size()),
-                    nullptr, nullptr, 0);
-    UniqueHandle lock(::CreateMutexW(nullptr, FALSE, InstanceLockName(folded).c_str()));
+    UniqueHandle lock(
+        ::CreateMutexW(nullptr, FALSE, InstanceLockName(ToUpperInvariant(executablePath)).c_str()));
     // A lock that exists already, or one we may not open, means another instance owns it.
     if (!lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
         return nullptr;
@@ -88,6 +87,8 @@ int RunMessageLoop(const frmMain& form) {
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
     using namespace tamrick;
+    // Before anything loads a DLL: nothing beside the program may be taken for a system DLL.
+    RestrictDllSearch();
     SharedState state;
     UniqueHandle instanceLock;
     try {

@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "base/error.h"
+#include "base/system_library.h"
 #include "install/file_ops_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
@@ -33,8 +34,7 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
 // The per-monitor DPI functions came with Windows 10; on older systems the system DPI holds.
 template <typename Function> Function User32Function(const char* name) {
-    const FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+    return SystemFunction<Function>(L"user32.dll", name);
 }
 
 UINT DpiOf(HWND window) {
@@ -47,7 +47,7 @@ UINT DpiOf(HWND window) {
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
 }
 
 RECT FrameForClient(SIZE client, UINT dpi) {
@@ -97,11 +97,28 @@ Error LastWin32Error(const wchar_t* what) {
     return Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())), what);
 }
 
+// The common controls are no known system DLL: imported, they would be looked for beside the
+// program, with uxtheme after them, before any code of ours could restrict the search. Loaded
+// by name once it is restricted, the manifest still binds them to version 6. They stay loaded
+// for the life of the process, as an import would.
+void LoadCommonControls() {
+    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const HMODULE library = LoadLibraryW(L"comctl32.dll");
+    const FARPROC address =
+        library != nullptr ? GetProcAddress(library, "InitCommonControlsEx") : nullptr;
+    if (address == nullptr) {
+        throw LastWin32Error(L"The common controls can't be loaded.");
+    }
+    const auto init =
+        reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void (*)()>(address));
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    init(&controls);
+}
+
 } // namespace
 
 frmMain::frmMain(SharedState state) : state_(std::move(state)) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
+    LoadCommonControls();
     RegisterWindowClass(&frmMain::WindowProc);
     // WindowProc takes this window object from the creation parameter.
     if (CreateWindowExW(kExStyle, kWindowClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -211,12 +228,13 @@ void frmMain::SetCaption(const std::wstring& caption) {
 
 void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
     PumpPendingMessages();
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(duration.count());
-    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+    // Elapsed time in unsigned arithmetic stays right across the tick count's wrap.
+    const auto total = static_cast<DWORD>(duration.count());
+    const DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < total; elapsed = GetTickCount() - start) {
         // Wakes for every message, so the window keeps painting and a close request ends the
         // program at once.
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, total - elapsed, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         PumpPendingMessages();
     }
 }
