@@ -3,12 +3,15 @@
 #include "base/error.h"
 #include "base/system_text.h"
 
+#include <ocidl.h>
+#include <olectl.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -68,21 +71,49 @@ bool IsPlainFile(const std::wstring& path) {
                           FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, COLORREF background) {
+namespace {
+
+// A top-down 32-bit picture of the given size, for the banner area to show.
+UniqueBitmap NewBanner(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+    if (!bitmap) {
+        throw SystemError(E_OUTOFMEMORY);
+    }
+    return bitmap;
+}
+
+// The WIC factory, or nothing where this Windows has no WIC (Windows XP without its update).
+ComPtr<IWICImagingFactory> WicFactory() {
     ComPtr<IWICImagingFactory> factory;
-    ThrowIfFileFailed(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&factory)));
+    const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(&factory));
+    if (hr == REGDB_E_CLASSNOTREG) {
+        return nullptr;
+    }
+    ThrowIfFileFailed(hr);
+    return factory;
+}
+
+UniqueBitmap LoadWithWic(IWICImagingFactory& factory, const std::wstring& path, int width,
+                         int height, COLORREF background) {
     ComPtr<IWICStream> stream;
-    ThrowIfFileFailed(factory->CreateStream(&stream));
+    ThrowIfFileFailed(factory.CreateStream(&stream));
     ThrowIfFileFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
 
     ComPtr<IWICBitmapDecoder> decoder;
-    ThrowIfNotPicture(factory->CreateDecoderFromStream(stream.Get(), nullptr,
-                                                       WICDecodeMetadataCacheOnDemand, &decoder));
+    ThrowIfNotPicture(factory.CreateDecoderFromStream(stream.Get(), nullptr,
+                                                      WICDecodeMetadataCacheOnDemand, &decoder));
     ComPtr<IWICBitmapFrameDecode> frame;
     ThrowIfNotPicture(decoder->GetFrame(0, &frame));
     ComPtr<IWICFormatConverter> converter;
-    ThrowIfNotPicture(factory->CreateFormatConverter(&converter));
+    ThrowIfNotPicture(factory.CreateFormatConverter(&converter));
     ThrowIfNotPicture(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA,
                                             WICBitmapDitherTypeNone, nullptr, 0.0,
                                             WICBitmapPaletteTypeCustom));
@@ -96,18 +127,8 @@ UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, CO
         ThrowIfNotPicture(WINCODEC_ERR_BADIMAGE);
     }
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = part.Width;
-    info.bmiHeader.biHeight = -part.Height; // top-down, as WIC copies
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) {
-        throw SystemError(E_OUTOFMEMORY);
-    }
+    UniqueBitmap bitmap = NewBanner(part.Width, part.Height, &bits);
     const auto stride = static_cast<UINT>(part.Width) * 4;
     const auto size = stride * static_cast<UINT>(part.Height);
     ThrowIfNotPicture(converter->CopyPixels(&part, stride, size, static_cast<BYTE*>(bits)));
@@ -122,6 +143,123 @@ UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, CO
         pixel[i + 3] = 0;
     }
     return bitmap;
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+struct GlobalFreer {
+    void operator()(HGLOBAL memory) const noexcept { GlobalFree(memory); }
+};
+
+// The whole file in movable memory, as OleLoadPicture takes it.
+std::unique_ptr<void, GlobalFreer> ReadIntoGlobal(const std::wstring& path, DWORD& size) {
+    const std::unique_ptr<void, HandleCloser> file(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        ThrowIfFileFailed(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file.get(), &length)) {
+        ThrowIfFileFailed(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    if (length.QuadPart <= 0 || length.QuadPart > MAXDWORD - 1) {
+        ThrowIfNotPicture(E_FAIL);
+    }
+    size = static_cast<DWORD>(length.QuadPart);
+    std::unique_ptr<void, GlobalFreer> memory(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!memory) {
+        throw SystemError(E_OUTOFMEMORY);
+    }
+    void* bytes = GlobalLock(memory.get());
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file.get(), bytes, size, &read, nullptr);
+    const DWORD error = GetLastError();
+    GlobalUnlock(memory.get());
+    if (!ok) {
+        ThrowIfFileFailed(HRESULT_FROM_WIN32(error));
+    }
+    if (read != size) {
+        ThrowIfNotPicture(E_FAIL);
+    }
+    return memory;
+}
+
+bool IsPng(HGLOBAL memory, DWORD size) {
+    static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < sizeof kSignature) {
+        return false;
+    }
+    const void* bytes = GlobalLock(memory);
+    const bool png = std::memcmp(bytes, kSignature, sizeof kSignature) == 0;
+    GlobalUnlock(memory);
+    return png;
+}
+
+} // namespace
+
+UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, int height,
+                                           COLORREF background) {
+    DWORD size = 0;
+    std::unique_ptr<void, GlobalFreer> memory = ReadIntoGlobal(path, size);
+    // The OLE picture of Windows XP reads no PNG; Wine's does. Refusing it here keeps the
+    // behaviour that of the systems that take this way.
+    if (IsPng(memory.get(), size)) {
+        ThrowIfNotPicture(E_FAIL);
+    }
+    ComPtr<IStream> stream;
+    ThrowIfFileFailed(CreateStreamOnHGlobal(memory.get(), TRUE, &stream));
+    memory.release(); // the stream owns it now
+
+    ComPtr<IPicture> picture;
+    ThrowIfNotPicture(
+        OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_PPV_ARGS(&picture)));
+    SHORT type = PICTYPE_UNINITIALIZED;
+    OLE_HANDLE handle = 0;
+    ThrowIfNotPicture(picture->get_Type(&type));
+    ThrowIfNotPicture(picture->get_Handle(&handle));
+    BITMAP info{};
+    if (type != PICTYPE_BITMAP ||
+        GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof info, &info) ==
+            0) {
+        ThrowIfNotPicture(E_FAIL);
+    }
+    OLE_XSIZE_HIMETRIC himetric_width = 0;
+    OLE_YSIZE_HIMETRIC himetric_height = 0;
+    ThrowIfNotPicture(picture->get_Width(&himetric_width));
+    ThrowIfNotPicture(picture->get_Height(&himetric_height));
+
+    const int part_width = std::min(static_cast<int>(info.bmWidth), width);
+    const int part_height = std::min(static_cast<int>(info.bmHeight), height);
+    if (part_width <= 0 || part_height <= 0) {
+        ThrowIfNotPicture(E_FAIL);
+    }
+    void* bits = nullptr;
+    UniqueBitmap bitmap = NewBanner(part_width, part_height, &bits);
+    MemoryDc dc(CreateCompatibleDC(nullptr));
+    if (!dc) {
+        throw SystemError(E_OUTOFMEMORY);
+    }
+    const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    // Transparent parts show the area's colour: the picture is drawn over it.
+    const RECT all{0, 0, part_width, part_height};
+    const std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter> brush(
+        CreateSolidBrush(background));
+    FillRect(dc.get(), &all, brush.get());
+    const HRESULT drawn =
+        picture->Render(dc.get(), 0, 0, info.bmWidth, info.bmHeight, 0, himetric_height,
+                        himetric_width, -himetric_height, nullptr);
+    GdiFlush();
+    SelectObject(dc.get(), old);
+    ThrowIfNotPicture(drawn);
+    return bitmap;
+}
+
+UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, COLORREF background) {
+    if (const ComPtr<IWICImagingFactory> factory = WicFactory()) {
+        return LoadWithWic(*factory.Get(), path, width, height, background);
+    }
+    return LoadPictureFileWithOlePicture(path, width, height, background);
 }
 
 void DrawPicture(HDC dc, const RECT& area, HBITMAP picture, double scale, HBRUSH background) {

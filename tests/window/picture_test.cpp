@@ -1,0 +1,183 @@
+// Banner pictures read the two ways the installer has: through WIC, and through the OLE picture
+// that stands in where a Windows XP has no WIC. Both must show the same banner.
+
+#include "window/picture.h"
+
+#include "base/error.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+using tamrick::Error;
+using tamrick::LoadPictureFile;
+using tamrick::LoadPictureFileWithOlePicture;
+using tamrick::UniqueBitmap;
+
+namespace {
+
+fs::path gData;   // tests/window/data
+fs::path gBanner; // the design-time banner, a 16-bit BMP
+fs::path gWork;
+
+constexpr int kWidth = 420;
+constexpr int kHeight = 78;
+constexpr COLORREF kBackground = RGB(0xF0, 0xF0, 0xF0);
+
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> bgr; // 0x00RRGGBB, top-down
+};
+
+Pixels Read(const UniqueBitmap& bitmap) {
+    BITMAP info{};
+    GetObjectW(bitmap.get(), sizeof info, &info);
+    Pixels p{info.bmWidth, info.bmHeight, {}};
+    p.bgr.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = p.width;
+    header.bmiHeader.biHeight = -p.height;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    const HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap.get(), 0, static_cast<UINT>(p.height), p.bgr.data(), &header,
+              DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (auto& v : p.bgr) {
+        v &= 0xFFFFFF;
+    }
+    return p;
+}
+
+int LargestDifference(const Pixels& a, const Pixels& b) {
+    int largest = 0;
+    for (std::size_t i = 0; i < a.bgr.size(); ++i) {
+        for (int shift : {0, 8, 16}) {
+            const int d = std::abs(static_cast<int>((a.bgr[i] >> shift) & 0xFF) -
+                                   static_cast<int>((b.bgr[i] >> shift) & 0xFF));
+            largest = std::max(largest, d);
+        }
+    }
+    return largest;
+}
+
+// A 24-bit BMP larger than the banner area, with a different colour in every column and row.
+fs::path WriteWideBmp() {
+    const int w = 500;
+    const int h = 100;
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<unsigned char> file(54 + static_cast<std::size_t>(stride * h));
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            file[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
+        }
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::size_t at = 54 + static_cast<std::size_t>((h - 1 - y) * stride + x * 3);
+            file[at] = static_cast<unsigned char>(x % 256);
+            file[at + 1] = static_cast<unsigned char>(y * 2);
+            file[at + 2] = static_cast<unsigned char>((x + y) % 256);
+        }
+    }
+    const fs::path path = gWork / "wide.bmp";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+    return path;
+}
+
+class Pictures : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        fs::create_directories(gWork);
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    }
+
+    static void ExpectSameBothWays(const fs::path& path, int tolerance) {
+        const Pixels wic = Read(LoadPictureFile(path.wstring(), kWidth, kHeight, kBackground));
+        const Pixels ole =
+            Read(LoadPictureFileWithOlePicture(path.wstring(), kWidth, kHeight, kBackground));
+        ASSERT_EQ(ole.width, wic.width) << path;
+        ASSERT_EQ(ole.height, wic.height) << path;
+        EXPECT_LE(LargestDifference(wic, ole), tolerance) << path;
+    }
+};
+
+TEST_F(Pictures, BmpGifAndJpegShowTheSameWithoutWic) {
+    ExpectSameBothWays(gBanner, 0);
+    ExpectSameBothWays(gData / "tiny.gif", 0);
+    // Two JPEG decoders may round differently.
+    ExpectSameBothWays(gData / "banner.jpg", 8);
+}
+
+TEST_F(Pictures, ALargePictureIsCutToTheBannerAreaFromItsTopLeft) {
+    const fs::path wide = WriteWideBmp();
+    for (const Pixels& p :
+         {Read(LoadPictureFile(wide.wstring(), kWidth, kHeight, kBackground)),
+          Read(LoadPictureFileWithOlePicture(wide.wstring(), kWidth, kHeight, kBackground))}) {
+        ASSERT_EQ(p.width, kWidth);
+        ASSERT_EQ(p.height, kHeight);
+        // Column 300, row 50: blue 300 % 256, green 100, red 350 % 256.
+        EXPECT_EQ(p.bgr[50 * kWidth + 300], (94u << 16) | (100u << 8) | 44u);
+    }
+}
+
+TEST_F(Pictures, WithoutWicAPngIsNoPicture) {
+    try {
+        LoadPictureFileWithOlePicture((gData / "small.png").wstring(), kWidth, kHeight,
+                                      kBackground);
+        FAIL() << "a PNG was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), tamrick::kErrInvalidPicture);
+        EXPECT_EQ(e.description(), L"图片无效");
+    }
+    // WIC reads it.
+    EXPECT_NO_THROW(LoadPictureFile((gData / "small.png").wstring(), kWidth, kHeight, kBackground));
+}
+
+TEST_F(Pictures, ATextFileIsNoPictureEitherWay) {
+    const fs::path text = gWork / "notes.bmp";
+    std::ofstream(text) << "not a picture\n";
+    for (auto load : {&LoadPictureFile, &LoadPictureFileWithOlePicture}) {
+        try {
+            load(text.wstring(), kWidth, kHeight, kBackground);
+            ADD_FAILURE() << "a text file was read as a picture";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), tamrick::kErrInvalidPicture);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: picture_test DATA BANNER WORK\n");
+        return 2;
+    }
+    gData = argv[1];
+    gBanner = argv[2];
+    gWork = argv[3];
+    return RUN_ALL_TESTS();
+}
