@@ -10,7 +10,8 @@ export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX="${TAMRICK_WINEPREFIX:-$_tamrick_root/build/mingw-x86_64/wineprefix}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# TAMRICK_WINEDLLOVERRIDES adds overrides of a test's own (e.g. "uxtheme=n,b").
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=${TAMRICK_WINEDLLOVERRIDES:+;$TAMRICK_WINEDLLOVERRIDES}"
 # Wine's ANSI code page follows the locale: 936, as on the users' machines. The locale must be
 # installed (scripts/deps.sh does) for Chinese file names; bash's warning where it is not is kept
 # quiet.

@@ -89,6 +89,9 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     using namespace tamrick;
     // Before anything loads a DLL: nothing beside the program may be taken for a system DLL.
     RestrictDllSearch();
+    // The common controls import msimg32 as a delayed import, which Wine at least resolves with
+    // the program's folder first. Loaded from the system folder now, it is found loaded then.
+    LoadSystemLibrary(L"msimg32.dll");
     SharedState state;
     UniqueHandle instanceLock;
     try {

@@ -1,0 +1,161 @@
+// DLLs planted beside the installer under the names of system DLLs, with Wine told to prefer a
+// DLL in the program's folder (as Windows does for every DLL outside its known list): a whole
+// installation runs, and none of them is ever loaded.
+
+#include "driver/driver.h"
+#include "tests/support/standin_control.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+namespace drv = tamrick::driver;
+using tamrick::test::QuitStandIns;
+using tamrick::test::StandInControl;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kCmdInstallId = 1001;
+constexpr auto kRunTimeout = 60s;
+
+struct Paths {
+    fs::path installer;
+    fs::path planted; // the DLL that leaves a marker when loaded
+    fs::path probe;   // a program that imports comctl32, as the installer once did
+    fs::path banner;  // a PNG, so that the picture code runs
+    std::vector<std::wstring> names;
+};
+Paths gPaths; // set from the command line, read-only afterwards
+
+std::wstring TempRoot() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp) + L"tamrick-planting\\";
+}
+
+const StandInControl& StandIn() {
+    static const StandInControl standIn(
+        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TempRoot() + L"host\\");
+    return standIn;
+}
+
+// A fresh folder holding the program and a planted copy under each name.
+fs::path FolderWithPlanted(const std::wstring& name, const fs::path& program,
+                           const std::vector<std::wstring>& names) {
+    const fs::path folder = TempRoot() + name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy_file(program, folder / program.filename());
+    for (const std::wstring& dll : names) {
+        fs::copy_file(gPaths.planted, folder / (dll + L".dll"));
+    }
+    return folder;
+}
+
+std::vector<std::wstring> Markers(const fs::path& folder) {
+    std::vector<std::wstring> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == L".loaded") {
+            found.push_back(entry.path().stem().wstring());
+        }
+    }
+    return found;
+}
+
+std::string Names(const std::vector<std::wstring>& names) {
+    std::string text;
+    for (const std::wstring& n : names) {
+        text += fs::path(n).string() + " ";
+    }
+    return text;
+}
+
+// The next message box of the process other than `previous`, and the text it shows.
+HWND NextMessageBox(DWORD pid, HWND previous, std::wstring& text) {
+    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (HWND w : drv::VisibleTopLevelWindows(pid)) {
+            if (w == previous || drv::WindowClass(w) != L"#32770") {
+                continue;
+            }
+            for (const drv::Control& c : drv::ChildControls(w)) {
+                if (c.class_name == L"Static" && !c.text.empty()) {
+                    text = c.text;
+                }
+            }
+            return w;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+TEST(Planting, TheHarnessSeesAPlantedDllWhereAProgramImportsTheCommonControls) {
+    // The common controls themselves come from the system: they load uxtheme.
+    const fs::path folder = FolderWithPlanted(L"probe", gPaths.probe, {L"uxtheme"});
+    drv::Process probe = drv::Process::Launch(folder / gPaths.probe.filename(), folder);
+    ASSERT_TRUE(probe.WaitForExit(30s)) << "the probe did not end";
+    EXPECT_FALSE(Markers(folder).empty())
+        << "Wine did not prefer the planted DLLs: this test would see nothing";
+}
+
+TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
+    QuitStandIns();
+    ASSERT_TRUE(StandIn().Install());
+    const std::wstring gms = TempRoot() + L"folders\\GMS\\";
+    fs::remove_all(gms);
+    fs::create_directories(gms);
+    StandIn().WriteConfig(L"path=" + gms + L"\ngmspath=" + gms + L"\nusergmspath=" + gms +
+                          L"\nuserdatapath=" + gms + L"\n");
+
+    const fs::path folder = FolderWithPlanted(L"addon", gPaths.installer, gPaths.names);
+    fs::copy_file(gPaths.banner, folder / "banner.png");
+    drv::WriteFileBytes(folder / "Tools.gms", "macros");
+    drv::WriteFileBytes(folder / "Workspace.xml", "<workspace/>");
+    drv::WriteFileBytes(folder / "InstInfo.ini",
+                        "SetupTitle=Planting\r\nFlagsPicture=banner.png\r\n"
+                        "FileItem=c|Tools.gms|1|GMSPath|\r\n"
+                        "FileItem=c|Workspace.xml|1|ImportWorkspace|\r\n");
+
+    drv::Process installer = drv::Process::Launch(folder / gPaths.installer.filename(), folder);
+    const auto window = drv::WaitForWindowOfClass(installer.pid(), L"TamrickInstallerWindow");
+    ASSERT_TRUE(window) << "the installer window did not open";
+    drv::PressButton(*window, kCmdInstallId);
+    std::wstring text;
+    const HWND confirm = NextMessageBox(installer.pid(), nullptr, text);
+    ASSERT_NE(confirm, nullptr) << "no confirmation";
+    drv::PressButton(confirm, IDOK);
+    const HWND done = NextMessageBox(installer.pid(), confirm, text);
+    ASSERT_NE(done, nullptr) << "the run showed no final message";
+    EXPECT_EQ(text, L"安装成功！");
+    drv::PressButton(done, IDOK);
+    EXPECT_TRUE(installer.WaitForExit(30s)) << "the installer did not end";
+    QuitStandIns();
+
+    EXPECT_TRUE(fs::exists(gms + L"Tools.gms")) << "the installation did not run";
+    const std::vector<std::wstring> loaded = Markers(folder);
+    EXPECT_TRUE(loaded.empty()) << "loaded from the program's folder: " << Names(loaded);
+}
+
+} // namespace
+
+// planting_e2e INSTALLER PLANTED_DLL PROBE BANNER NAME...
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: planting_e2e INSTALLER PLANTED PROBE BANNER NAME...\n");
+        return 2;
+    }
+    gPaths.installer = drv::FromUnixPath(argv[1]);
+    gPaths.planted = drv::FromUnixPath(argv[2]);
+    gPaths.probe = drv::FromUnixPath(argv[3]);
+    gPaths.banner = drv::FromUnixPath(argv[4]);
+    for (int i = 5; i < argc; ++i) {
+        gPaths.names.push_back(fs::path(argv[i]).wstring());
+    }
+    return RUN_ALL_TESTS();
+}
