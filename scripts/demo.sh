@@ -3,7 +3,8 @@
 # stand-in is CorelDRAW X3 (registered, with its folders in the prefix), and starts the installer
 # on the demo add-on in demo/. With a display you click through it yourself; without one it runs
 # under Xvfb, clicks through by itself, saves pictures and prints what a person would read and
-# what landed in each of CorelDRAW's folders.
+# what landed in each of CorelDRAW's folders. Then the same add-on packed by `instinfo pack` into one
+# setup file, and that setup run: it unpacks, starts the installer and removes what it unpacked.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/deps.sh
@@ -11,8 +12,11 @@ scripts/deps.sh
 root="$PWD"
 out="$root/build/demo"
 cmake --preset mingw-x86_64 >/dev/null
-cmake --build --preset mingw-x86_64 -j "$(nproc)" --target tamrick_installer standin demo_driver
+cmake --build --preset mingw-x86_64 -j "$(nproc)" --target tamrick_installer standin demo_driver \
+    tamrick_setup
 bin="$root/build/mingw-x86_64"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target instinfo
 
 interactive=0
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
@@ -87,3 +91,28 @@ for folder in "$programs" "$gms" "$user_gms" "$user_data"; do
 done
 echo "What the host was asked (its log):"
 sed 's/^/  /' "$host_dir/CorelDRW.log"
+
+echo
+echo "=== The same add-on as one setup file"
+# This build's setup program and installer, as a packager's distributable holds them.
+dist="$out/dist"
+mkdir -p "$dist"
+cp "$bin/setup/TamrickSetup.exe" "$bin/startup/TamrickInstaller.exe" "$dist/"
+printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
+setup="$out/TamrickDemo-setup.exe"
+TAMRICK_DIST="$dist" build/native/tools/instinfo/instinfo pack -o "$setup" demo
+if [ "$interactive" = 1 ]; then
+    echo "Starting the setup; click the installer's button to install."
+    "$WINE" "$setup" || true
+    "$WINESERVER" -w
+else
+    mkdir -p "$out/setup"
+    "$WINE" "$bin/tools/driver/demo_driver.exe" "$setup" "$out/setup"
+    for f in "$out"/setup/*.bmp; do
+        convert "$f" "${f%.bmp}.png" && rm -f "$f"
+    done
+    echo "Pictures: $(ls "$out"/setup/*.png | tr '\n' ' ')"
+fi
+echo "What landed in CorelDRAW's GMS folder: $(cd "$(unix_path "$gms")" && ls | tr '\n' ' ')"
+left=$(find "$drive_c/users" -maxdepth 4 -type d -name 'TamrickSetup.*' | wc -l)
+echo "Folders the setup left in the temporary folder: $left"
