@@ -1,11 +1,40 @@
 // The setup program catches no exception: where the C++ library would throw (a string beyond
-// any size, memory exhausted), the program ends at once. Defining the library's throw points
-// here keeps its exception objects, thread support and demangler out of the program, which
-// would otherwise make up almost half of it.
+// any size, memory exhausted), the program ends at once. Defining the library's throw points and
+// the global allocation here keeps its exception objects, unwinder, thread support (winpthread,
+// which imports functions that Windows XP lacks) and demangler out of the program, which would
+// otherwise make up half of it.
 
+#include <windows.h>
+
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 #include <string>
+
+void* operator new(std::size_t size) {
+    void* memory = HeapAlloc(GetProcessHeap(), 0, size == 0 ? 1 : size);
+    if (memory == nullptr) {
+        std::abort();
+    }
+    return memory;
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void operator delete(void* memory) noexcept {
+    if (memory != nullptr) {
+        HeapFree(GetProcessHeap(), 0, memory);
+    }
+}
+void operator delete[](void* memory) noexcept {
+    operator delete(memory);
+}
+void operator delete(void* memory, std::size_t /*size*/) noexcept {
+    operator delete(memory);
+}
+void operator delete[](void* memory, std::size_t /*size*/) noexcept {
+    operator delete(memory);
+}
 
 namespace std {
 
