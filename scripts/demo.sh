@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# The demo: builds the installer and the stand-in host, prepares a Wine prefix in which the
-# stand-in is CorelDRAW X3 (registered, with its folders in the prefix), and starts the installer
-# on the demo add-on in demo/. With a display you click through it yourself; without one it runs
+# The demo: builds the release (i686) distributable and the i686 stand-in host, prepares a Wine
+# prefix in which the stand-in is CorelDRAW X3 (registered, with its folders in the prefix; the
+# real host is 32-bit too), and starts the installer from the distributable on the demo add-on. With a display you click through it yourself; without one it runs
 # under Xvfb, clicks through by itself, saves pictures and prints what a person would read and
-# what landed in each of CorelDRAW's folders.
+# what landed in each of CorelDRAW's folders. Then the same add-on packed by `instinfo pack` into one
+# setup file, and that setup run: it unpacks, starts the installer and removes what it unpacked.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/deps.sh
 
 root="$PWD"
 out="$root/build/demo"
-cmake --preset mingw-x86_64 >/dev/null
-cmake --build --preset mingw-x86_64 -j "$(nproc)" --target tamrick_installer standin demo_driver
-bin="$root/build/mingw-x86_64"
+cmake --preset mingw-i686 >/dev/null
+cmake --build --preset mingw-i686 -j "$(nproc)" --target dist standin demo_driver
+bin="$root/build/mingw-i686"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target instinfo
 
 interactive=0
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
@@ -26,6 +29,12 @@ fi
 WINEPREFIX="$TAMRICK_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
 rm -rf "$out"
 mkdir -p "$out"
+# What ships, as a packager unpacks it.
+dist_zip=("$bin"/TamrickInstaller-*.zip)
+(cd "$out" && unzip -q "${dist_zip[0]}")
+dist=("$out"/TamrickInstaller-*/)
+dist="${dist[0]%/}"
+echo "The distributable: $dist"
 [ "$interactive" = 1 ] || unset DISPLAY
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh
@@ -63,7 +72,7 @@ echo "CorelDRAW's GMS folder holds OldTamrickTools.gms, an older version that th
 addon="$out/TamrickDemo"
 mkdir -p "$addon"
 cp demo/* "$addon/"
-cp "$bin/startup/TamrickInstaller.exe" "$addon/"
+cp "$dist/TamrickInstaller.exe" "$addon/"
 
 echo "The demo add-on: $addon"
 if [ "$interactive" = 1 ]; then
@@ -87,3 +96,25 @@ for folder in "$programs" "$gms" "$user_gms" "$user_data"; do
 done
 echo "What the host was asked (its log):"
 sed 's/^/  /' "$host_dir/CorelDRW.log"
+
+echo
+echo "=== The same add-on as one setup file"
+# The setup program and the installer come from the distributable.
+printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
+setup="$out/TamrickDemo-setup.exe"
+TAMRICK_DIST="$dist" build/native/tools/instinfo/instinfo pack -o "$setup" demo
+if [ "$interactive" = 1 ]; then
+    echo "Starting the setup; click the installer's button to install."
+    "$WINE" "$setup" || true
+    "$WINESERVER" -w
+else
+    mkdir -p "$out/setup"
+    "$WINE" "$bin/tools/driver/demo_driver.exe" "$setup" "$out/setup"
+    for f in "$out"/setup/*.bmp; do
+        convert "$f" "${f%.bmp}.png" && rm -f "$f"
+    done
+    echo "Pictures: $(ls "$out"/setup/*.png | tr '\n' ' ')"
+fi
+echo "What landed in CorelDRAW's GMS folder: $(cd "$(unix_path "$gms")" && ls | tr '\n' ' ')"
+left=$(find "$drive_c/users" -maxdepth 4 -type d -name 'TamrickSetup.*' | wc -l)
+echo "Folders the setup left in the temporary folder: $left"

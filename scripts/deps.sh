@@ -7,6 +7,7 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine64 wine32:i386 xvfb imagemagick fonts-liberation fonts-wqy-microhei
     python3 zip unzip file locales
+    libgcab-dev pkg-config osslsigncode openssl bc
 )
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

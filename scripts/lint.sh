@@ -8,5 +8,5 @@ clang-format --dry-run -Werror "${sources[@]}"
 
 cmake --preset native >/dev/null
 mapfile -t portable < <(git ls-files 'base/*.cpp' 'description/*.cpp' 'startup/app_folder.cpp' \
-    'install/*.cpp' 'install/host/*.cpp' 'tools/instinfo/*.cpp' | grep -v -E '(win32|_com|com_)')
+    'install/*.cpp' 'install/host/*.cpp' 'tools/instinfo/*.cpp' 'setup/payload.cpp' | grep -v -E '(win32|mingw|_com|com_)')
 [ ${#portable[@]} -eq 0 ] || clang-tidy -p build/native --quiet "${portable[@]}" 2>/dev/null

@@ -3,6 +3,7 @@
 
 #include "app_folder.h"
 #include "base/error.h"
+#include "base/executable_path.h"
 #include "base/system_library.h"
 #include "base/text_case.h"
 #include "description/model.h"
@@ -23,22 +24,6 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
-std::wstring ExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) {
-            throw Error(static_cast<std::int32_t>(::GetLastError()),
-                        L"The program's own path is not available.");
-        }
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 // Held for the life of the process; the system drops it when the process ends.
 UniqueHandle AcquireInstanceLock(const std::wstring& executablePath) {
     UniqueHandle lock(
@@ -57,6 +42,10 @@ void ShowCritical(const std::wstring& text) {
 // The window when it was shown and the program goes on; nothing when the program ends.
 std::unique_ptr<frmMain> Main(SharedState& state, UniqueHandle& instanceLock) {
     const std::wstring executablePath = ExecutablePath();
+    if (executablePath.empty()) {
+        throw Error(static_cast<std::int32_t>(::GetLastError()),
+                    L"The program's own path is not available.");
+    }
     instanceLock = AcquireInstanceLock(executablePath);
     if (!instanceLock) {
         return nullptr;

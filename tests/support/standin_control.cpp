@@ -1,5 +1,6 @@
 #include "standin_control.h"
 
+#include "driver/driver.h"
 #include "tools/standin/utf8.h"
 
 #include <tlhelp32.h>
@@ -17,7 +18,32 @@ bool StandInControl::Install() const {
 }
 
 DWORD StandInControl::Run(const std::wstring& arguments) const {
-    std::wstring commandLine = L"\"" + exe() + L"\" " + arguments;
+    return RunToEnd(L"\"" + exe() + L"\" " + arguments);
+}
+
+HostFolders::HostFolders(const std::wstring& root)
+    : programs(root + L"folders\\Programs\\"), gms(root + L"folders\\GMS\\"),
+      userGms(root + L"folders\\用户宏\\"), userData(root + L"folders\\UserData\\") {}
+
+std::wstring HostFolders::Config() const {
+    return L"path=" + programs + L"\ngmspath=" + gms + L"\nusergmspath=" + userGms +
+           L"\nuserdatapath=" + userData + L"\n";
+}
+
+HWND NextMessageBox(DWORD pid, HWND previous, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (HWND w : driver::VisibleTopLevelWindows(pid)) {
+            if (w != previous && driver::WindowClass(w) == L"#32770") {
+                return w;
+            }
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+DWORD RunToEnd(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

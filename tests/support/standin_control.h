@@ -4,6 +4,7 @@
 
 #include "tools/standin/standin.h"
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,25 @@ class StandInControl {
     std::wstring built_;
     std::wstring folder_;
 };
+
+// The host's four folders below `root` (ending in a backslash), one with a Chinese name, and
+// the stand-in's config that names them.
+struct HostFolders {
+    explicit HostFolders(const std::wstring& root);
+    std::wstring programs;
+    std::wstring gms;
+    std::wstring userGms;
+    std::wstring userData;
+    std::wstring Config() const;
+};
+
+// The next message box of the process other than `previous` (one that is closing), or nullptr
+// when none shows within the timeout.
+HWND NextMessageBox(DWORD pid, HWND previous = nullptr,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// Runs a command line to its end; its exit code, or the error that kept it from starting.
+DWORD RunToEnd(std::wstring commandLine);
 
 // Every running CorelDRW.exe, opened to wait for it and to end it.
 std::vector<standin::UniqueHandle> StandInProcesses();

@@ -52,3 +52,13 @@ expect_run(2 "usage: instinfo" plan ${DEMO} --folder)
 expect_run(2 "usage: instinfo" check --folder gmspath=x ${DEMO})
 expect_run(2 "usage: instinfo" check ${DEMO} ${DATA})
 expect_run(2 "usage: instinfo" show --json ${DEMO})
+
+# pack: usage errors, and a folder whose check finds an error is refused with the findings.
+expect_run(2 "usage: instinfo" pack)
+expect_run(2 "usage: instinfo" pack -o)
+expect_run(2 "usage: instinfo" pack --json ${WORK}/good)
+expect_run(1 "error: copy source \"a.gms\" is not in the folder.*refused: the check found 1 error; fix it, or pack anyway with --force" pack -o ${WORK}/good-setup.exe ${WORK}/good)
+if(EXISTS ${WORK}/good-setup.exe)
+    message(FATAL_ERROR "a refused pack wrote its setup")
+endif()
+expect_run(1 "is not a folder" pack ${WORK}/nothing-here)

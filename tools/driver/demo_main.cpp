@@ -1,11 +1,14 @@
 // demo_driver: clicks through the installer as a person would, for the demo on a machine without
 // a display. Prints what the person would read, UTF-8, and saves pictures of the window.
 //   demo_driver INSTALLER.exe PICTURE-FOLDER
+// INSTALLER.exe may be a setup file made by `instinfo pack`: the window is then the one of the
+// installer that the setup starts.
 
 #include "driver/driver.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <fcntl.h>
@@ -42,19 +45,34 @@ void Picture(HWND window, const fs::path& file) {
     drv::SaveBmp(drv::CaptureWindow(window), file);
 }
 
-int Run(const fs::path& installer, const fs::path& pictures) {
-    const drv::Process process = drv::Process::Launch(installer, installer.parent_path());
-    const auto window = drv::WaitForWindowOfClass(process.pid(), L"TamrickInstallerWindow");
+// The installer's window, of the program started or of the installer that it starts.
+std::optional<HWND> InstallerWindow(const drv::Process& process) {
+    for (int i = 0; i < 400 && process.running(); ++i) {
+        const HWND window = FindWindowW(L"TamrickInstallerWindow", nullptr);
+        if (window != nullptr && IsWindowVisible(window)) {
+            return window;
+        }
+        Sleep(50);
+    }
+    return std::nullopt;
+}
+
+int Run(const fs::path& program, const fs::path& pictures) {
+    const drv::Process started = drv::Process::Launch(program, program.parent_path());
+    const auto window = InstallerWindow(started);
     if (!window) {
-        const auto box = drv::WaitForMessageBox(process.pid(), 1s);
+        const auto box = drv::WaitForMessageBox(started.pid(), 1s);
         Print(L"the installer opened no window", box ? L": " + drv::WindowText(*box) : L"");
         return 1;
     }
+    // The message boxes are the installer's; what was started ends when it does.
+    DWORD installer = 0;
+    GetWindowThreadProcessId(*window, &installer);
     Print(L"window: ", drv::WindowText(*window));
     Picture(*window, pictures / "1-window.bmp");
 
     drv::PressButton(*window, 1001);
-    const HWND confirm = NextMessageBox(process.pid(), nullptr);
+    const HWND confirm = NextMessageBox(installer, nullptr);
     if (confirm == nullptr) {
         Print(L"no confirmation appeared", L"");
         return 1;
@@ -67,7 +85,7 @@ int Run(const fs::path& installer, const fs::path& pictures) {
     Print(L"button during the pause: ", drv::FindChild(*window, L"Button")->text);
     Picture(*window, pictures / "2-pause.bmp");
 
-    const HWND done = NextMessageBox(process.pid(), confirm);
+    const HWND done = NextMessageBox(installer, confirm);
     if (done == nullptr) {
         Print(L"the run showed no final message", L"");
         return 1;
@@ -77,7 +95,7 @@ int Run(const fs::path& installer, const fs::path& pictures) {
     drv::SaveBmp(drv::CaptureScreen(drv::WindowRectOnScreen(done)), pictures / "3-message.bmp");
     Print(L"final message (" + fs::path(drv::ToString(info.icon)).wstring() + L"): ", info.text);
     drv::PressButton(done, IDOK);
-    const auto code = process.WaitForExit();
+    const auto code = started.WaitForExit();
     Print(L"the installer ended", code ? L"" : L" (not: it is still running)");
     return code ? 0 : 1;
 }

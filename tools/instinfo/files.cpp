@@ -6,7 +6,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <filesystem>
 #include <system_error>
 #endif
 

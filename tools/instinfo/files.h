@@ -3,9 +3,18 @@
 // from the description use backslashes, and Windows ignores the case of names.
 
 #include <string>
+#ifndef _WIN32
+#include <filesystem>
+#endif
 #include <string_view>
 
 namespace tamrick {
+
+#ifndef _WIN32
+// A path of this machine's file system; the C++ library's is used on Linux only, since on
+// Windows it would bring the stream and locale libraries into instinfo.exe.
+std::filesystem::path FsPath(const std::wstring& path);
+#endif
 
 // `folder` ends in a separator; `relative` is written as in the description, where a backslash
 // separates folders.

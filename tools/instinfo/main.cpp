@@ -5,6 +5,7 @@
 #include "description/platform.h"
 #include "description/reader.h"
 #include "install/host/host.h"
+#include "pack.h"
 #include "plan.h"
 #include "show.h"
 
@@ -17,6 +18,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include "base/system_library.h"
 #endif
 
 namespace {
@@ -25,6 +28,7 @@ constexpr const char* kUsage =
     "usage: instinfo show [FOLDER]\n"
     "       instinfo check [--json] [--strict] [FOLDER]\n"
     "       instinfo plan [--json] [FOLDER] [--folder KEY=PATH ...]\n"
+    "       instinfo pack [--force] [-o SETUP.exe] FOLDER\n"
     "FOLDER holds InstInfo.ini (default: the current folder); it is read as the installer\n"
     "would read it.\n"
     "  show   prints what the installer reads, as JSON.\n"
@@ -35,6 +39,9 @@ constexpr const char* kUsage =
     "         --folder gives the path that a target key (gmspath, usergmspath, userdatapath,\n"
     "         applicationpath) resolves to; without it the plan shows <key>.\n"
     "         Exit status: 0 when the run would end in success, 1 when not.\n"
+    "  pack   checks FOLDER and writes one setup file that carries it (default:\n"
+    "         FOLDER's name with -setup.exe, in the current folder); refused when the check\n"
+    "         finds an error, unless --force. Exit status: 0 when written, 1 when not.\n"
     "  --json prints the result as one JSON object.\n"
     "Exit status 2: a usage error.\n";
 
@@ -63,6 +70,8 @@ struct Options {
     std::optional<std::wstring> folder;
     bool json = false;
     bool strict = false;
+    bool force = false;
+    std::optional<std::wstring> output;
     tamrick::HostFolders folders;
 };
 
@@ -75,12 +84,13 @@ bool Parse(const std::vector<std::wstring>& args, Options& o) {
     const bool show = o.command == L"show";
     const bool check = o.command == L"check";
     const bool plan = o.command == L"plan";
-    if (!show && !check && !plan) {
+    const bool pack = o.command == L"pack";
+    if (!show && !check && !plan && !pack) {
         return false;
     }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::wstring& a = args[i];
-        if (a == L"--json" && !show) {
+        if (a == L"--json" && (check || plan)) {
             o.json = true;
         } else if (a == L"--strict" && check) {
             o.strict = true;
@@ -95,13 +105,17 @@ bool Parse(const std::vector<std::wstring>& args, Options& o) {
                 return false;
             }
             o.folders[key] = given.substr(eq + 1);
+        } else if (a == L"--force" && pack) {
+            o.force = true;
+        } else if (a == L"-o" && pack && i + 1 < args.size() && !o.output) {
+            o.output = args[++i];
         } else if (a.starts_with(L"-") || o.folder) {
             return false;
         } else {
             o.folder = a;
         }
     }
-    return true;
+    return !pack || o.folder;
 }
 
 int Run(const std::vector<std::wstring>& args) {
@@ -118,6 +132,16 @@ int Run(const std::vector<std::wstring>& args) {
         Print(tamrick::ShowJson(read));
         return read.result ? 0 : 1;
     }
+    if (o.command == L"pack") {
+        tamrick::PackOptions pack;
+        pack.folder = folder;
+        pack.output = o.output;
+        pack.force = o.force;
+        pack.distribution = tamrick::DistributionFolders();
+        return tamrick::Pack(pack, Print, [](const std::string& text) {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+        });
+    }
     if (o.command == L"check") {
         const tamrick::CheckReport report = tamrick::CheckFolder(folder);
         Print(o.json ? tamrick::CheckJson(report, fileName) : tamrick::CheckText(report, fileName));
@@ -132,6 +156,8 @@ int Run(const std::vector<std::wstring>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    // cabinet.dll is loaded for pack: from the system folder only.
+    tamrick::RestrictDllSearch();
     // UTF-8 bytes, untouched by the console's code page.
     _setmode(_fileno(stdout), _O_BINARY);
     return Run(std::vector<std::wstring>(argv + 1, argv + argc));

@@ -1,0 +1,380 @@
+// The setup program: carries an add-on folder behind its own sections, unpacks it into a
+// folder of its own under the user's temporary folder, runs the installer from there, removes
+// the folder and ends with the installer's exit status.
+
+#include "base/executable_path.h"
+#include "base/system_library.h"
+#include "base/system_text.h"
+#include "description/model.h"
+#include "startup/app_folder.h"
+#include "unpack.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+namespace tamrick::setup {
+namespace {
+
+constexpr const wchar_t* kDamagedText =
+    L"安装程序已损坏，可能是下载不完整。\r\n请重新下载安装程序后再运行。";
+constexpr const wchar_t* kUnsafeNameText =
+    L"安装程序中的文件名(%s)不安全，安装已停止。\r\n请联系软件作者寻求帮助。";
+constexpr const wchar_t* kNoTempFolderText = L"无法创建临时文件夹(%s)。\r\n";
+constexpr const wchar_t* kUnpackFailedText = L"无法解压安装文件(%s)。\r\n";
+constexpr const wchar_t* kStartFailedText = L"无法启动安装程序(%s)。\r\n";
+constexpr const wchar_t* kUnpackingText = L"正在解压安装文件，请稍候...";
+// Unpacking that takes longer than this shows its window.
+constexpr DWORD kQuietMilliseconds = 500;
+constexpr int kProgressSteps = 1000;
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+struct LibraryFree {
+    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree>;
+
+std::wstring Format(const wchar_t* pattern, const std::wstring& value) {
+    std::wstring text(pattern);
+    const std::size_t at = text.find(L"%s");
+    return text.replace(at, 2, value);
+}
+
+void ShowError(const std::wstring& text) {
+    MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+}
+
+void ShowSystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) {
+    ShowError(Format(pattern, value) + SystemMessageText(error));
+}
+
+// One setup file runs once at a time; a second start ends silently, as the installer does.
+UniqueHandle AcquireInstanceLock(std::wstring path) {
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    UniqueHandle lock(CreateMutexW(nullptr, FALSE, (InstanceLockName(path) + L".setup").c_str()));
+    if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return nullptr;
+    }
+    return lock;
+}
+
+// Deletes a folder and everything in it, read-only files included. A link inside is removed,
+// never followed.
+bool RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring path = folder + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            const bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (isFolder && !isLink) {
+                RemoveTree(path + L"\\");
+            } else if (isFolder) {
+                RemoveDirectoryW(path.c_str());
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryW(folder.c_str()) != FALSE;
+}
+
+// A new folder of this setup's own under the user's temporary folder, removed with the object.
+class TempFolder {
+  public:
+    // Empty when no folder could be made; `error` says why.
+    static std::optional<TempFolder> Create(std::wstring& tried, DWORD& error) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+        if (length == 0 || length > MAX_PATH) {
+            error = length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+            return std::nullopt;
+        }
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        auto seed = static_cast<std::uint32_t>(counter.QuadPart) ^ (GetCurrentProcessId() << 16) ^
+                    GetTickCount();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            seed = seed * 1664525u + 1013904223u;
+            wchar_t name[32] = {};
+            wsprintfW(name, L"TamrickSetup.%08x", seed);
+            tried = std::wstring(temp, length) + name;
+            if (CreateDirectoryW(tried.c_str(), nullptr)) {
+                return TempFolder(tried + L"\\");
+            }
+            error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS) {
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    TempFolder(TempFolder&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    TempFolder& operator=(TempFolder&&) = delete;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() {
+        if (path_.empty()) {
+            return;
+        }
+        // A virus scanner or the host may hold a file a moment after the installer ended.
+        for (int attempt = 0; attempt < 20 && !RemoveTree(path_); ++attempt) {
+            Sleep(100);
+        }
+    }
+
+    const std::wstring& path() const { return path_; }
+
+  private:
+    explicit TempFolder(std::wstring path) : path_(std::move(path)) {}
+    std::wstring path_;
+};
+
+// The small window that shows how unpacking goes, once it takes more than a moment. Closing it
+// cancels.
+class ProgressWindow {
+  public:
+    explicit ProgressWindow(std::wstring title) : title_(std::move(title)) {}
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+    ~ProgressWindow() {
+        if (window_ != nullptr) {
+            DestroyWindow(window_);
+        }
+        if (font_ != nullptr) {
+            DeleteObject(font_);
+        }
+    }
+
+    // Shows `fraction` of the work as done; false once the user closed the window.
+    bool Show(double fraction) {
+        if (window_ == nullptr && GetTickCount() - started_ >= kQuietMilliseconds) {
+            Create();
+        }
+        if (bar_ != nullptr) {
+            const auto position = static_cast<int>(fraction * kProgressSteps);
+            if (position != shown_) {
+                shown_ = position;
+                SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+            }
+        }
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return !cancelled_;
+    }
+
+  private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+        if (message == WM_CLOSE) {
+            auto* self =
+                reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+            if (self != nullptr) {
+                self->cancelled_ = true;
+            }
+            return 0;
+        }
+        return DefWindowProcW(window, message, w, l);
+    }
+
+    void Create() {
+        // Version 6 of the common controls, as the manifest binds it; loaded by name for that.
+        comctl_.reset(LoadLibraryW(L"comctl32.dll"));
+        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const auto init = comctl_ ? reinterpret_cast<InitFn>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(comctl_.get(), "InitCommonControlsEx")))
+                                  : nullptr;
+        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+        if (init == nullptr || !init(&controls)) {
+            started_ = GetTickCount() + 0x7FFFFFFF; // no window then; unpacking goes on
+            return;
+        }
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = instance;
+        windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+        windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        windowClass.lpszClassName = L"TamrickSetupProgress";
+        RegisterClassExW(&windowClass);
+
+        const HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        const auto scale = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+        // The message font; built for Windows XP, the structure has the size that XP knows,
+        // which every later Windows takes too.
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+        }
+
+        const DWORD style = WS_CAPTION | WS_SYSMENU;
+        RECT frame{0, 0, scale(360), scale(86)};
+        AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+        window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, windowClass.lpszClassName, title_.c_str(),
+                                  style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                  nullptr, nullptr, instance, nullptr);
+        if (window_ == nullptr) {
+            started_ = GetTickCount() + 0x7FFFFFFF;
+            return;
+        }
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        const HWND label =
+            CreateWindowExW(0, L"STATIC", kUnpackingText, WS_CHILD | WS_VISIBLE, scale(16),
+                            scale(14), scale(328), scale(20), window_, nullptr, instance, nullptr);
+        bar_ =
+            CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, scale(16),
+                            scale(42), scale(328), scale(20), window_, nullptr, instance, nullptr);
+        if (font_ != nullptr) {
+            SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        }
+        SendMessageW(bar_, PBM_SETRANGE32, 0, kProgressSteps);
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+    }
+
+    std::wstring title_;
+    DWORD started_ = GetTickCount();
+    UniqueLibrary comctl_;
+    HWND window_ = nullptr;
+    HWND bar_ = nullptr;
+    HFONT font_ = nullptr;
+    int shown_ = -1;
+    bool cancelled_ = false;
+};
+
+// Unpacks the payload into `folder`; false (after telling the user, unless they cancelled)
+// when it did not.
+bool UnpackInto(const std::wstring& self, const PayloadLocation& location, const TempFolder& folder,
+                ProgressWindow& window, int& status) {
+    // Checking reads the payload once, unpacking writes it out: about one part to three.
+    const Progress checking = [&](std::uint64_t done, std::uint64_t total) {
+        return window.Show(0.25 * static_cast<double>(done) / static_cast<double>(total));
+    };
+    const Progress unpacking = [&](std::uint64_t done, std::uint64_t total) {
+        return window.Show(total == 0 ? 1.0
+                                      : 0.25 + 0.75 * static_cast<double>(done) /
+                                                   static_cast<double>(total));
+    };
+    Result result = VerifyPayload(self, location, checking);
+    if (result.outcome == Outcome::Done) {
+        result = Unpack(self, location, folder.path(), unpacking);
+    }
+    switch (result.outcome) {
+    case Outcome::Done:
+        return true;
+    case Outcome::Damaged:
+        ShowError(kDamagedText);
+        break;
+    case Outcome::UnsafeName:
+        ShowError(Format(kUnsafeNameText, result.name));
+        break;
+    case Outcome::Failed:
+        ShowSystemError(kUnpackFailedText, folder.path() + result.name, result.error);
+        break;
+    case Outcome::Cancelled:
+        status = ERROR_CANCELLED;
+        return false;
+    }
+    status = 1;
+    return false;
+}
+
+// Starts the installer so that its manifest's elevation applies, and waits for it to end.
+int RunInstaller(const TempFolder& folder) {
+    const std::wstring installer = folder.path() + payload::kInstallerName;
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_FLAG_DDEWAIT;
+    execute.lpFile = installer.c_str();
+    execute.lpDirectory = folder.path().c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&execute)) {
+        const DWORD error = GetLastError();
+        // The user said no to the elevation: nothing to report.
+        if (error != ERROR_CANCELLED) {
+            ShowSystemError(kStartFailedText, installer, error);
+        }
+        return static_cast<int>(error);
+    }
+    if (execute.hProcess == nullptr) {
+        return 0;
+    }
+    const UniqueHandle process(execute.hProcess);
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+int Run() {
+    const std::wstring self = ExecutablePath();
+    const UniqueHandle lock = AcquireInstanceLock(self);
+    if (!lock) {
+        return 0;
+    }
+    const std::optional<PayloadLocation> location = FindPayload(self);
+    if (!location) {
+        ShowError(kDamagedText);
+        return 1;
+    }
+    std::wstring tried;
+    DWORD error = 0;
+    std::optional<TempFolder> folder = TempFolder::Create(tried, error);
+    if (!folder) {
+        ShowSystemError(kNoTempFolderText, tried, error);
+        return 1;
+    }
+    int status = 0;
+    {
+        ProgressWindow window(location->header.title);
+        if (!UnpackInto(self, *location, *folder, window, status)) {
+            return status;
+        }
+    }
+    return RunInstaller(*folder);
+}
+
+} // namespace
+} // namespace tamrick::setup
+
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int /*show*/) {
+    tamrick::RestrictDllSearch();
+    // ShellExecuteEx may hand the start to a shell extension: COM, single-threaded.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const int status = tamrick::setup::Run();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return status;
+}

@@ -1,0 +1,80 @@
+// The cabinet writer on Linux: libgcab, which streams every file through zlib's deflate.
+
+#include "cabinet.h"
+
+#include "description/decode.h"
+#include "files.h"
+
+#include <libgcab.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace tamrick {
+namespace {
+
+struct ObjectUnref {
+    void operator()(gpointer object) const noexcept { g_object_unref(object); }
+};
+template <typename T> using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
+
+struct ErrorFree {
+    void operator()(GError* error) const noexcept { g_error_free(error); }
+};
+
+struct DateUnref {
+    void operator()(GDateTime* date) const noexcept { g_date_time_unref(date); }
+};
+
+[[noreturn]] void Fail(const std::string& what, GError* error) {
+    const std::unique_ptr<GError, ErrorFree> owned(error);
+    throw std::runtime_error(what + (owned ? std::string(": ") + owned->message : std::string()));
+}
+
+std::string FsString(const std::wstring& path) {
+    const std::u8string utf8 = FsPath(path).u8string();
+    return {utf8.begin(), utf8.end()};
+}
+
+} // namespace
+
+void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& cabinet) {
+    // The date of every file: fixed, so that a folder packs to the same bytes whenever it is
+    // packed.
+    const std::unique_ptr<GDateTime, DateUnref> date(g_date_time_new_utc(2000, 1, 1, 0, 0, 0));
+    const GObjectPtr<GCabCabinet> cab(gcab_cabinet_new());
+    // Owned by the cabinet once added.
+    GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);
+    GError* error = nullptr;
+    if (!gcab_cabinet_add_folder(cab.get(), folder, &error)) {
+        g_object_unref(folder);
+        Fail("the cabinet can't be started", error);
+    }
+    g_object_unref(folder);
+    for (const CabinetEntry& entry : entries) {
+        const GObjectPtr<GFile> source(g_file_new_for_path(FsString(entry.source).c_str()));
+        const GObjectPtr<GCabFile> file(
+            gcab_file_new_with_file(ToUtf8(entry.name).c_str(), source.get()));
+        if (!gcab_folder_add_file(folder, file.get(), FALSE, nullptr, &error)) {
+            Fail(ToUtf8(entry.name) + " can't be added", error);
+        }
+        gcab_file_set_date_time(file.get(), date.get());
+        // Names are UTF-8 (_A_NAME_IS_UTF); nothing else of the file's attributes goes in.
+        gcab_file_set_attributes(file.get(), 0x80);
+    }
+    const GObjectPtr<GFile> out(g_file_new_for_path(FsString(cabinet).c_str()));
+    const GObjectPtr<GFileOutputStream> stream(
+        g_file_replace(out.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error));
+    if (!stream) {
+        Fail(FsString(cabinet) + " can't be written", error);
+    }
+    if (!gcab_cabinet_write_simple(cab.get(), G_OUTPUT_STREAM(stream.get()), nullptr, nullptr,
+                                   nullptr, &error)) {
+        Fail("the cabinet can't be written", error);
+    }
+    if (!g_output_stream_close(G_OUTPUT_STREAM(stream.get()), nullptr, &error)) {
+        Fail(FsString(cabinet) + " can't be written", error);
+    }
+}
+
+} // namespace tamrick

@@ -1,0 +1,49 @@
+#pragma once
+// What packing asks of the disk, with paths as wide strings in the platform's own form. On
+// Windows it asks the system directly: the C++ file system library would bring the stream and
+// locale libraries and make instinfo.exe several times larger.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamrick::disk {
+
+struct FoundFile {
+    std::wstring name; // relative to the folder, "\" between folders
+    std::wstring path;
+    std::uint64_t size = 0;
+};
+
+// Every plain file under the folder, at any depth. Throws std::runtime_error when the folder
+// or one below it can't be read.
+std::vector<FoundFile> FilesUnder(const std::wstring& folder);
+
+bool IsFolder(const std::wstring& path);
+// The size of a plain file; nothing for a folder or a missing file.
+std::optional<std::uint64_t> FileSize(const std::wstring& path);
+// Whether two paths name the same existing file.
+bool SameFile(const std::wstring& a, const std::wstring& b);
+// Moves a file over another in one step; the system's reason when it can't.
+std::optional<std::string> MoveReplacing(const std::wstring& from, const std::wstring& to);
+void RemoveQuietly(const std::wstring& path);
+// The last name of a folder's absolute path ("addon" for "./addon/" or "C:\x\addon").
+std::wstring FolderName(const std::wstring& folder);
+// The folder of the running program; empty when unknown.
+std::wstring OwnFolder();
+// `folder` joined with a plain name.
+std::wstring Join(const std::wstring& folder, const std::wstring& name);
+
+struct FileCloser {
+    // The deleter is what owns the file.
+    void operator()(std::FILE* file) const noexcept {
+        std::fclose(file); // NOLINT(cppcoreguidelines-owning-memory)
+    }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+UniqueFile Open(const std::wstring& path, bool write);
+
+} // namespace tamrick::disk

@@ -1,0 +1,106 @@
+#include "disk.h"
+
+#include "description/decode.h"
+#include "tools/instinfo/files.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace tamrick::disk {
+namespace {
+
+std::wstring Wide(const fs::path& path) {
+    const std::u8string utf8 = path.u8string();
+    std::wstring wide;
+    AppendUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()), wide);
+    return wide;
+}
+
+} // namespace
+
+std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
+    const fs::path root = FsPath(folder);
+    std::vector<FoundFile> found;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc)) {
+            continue;
+        }
+        std::wstring name;
+        for (const fs::path& part : it->path().lexically_relative(root)) {
+            if (!name.empty()) {
+                name.push_back(L'\\');
+            }
+            name += Wide(part);
+        }
+        found.push_back(FoundFile{std::move(name), Wide(it->path()), it->file_size(fileEc)});
+    }
+    if (ec) {
+        throw std::runtime_error("the folder " + ToUtf8(folder) +
+                                 " can't be read: " + ec.message());
+    }
+    return found;
+}
+
+bool IsFolder(const std::wstring& path) {
+    std::error_code ec;
+    return fs::is_directory(FsPath(path), ec);
+}
+
+std::optional<std::uint64_t> FileSize(const std::wstring& path) {
+    std::error_code ec;
+    const fs::path p = FsPath(path);
+    if (!fs::is_regular_file(p, ec)) {
+        return std::nullopt;
+    }
+    const std::uintmax_t size = fs::file_size(p, ec);
+    return ec ? std::nullopt : std::optional<std::uint64_t>(size);
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    std::error_code ec;
+    return fs::equivalent(FsPath(a), FsPath(b), ec) && !ec;
+}
+
+std::optional<std::string> MoveReplacing(const std::wstring& from, const std::wstring& to) {
+    std::error_code ec;
+    fs::rename(FsPath(from), FsPath(to), ec);
+    return ec ? std::optional(ec.message()) : std::nullopt;
+}
+
+void RemoveQuietly(const std::wstring& path) {
+    std::error_code ec;
+    fs::remove(FsPath(path), ec);
+}
+
+std::wstring FolderName(const std::wstring& folder) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(FsPath(folder), ec).lexically_normal();
+    if (absolute.filename().empty()) {
+        absolute = absolute.parent_path();
+    }
+    return Wide(absolute.filename());
+}
+
+std::wstring OwnFolder() {
+    std::error_code ec;
+    return Wide(fs::read_symlink("/proc/self/exe", ec).parent_path());
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'/') {
+        return folder + name;
+    }
+    return folder + L'/' + name;
+}
+
+UniqueFile Open(const std::wstring& path, bool write) {
+    return UniqueFile(std::fopen(FsPath(path).c_str(), write ? "wb" : "rb"));
+}
+
+} // namespace tamrick::disk

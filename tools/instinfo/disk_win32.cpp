@@ -1,0 +1,144 @@
+#include "disk.h"
+
+#include "base/executable_path.h"
+#include "base/system_text.h"
+#include "description/decode.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <windows.h>
+
+namespace tamrick::disk {
+namespace {
+
+struct FindCloser {
+    void operator()(HANDLE find) const noexcept { FindClose(find); }
+};
+
+std::string LastErrorText() {
+    const DWORD code = GetLastError();
+    const std::wstring text = SystemMessageText(code);
+    return text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+}
+
+void Walk(const std::wstring& folder, const std::wstring& prefix, std::vector<FoundFile>& found) {
+    WIN32_FIND_DATAW entry{};
+    const std::unique_ptr<void, FindCloser> find(
+        FindFirstFileW(Join(folder, L"*").c_str(), &entry));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("the folder " + ToUtf8(folder) +
+                                 " can't be read: " + LastErrorText());
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring path = Join(folder, name);
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            // A link to a folder elsewhere is not part of the add-on.
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                Walk(path, prefix + name + L"\\", found);
+            }
+            continue;
+        }
+        const std::uint64_t size =
+            (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        found.push_back(FoundFile{prefix + name, path, size});
+    } while (FindNextFileW(find.get(), &entry));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        throw std::runtime_error("the folder " + ToUtf8(folder) +
+                                 " can't be read: " + LastErrorText());
+    }
+}
+
+std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::wstring& path) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL ok = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return ok ? std::optional(info) : std::nullopt;
+}
+
+} // namespace
+
+std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
+    std::vector<FoundFile> found;
+    Walk(folder, L"", found);
+    return found;
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::uint64_t> FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    const auto first = FileIdentity(a);
+    const auto second = FileIdentity(b);
+    return first && second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
+           first->nFileIndexHigh == second->nFileIndexHigh &&
+           first->nFileIndexLow == second->nFileIndexLow;
+}
+
+std::optional<std::string> MoveReplacing(const std::wstring& from, const std::wstring& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return std::nullopt;
+    }
+    return LastErrorText();
+}
+
+void RemoveQuietly(const std::wstring& path) {
+    DeleteFileW(path.c_str());
+}
+
+std::wstring FolderName(const std::wstring& folder) {
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length =
+        GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length =
+            GetFullPathNameW(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    full.resize(length < full.size() ? length : 0);
+    while (!full.empty() && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back();
+    }
+    const auto cut = full.find_last_of(L"\\/:");
+    return cut == std::wstring::npos ? full : full.substr(cut + 1);
+}
+
+std::wstring OwnFolder() {
+    const std::wstring exe = ExecutablePath();
+    const auto cut = exe.find_last_of(L'\\');
+    return cut == std::wstring::npos ? std::wstring() : exe.substr(0, cut);
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') {
+        return folder + name;
+    }
+    return folder + L'\\' + name;
+}
+
+UniqueFile Open(const std::wstring& path, bool write) {
+    return UniqueFile(_wfopen(path.c_str(), write ? L"wb" : L"rb"));
+}
+
+} // namespace tamrick::disk
