@@ -27,6 +27,7 @@ struct Paths {
     fs::path planted; // the DLL that leaves a marker when loaded
     fs::path probe;   // a program that imports comctl32, as the installer once did
     fs::path banner;  // a PNG, so that the picture code runs
+    fs::path setup;   // a setup file made by instinfo pack; empty where this build has none
     std::vector<std::wstring> names;
 };
 Paths gPaths; // set from the command line, read-only afterwards
@@ -141,20 +142,43 @@ TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
     EXPECT_TRUE(loaded.empty()) << "loaded from the program's folder: " << Names(loaded);
 }
 
+TEST(Planting, TheSetupFileLoadsNothingFromItsFolder) {
+    if (gPaths.setup.empty()) {
+        GTEST_SKIP() << "this build has no setup program";
+    }
+    const fs::path folder = FolderWithPlanted(L"setup", gPaths.setup, gPaths.names);
+    drv::Process setup = drv::Process::Launch(folder / gPaths.setup.filename(), folder);
+    // It unpacks and starts the installer from its own temporary folder; closing that ends both.
+    HWND installer = nullptr;
+    for (int i = 0; i < 600 && installer == nullptr; ++i) {
+        installer = FindWindowW(L"TamrickInstallerWindow", nullptr);
+        Sleep(50);
+    }
+    ASSERT_NE(installer, nullptr) << "the setup did not start the installer";
+    drv::PostCloseMessage(installer);
+    EXPECT_TRUE(setup.WaitForExit(30s)) << "the setup did not end";
+    const std::vector<std::wstring> loaded = Markers(folder);
+    EXPECT_TRUE(loaded.empty()) << "loaded from the setup's folder: " << Names(loaded);
+}
+
 } // namespace
 
-// planting_e2e INSTALLER PLANTED_DLL PROBE BANNER NAME...
+// planting_e2e INSTALLER PLANTED_DLL PROBE BANNER SETUP|- NAME...
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 6) {
-        std::fprintf(stderr, "usage: planting_e2e INSTALLER PLANTED PROBE BANNER NAME...\n");
+    if (argc < 7) {
+        std::fprintf(stderr,
+                     "usage: planting_e2e INSTALLER PLANTED PROBE BANNER SETUP|- NAME...\n");
         return 2;
     }
     gPaths.installer = drv::FromUnixPath(argv[1]);
     gPaths.planted = drv::FromUnixPath(argv[2]);
     gPaths.probe = drv::FromUnixPath(argv[3]);
     gPaths.banner = drv::FromUnixPath(argv[4]);
-    for (int i = 5; i < argc; ++i) {
+    if (std::string(argv[5]) != "-") {
+        gPaths.setup = drv::FromUnixPath(argv[5]);
+    }
+    for (int i = 6; i < argc; ++i) {
         gPaths.names.push_back(fs::path(argv[i]).wstring());
     }
     return RUN_ALL_TESTS();
