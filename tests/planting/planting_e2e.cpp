@@ -13,6 +13,9 @@
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
+using tamrick::test::HostFolders;
+using tamrick::test::MessageBoxText;
+using tamrick::test::NextMessageBox;
 using tamrick::test::QuitStandIns;
 using tamrick::test::StandInControl;
 using namespace std::chrono_literals;
@@ -20,7 +23,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kCmdInstallId = 1001;
-constexpr auto kRunTimeout = 60s;
 
 struct Paths {
     fs::path installer;
@@ -33,9 +35,7 @@ struct Paths {
 Paths gPaths; // set from the command line, read-only afterwards
 
 std::wstring TempRoot() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp) + L"tamrick-planting\\";
+    return tamrick::test::TestTempFolder(L"planting");
 }
 
 const StandInControl& StandIn() {
@@ -75,26 +75,6 @@ std::string Names(const std::vector<std::wstring>& names) {
     return text;
 }
 
-// The next message box of the process other than `previous`, and the text it shows.
-HWND NextMessageBox(DWORD pid, HWND previous, std::wstring& text) {
-    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        for (HWND w : drv::VisibleTopLevelWindows(pid)) {
-            if (w == previous || drv::WindowClass(w) != L"#32770") {
-                continue;
-            }
-            for (const drv::Control& c : drv::ChildControls(w)) {
-                if (c.class_name == L"Static" && !c.text.empty()) {
-                    text = c.text;
-                }
-            }
-            return w;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 TEST(Planting, TheHarnessSeesAPlantedDllWhereAProgramImportsTheCommonControls) {
     // The common controls themselves come from the system: they load uxtheme.
     const fs::path folder = FolderWithPlanted(L"probe", gPaths.probe, {L"uxtheme"});
@@ -107,11 +87,12 @@ TEST(Planting, TheHarnessSeesAPlantedDllWhereAProgramImportsTheCommonControls) {
 TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
     QuitStandIns();
     ASSERT_TRUE(StandIn().Install());
-    const std::wstring gms = TempRoot() + L"folders\\GMS\\";
-    fs::remove_all(gms);
-    fs::create_directories(gms);
-    StandIn().WriteConfig(L"path=" + gms + L"\ngmspath=" + gms + L"\nusergmspath=" + gms +
-                          L"\nuserdatapath=" + gms + L"\n");
+    const HostFolders folders(TempRoot());
+    for (const auto& f : {folders.programs, folders.gms, folders.userGms, folders.userData}) {
+        fs::remove_all(f);
+        fs::create_directories(f);
+    }
+    StandIn().WriteConfig(folders.Config());
 
     const fs::path folder = FolderWithPlanted(L"addon", gPaths.installer, gPaths.names);
     fs::copy_file(gPaths.banner, folder / "banner.png");
@@ -126,18 +107,17 @@ TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
     const auto window = drv::WaitForWindowOfClass(installer.pid(), L"TamrickInstallerWindow");
     ASSERT_TRUE(window) << "the installer window did not open";
     drv::PressButton(*window, kCmdInstallId);
-    std::wstring text;
-    const HWND confirm = NextMessageBox(installer.pid(), nullptr, text);
+    const HWND confirm = NextMessageBox(installer.pid());
     ASSERT_NE(confirm, nullptr) << "no confirmation";
     drv::PressButton(confirm, IDOK);
-    const HWND done = NextMessageBox(installer.pid(), confirm, text);
+    const HWND done = NextMessageBox(installer.pid(), confirm);
     ASSERT_NE(done, nullptr) << "the run showed no final message";
-    EXPECT_EQ(text, L"安装成功！");
+    EXPECT_EQ(MessageBoxText(done), L"安装成功！");
     drv::PressButton(done, IDOK);
     EXPECT_TRUE(installer.WaitForExit(30s)) << "the installer did not end";
     QuitStandIns();
 
-    EXPECT_TRUE(fs::exists(gms + L"Tools.gms")) << "the installation did not run";
+    EXPECT_TRUE(fs::exists(folders.gms + L"Tools.gms")) << "the installation did not run";
     const std::vector<std::wstring> loaded = Markers(folder);
     EXPECT_TRUE(loaded.empty()) << "loaded from the program's folder: " << Names(loaded);
 }

@@ -30,6 +30,21 @@ std::wstring HostFolders::Config() const {
            L"\nuserdatapath=" + userData + L"\n";
 }
 
+std::wstring TestTempFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp) + L"tamrick-" + name + L"\\";
+}
+
+std::wstring MessageBoxText(HWND box) {
+    for (const driver::Control& c : driver::ChildControls(box)) {
+        if (c.class_name == L"Static" && !c.text.empty()) {
+            return c.text;
+        }
+    }
+    return {};
+}
+
 HWND NextMessageBox(DWORD pid, HWND previous, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {

@@ -47,6 +47,12 @@ struct HostFolders {
     std::wstring Config() const;
 };
 
+// A folder of the test's own under the temporary folder ("...\Temp\tamrick-NAME\").
+std::wstring TestTempFolder(const std::wstring& name);
+
+// The text of a message box.
+std::wstring MessageBoxText(HWND box);
+
 // The next message box of the process other than `previous` (one that is closing), or nullptr
 // when none shows within the timeout.
 HWND NextMessageBox(DWORD pid, HWND previous = nullptr,
