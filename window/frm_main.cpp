@@ -2,7 +2,7 @@
 
 #include "base/error.h"
 #include "install/file_ops_win32.h"
-#include "install/host/host_thread.h"
+#include "install/host/host_thread_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
 #include "resources/resource_ids.h"

@@ -5,7 +5,7 @@
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
-#include "install/host/host_thread.h"
+#include "install/host/host_thread_win32.h"
 #include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
 #include "tools/standin/utf8.h"

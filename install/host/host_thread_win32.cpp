@@ -1,4 +1,4 @@
-#include "host_thread.h"
+#include "host_thread_win32.h"
 
 #include "base/error.h"
 #include "install/host/com_support.h"
