@@ -14,6 +14,8 @@ namespace tamrick {
 inline constexpr std::int32_t kErrCantCreateObject = 429;
 // "File not found".
 inline constexpr std::int32_t kErrFileNotFound = 53;
+// Basic's "Object variable not set": a call on a connection that isn't open.
+inline constexpr std::int32_t kErrObjectNotSet = 91;
 
 class Error : public std::exception {
   public:

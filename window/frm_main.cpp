@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "base/system_library.h"
 #include "install/file_ops_win32.h"
+#include "install/host/host_thread_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
 #include "resources/resource_ids.h"
@@ -10,6 +11,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
+
+#include <optional>
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -91,6 +94,14 @@ void RegisterWindowClass(WNDPROC procedure) {
         throw Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())),
                     L"The installer window's class can't be registered.");
     }
+}
+
+// Input to the window itself, which a pending host call keeps from it. Keys with Alt, and the
+// mouse on the frame, still reach the system menu and the close button.
+bool IsClientInput(const MSG& message) {
+    return (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) ||
+           message.message == WM_KEYDOWN || message.message == WM_KEYUP ||
+           message.message == WM_CHAR || message.message == WM_DEADCHAR;
 }
 
 Error LastWin32Error(const wchar_t* what) {
@@ -202,7 +213,11 @@ void frmMain::cmdInstall_Click() {
     }
     running_ = true;
     const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
-    const RunServices services{*this, *closer, [] { return MakeComHost(); },
+    const RunServices services{*this, *closer,
+                               [this] {
+                                   return MakeHostOnThread(
+                                       MakeComHost(), [this](HANDLE done) { WaitForHost(done); });
+                               },
                                [] { return MakeWin32FileSystem(); }};
     if (RunInstallation(state_, RunMembers{HostApp, FileSystem}, services) ==
         RunOutcome::EndProgram) {
@@ -251,6 +266,39 @@ void frmMain::PumpPendingMessages() {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
+    }
+}
+
+void frmMain::WaitForHost(HANDLE done) {
+    std::optional<int> quit;
+    for (;;) {
+        // Wakes for every message, as in the pause.
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            break;
+        }
+        if (woken == WAIT_FAILED) {
+            WaitForSingleObject(done, INFINITE);
+            break;
+        }
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // Not ours to take: the message loop ends on it after the run.
+                quit = static_cast<int>(message.wParam);
+                continue;
+            }
+            const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
+            if (ours && IsClientInput(message)) {
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (quit) {
+        PostQuitMessage(*quit);
     }
 }
 

@@ -61,6 +61,10 @@ class frmMain final : public RunWindow {
   private:
     // Hands every waiting message to the window, as the message loop would.
     void PumpPendingMessages();
+    // Waits for the host's creation or one of its calls, which may take as long as the host
+    // likes: the window keeps painting and a close request ends the program, but no click or
+    // key reaches it.
+    void WaitForHost(HANDLE done);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls();

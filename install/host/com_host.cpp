@@ -5,20 +5,19 @@
 #include "base/error.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
+#include "install/host/host_busy.h"
 
 #include <wrl/client.h>
 
 #include <array>
 #include <span>
 #include <string>
+#include <thread>
 
 namespace tamrick {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// Basic's "Object variable not set": a call on a connection that isn't open.
-constexpr std::int32_t kErrObjectNotSet = 91;
 
 [[noreturn]] void ThrowFailure(HRESULT hr) {
     throw Error(ErrorNumberFor(hr), DescribeHresult(hr));
@@ -50,67 +49,32 @@ HRESULT AskForInterface(IUnknown& object, const IID& iid, ComPtr<IDispatch>& res
     return hr;
 }
 
-Variant Invoke(IDispatch& object, const wchar_t* member, WORD flags, std::span<VARIANTARG> args,
-               bool isPut) {
-    std::wstring name{member};
-    LPOLESTR names[] = {name.data()};
-    DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr))
-        ThrowFailure(hr);
-
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), isPut ? &putId : nullptr, static_cast<UINT>(args.size()),
-                      isPut ? 1u : 0u};
-    Variant result;
-    ExcepInfo excep;
-    UINT argError = 0;
-    hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                       isPut ? nullptr : result.get(), &excep, &argError);
-    if (hr == DISP_E_EXCEPTION)
-        ThrowHostException(hr, excep);
-    if (FAILED(hr))
-        ThrowFailure(hr);
-    return result;
-}
-
-Variant Get(IDispatch& object, const wchar_t* member) {
-    return Invoke(object, member, DISPATCH_PROPERTYGET, {}, false);
-}
-
-std::wstring GetString(IDispatch& object, const wchar_t* member) {
-    Variant value = Get(object, member);
-    if (V_VT(value.get()) != VT_BSTR) {
-        const HRESULT hr = VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
-        if (FAILED(hr))
-            ThrowFailure(hr);
+// The calls may block their thread: a busy host is waited for by sleeping.
+class SleepingClock final : public RetryClock {
+  public:
+    std::chrono::steady_clock::time_point Now() override {
+        return std::chrono::steady_clock::now();
     }
-    return FromBstr(V_BSTR(value.get()));
-}
-
-ComPtr<IDispatch> GetMemberObject(IDispatch& object, const wchar_t* member, const IID& iid) {
-    Variant value = Get(object, member);
-    if (V_VT(value.get()) != VT_DISPATCH && V_VT(value.get()) != VT_UNKNOWN)
-        ThrowFailure(DISP_E_TYPEMISMATCH);
-    IUnknown* found =
-        V_VT(value.get()) == VT_DISPATCH ? V_DISPATCH(value.get()) : V_UNKNOWN(value.get());
-    if (!found)
-        throw Error(kErrObjectNotSet, L"The host returned no object for " + std::wstring(member));
-    ComPtr<IDispatch> result;
-    const HRESULT hr = AskForInterface(*found, iid, result);
-    if (FAILED(hr))
-        ThrowFailure(hr);
-    return result;
-}
+    void Pause(std::chrono::milliseconds duration) override {
+        std::this_thread::sleep_for(duration);
+    }
+};
 
 class ComHost final : public Host {
   public:
+    explicit ComHost(std::chrono::milliseconds busyLimit) : busyLimit_(busyLimit) {}
+
     void Open() override {
         app_.Reset();
         ComPtr<IUnknown> object;
-        HRESULT hr =
-            CoCreateInstance(kHostApplicationClsid, nullptr,
-                             CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IUnknown, &object);
+        HRESULT hr = WhileBusy([&] {
+            return CoCreateInstance(kHostApplicationClsid, nullptr,
+                                    CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    &object);
+        });
+        // A host that is there but kept turning the creation away is not a missing host.
+        if (IsBusyRefusal(hr))
+            ThrowFailure(hr);
         if (SUCCEEDED(hr))
             hr = AskForInterface(*object.Get(), kHostApplicationIid, app_);
         if (FAILED(hr))
@@ -162,13 +126,78 @@ class ComHost final : public Host {
         return *app_.Get();
     }
 
+    template <class Call> HRESULT WhileBusy(Call&& call) const {
+        SleepingClock clock;
+        return CallWhileBusy(std::forward<Call>(call), clock, busyLimit_);
+    }
+
+    Variant Invoke(IDispatch& object, const wchar_t* member, WORD flags, std::span<VARIANTARG> args,
+                   bool isPut) const {
+        std::wstring name{member};
+        LPOLESTR names[] = {name.data()};
+        DISPID id = DISPID_UNKNOWN;
+        HRESULT hr = WhileBusy(
+            [&] { return object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
+        if (FAILED(hr))
+            ThrowFailure(hr);
+
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{args.data(), isPut ? &putId : nullptr, static_cast<UINT>(args.size()),
+                          isPut ? 1u : 0u};
+        Variant result;
+        ExcepInfo excep;
+        UINT argError = 0;
+        // A refused call never reached the member, so it left the result and excep untouched.
+        hr = WhileBusy([&] {
+            return object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 isPut ? nullptr : result.get(), &excep, &argError);
+        });
+        if (hr == DISP_E_EXCEPTION)
+            ThrowHostException(hr, excep);
+        if (FAILED(hr))
+            ThrowFailure(hr);
+        return result;
+    }
+
+    Variant Get(IDispatch& object, const wchar_t* member) const {
+        return Invoke(object, member, DISPATCH_PROPERTYGET, {}, false);
+    }
+
+    std::wstring GetString(IDispatch& object, const wchar_t* member) const {
+        Variant value = Get(object, member);
+        if (V_VT(value.get()) != VT_BSTR) {
+            const HRESULT hr = VariantChangeType(value.get(), value.get(), 0, VT_BSTR);
+            if (FAILED(hr))
+                ThrowFailure(hr);
+        }
+        return FromBstr(V_BSTR(value.get()));
+    }
+
+    ComPtr<IDispatch> GetMemberObject(IDispatch& object, const wchar_t* member,
+                                      const IID& iid) const {
+        Variant value = Get(object, member);
+        if (V_VT(value.get()) != VT_DISPATCH && V_VT(value.get()) != VT_UNKNOWN)
+            ThrowFailure(DISP_E_TYPEMISMATCH);
+        IUnknown* found =
+            V_VT(value.get()) == VT_DISPATCH ? V_DISPATCH(value.get()) : V_UNKNOWN(value.get());
+        if (!found)
+            throw Error(kErrObjectNotSet,
+                        L"The host returned no object for " + std::wstring(member));
+        ComPtr<IDispatch> result;
+        const HRESULT hr = AskForInterface(*found, iid, result);
+        if (FAILED(hr))
+            ThrowFailure(hr);
+        return result;
+    }
+
+    std::chrono::milliseconds busyLimit_;
     ComPtr<IDispatch> app_;
 };
 
 } // namespace
 
-std::unique_ptr<Host> MakeComHost() {
-    return std::make_unique<ComHost>();
+std::unique_ptr<Host> MakeComHost(std::chrono::milliseconds busyLimit) {
+    return std::make_unique<ComHost>(busyLimit);
 }
 
 } // namespace tamrick

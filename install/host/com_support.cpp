@@ -38,9 +38,11 @@ std::wstring DescribeHresult(HRESULT hr) {
     return L"Automation error " + std::wstring(code);
 }
 
-ComApartment::ComApartment() noexcept
-    : initialised_(
-          SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+ComApartment::ComApartment(Model model) noexcept
+    : initialised_(SUCCEEDED(CoInitializeEx(
+          nullptr, static_cast<DWORD>(model == Model::SingleThreaded ? COINIT_APARTMENTTHREADED
+                                                                     : COINIT_MULTITHREADED) |
+                       COINIT_DISABLE_OLE1DDE))) {}
 
 ComApartment::~ComApartment() {
     if (initialised_)

@@ -73,13 +73,14 @@ std::int32_t ErrorNumberFor(HRESULT hr);
 // The system's text for hr, else "Automation error 0x8xxxxxxx".
 std::wstring DescribeHresult(HRESULT hr);
 
-// COM on the calling thread as a single-threaded apartment, for the owner's lifetime. The
-// window owns one, so that every COM call of the run happens on its thread. A thread that is
+// COM on the calling thread, for the owner's lifetime: a single-threaded apartment for a thread
+// with windows, the multithreaded one for a thread that only makes calls. A thread that is
 // already in an apartment keeps it, and only our own initialisation is undone; where COM can't
 // be started at all, creating the host later fails with 429.
 class ComApartment {
   public:
-    ComApartment() noexcept;
+    enum class Model { SingleThreaded, MultiThreaded };
+    explicit ComApartment(Model model = Model::SingleThreaded) noexcept;
     ~ComApartment();
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;

@@ -2,6 +2,9 @@
 // What the installation run needs of the host application. The run programs against Host; the
 // COM binding implements it for the real host, and tests fake it.
 
+#include "install/host/host_busy.h"
+
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,7 +46,9 @@ inline std::optional<HostFolder> FolderForKey(const std::wstring& key) {
 
 #ifdef _WIN32
 // The binding to the host's automation server. Needs a COM apartment on the calling thread.
-std::unique_ptr<Host> MakeComHost();
+// A creation or call that the host turns away is tried again for up to busyLimit (shorter only
+// in tests), sleeping in between.
+std::unique_ptr<Host> MakeComHost(std::chrono::milliseconds busyLimit = kHostBusyLimit);
 #endif
 
 } // namespace tamrick

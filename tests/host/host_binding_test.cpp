@@ -5,6 +5,7 @@
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
+#include "install/host/host_thread_win32.h"
 #include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
 #include "tools/standin/utf8.h"
@@ -12,10 +13,14 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using standin::FromUtf8;
 using standin::ToUtf8;
@@ -265,6 +270,183 @@ TEST(HostBindingBeforeOpen, CallsFailAsObjectNotSetAndReleaseIsHarmless) {
     EXPECT_THROW(host->ImportWorkspace(L"C:\\a.cdws"), Error);
     // Keys that aren't folders ask nothing, so they don't fail either.
     EXPECT_EQ(host->ResolveFolder(L"importworkspace"), std::nullopt);
+}
+
+std::size_t Count(const std::vector<std::wstring>& calls, const std::wstring& call) {
+    return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
+}
+
+TEST_F(HostBinding, ABusyHostIsWaitedForUntilItTakesTheCreation) {
+    WriteConfig(std::wstring(kFolders) + L"busy=3\n");
+    const std::unique_ptr<tamrick::Host> host = MakeComHost();
+    const auto start = std::chrono::steady_clock::now();
+    host->Open();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2s) << "the host was not busy";
+    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
+    ReleaseAndWaitForExit(*host);
+
+    const std::vector<std::wstring> calls = LoggedCalls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_GE(Count(calls, L"Application\tbusy"), 2u);
+    EXPECT_EQ(calls[0], L"Application\tbusy");
+    EXPECT_EQ(Count(calls, L"Application\tcreate"), 1u);
+    EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit");
+}
+
+TEST_F(HostBinding, AMemberThatIsTurnedAwayIsTriedAgainUntilTheHostTakesIt) {
+    // A host that shows a dialog once it is asked for Visible.
+    WriteConfig(std::wstring(kFolders) + L"busy=2,Visible\n");
+    const std::unique_ptr<tamrick::Host> host = MakeComHost();
+    host->Open();
+    host->SetSwitch();
+    EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"C:\\users\\演示\\Corel\\GMS\\");
+    ReleaseAndWaitForExit(*host);
+
+    std::vector<std::wstring> calls = LoggedCalls();
+    const auto busy = static_cast<std::size_t>(Count(calls, L"Application.Visible\tbusy"));
+    EXPECT_GE(busy, 1u);
+    calls.erase(std::remove(calls.begin(), calls.end(), L"Application.Visible\tbusy"), calls.end());
+    const std::vector<std::wstring> expected = {
+        L"Application\tcreate",         L"Application.Visible\tput\tFalse",
+        L"Application.GMSManager\tget", L"GMSManager.UserGMSPath\tget",
+        L"CorelDRW.exe\texit",
+    };
+    EXPECT_EQ(calls, expected);
+}
+
+TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
+    WriteConfig(std::wstring(kFolders) + L"busy=60\n");
+    const std::unique_ptr<tamrick::Host> host = MakeComHost(2s);
+    const HostFailure creation = FailureOf([&] { host->Open(); });
+    EXPECT_EQ(creation.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
+    // The system's text where it has one (Windows does; Wine names the code).
+    EXPECT_EQ(creation.description, tamrick::DescribeHresult(RPC_E_CALL_REJECTED));
+    EXPECT_GE(Count(LoggedCalls(), L"Application\tbusy"), 2u);
+    EXPECT_EQ(Count(LoggedCalls(), L"Application\tcreate"), 0u);
+
+    EndStandIns();
+    WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
+    const std::unique_ptr<tamrick::Host> second = MakeComHost(2s);
+    second->Open();
+    const HostFailure member = FailureOf([&] { second->SetSwitch(); });
+    EXPECT_EQ(member.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
+    EXPECT_EQ(member.description, tamrick::DescribeHresult(RPC_E_CALL_REJECTED));
+    second->Release();
+}
+
+// The stand-in's dialog that holds a hung call, once it shows.
+HWND HostDialog() {
+    for (int i = 0; i < 200; ++i) {
+        for (const standin::UniqueHandle& process : StandInProcesses()) {
+            for (HWND window :
+                 tamrick::driver::VisibleTopLevelWindows(GetProcessId(process.get()))) {
+                if (tamrick::driver::WindowText(window) == L"CorelDRAW X3") {
+                    return window;
+                }
+            }
+        }
+        Sleep(50);
+    }
+    ADD_FAILURE() << "the host's dialog did not show";
+    return nullptr;
+}
+
+// The host's calls on a thread of their own, with the caller counting how long it was free.
+class HostThread : public HostBinding {
+  protected:
+    std::unique_ptr<tamrick::Host> Make() {
+        return tamrick::MakeHostOnThread(MakeComHost(), [this](HANDLE done) {
+            ++waits_;
+            while (WaitForSingleObject(done, 50) == WAIT_TIMEOUT) {
+                ++ticks_;
+                if (whileWaiting_) {
+                    whileWaiting_(done);
+                }
+            }
+        });
+    }
+
+    int waits_ = 0;
+    int ticks_ = 0;
+    std::function<void(HANDLE)> whileWaiting_;
+};
+
+TEST_F(HostThread, TheCallerWaitsInItsOwnWayWhileTheHostStartsAndAnswers) {
+    WriteConfig(std::wstring(kFolders) + L"slowstart=3\n"
+                                         L"fail=GMSPath,1004,宏文件夹不可用\n");
+    std::unique_ptr<tamrick::Host> host = Make();
+    host->Open();
+    EXPECT_GE(ticks_, 30) << "the caller did not get its thread back during a slow start";
+    EXPECT_EQ(host->ResolveFolder(L"userdatapath"), L"C:\\users\\演示\\Corel\\Draw\\");
+    EXPECT_EQ(host->ResolveFolder(L"importworkspace"), std::nullopt);
+    const HostFailure failure = FailureOf([&] { host->ResolveFolder(L"gmspath"); });
+    EXPECT_EQ(failure.number, 1004);
+    EXPECT_EQ(failure.description, L"宏文件夹不可用");
+    EXPECT_EQ(waits_, 4);
+    // Destroyed, it releases the host on its thread before it returns.
+    const std::vector<standin::UniqueHandle> running = StandInProcesses();
+    host.reset();
+    EXPECT_TRUE(EndedByThemselves(running, 5000));
+}
+
+TEST_F(HostThread, AHungCallReturnsWhenTheHostsDialogIsAnsweredHoweverLongItTakes) {
+    WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
+    const std::unique_ptr<tamrick::Host> host = Make();
+    host->Open();
+    whileWaiting_ = [&](HANDLE) {
+        if (ticks_ == 60) { // 3 s and more
+            tamrick::driver::PressButton(HostDialog(), IDOK);
+        }
+    };
+    host->ImportWorkspace(L"C:\\a.xml");
+    EXPECT_GE(ticks_, 60);
+    ReleaseAndWaitForExit(*host);
+    EXPECT_EQ(Count(LoggedCalls(), L"Application.ImportWorkspace\tcall\tC:\\a.xml"), 1u);
+}
+
+TEST_F(HostThread, DestroyedWhileACallIsPendingItReturnsAtOnceAndTheHostIsLetGoLater) {
+    WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
+    std::unique_ptr<tamrick::Host> host = Make();
+    host->Open();
+    const std::vector<standin::UniqueHandle> running = StandInProcesses();
+    std::chrono::steady_clock::duration destruction{};
+    whileWaiting_ = [&](HANDLE done) {
+        if (!host) {
+            return;
+        }
+        const HWND dialog = HostDialog();
+        // What a close request does: the program ends while the host still holds the call.
+        const auto start = std::chrono::steady_clock::now();
+        host.reset();
+        destruction = std::chrono::steady_clock::now() - start;
+        // The host's dialog answered later, the thread lets the host go by itself.
+        tamrick::driver::PressButton(dialog, IDOK);
+        EXPECT_EQ(WaitForSingleObject(done, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    };
+    const HostFailure closed = FailureOf([&] { host->ImportWorkspace(L"C:\\a.xml"); });
+    EXPECT_EQ(closed.number, 91);
+    EXPECT_LT(destruction, 1s) << "the destruction waited for the pending call";
+    EXPECT_TRUE(EndedByThemselves(running, 10000)) << "the host was not let go";
+}
+
+// Last in this program: a host that crashed while serving stays registered in Wine's services,
+// and its test's run restarts the prefix's wineserver afterwards.
+using HostGone = HostBinding;
+
+TEST_F(HostGone, AHostThatDiesInsideACallFailsWithTheSystemsDescriptionAndStaysGone) {
+    WriteConfig(std::wstring(kFolders) + L"crash=ImportWorkspace\n");
+    const std::unique_ptr<tamrick::Host> host = MakeComHost();
+    host->Open();
+    const HostFailure inside = FailureOf([&] { host->ImportWorkspace(L"C:\\a.xml"); });
+    EXPECT_FALSE(inside.description.empty());
+    EXPECT_EQ(inside.description.find(L"0x"), std::wstring::npos)
+        << "no system text: " << ToUtf8(inside.description);
+    EXPECT_NE(inside.number, tamrick::kErrCantCreateObject);
+    EXPECT_TRUE(StandInProcesses().empty());
+    // Between calls, the host is still gone.
+    const HostFailure after = FailureOf([&] { host->SetSwitch(); });
+    EXPECT_FALSE(after.description.empty());
+    host->Release();
 }
 
 } // namespace

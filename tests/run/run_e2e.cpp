@@ -2,182 +2,15 @@
 // person sees (the confirmation, the button, the final message and its icon) and what lands on
 // disk and in the host's log.
 
-#include "driver/driver.h"
-#include "tests/support/standin_control.h"
-
-#include <gtest/gtest.h>
+#include "tests/run/run_fixture.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
-using tamrick::test::QuitStandIns;
-using tamrick::test::StandInControl;
+using namespace tamrick::test;
 using namespace std::chrono_literals;
-
-namespace {
-
-constexpr auto kRunTimeout = 60s; // the pause, the host's start and the walk
-constexpr int kCmdInstallId = 1001;
-
-fs::path gInstaller; // set from the command line, read-only afterwards
-
-std::wstring TempRoot() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp) + L"tamrick-run\\";
-}
-
-const StandInControl& StandIn() {
-    static const StandInControl standIn(
-        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TempRoot() + L"host\\");
-    return standIn;
-}
-
-// The host's four folders, inside the prefix; one with a Chinese name.
-struct HostFolders {
-    std::wstring programs = TempRoot() + L"folders\\Programs\\";
-    std::wstring gms = TempRoot() + L"folders\\GMS\\";
-    std::wstring userGms = TempRoot() + L"folders\\用户宏\\";
-    std::wstring userData = TempRoot() + L"folders\\UserData\\";
-
-    std::wstring Config() const {
-        return L"path=" + programs + L"\ngmspath=" + gms + L"\nusergmspath=" + userGms +
-               L"\nuserdatapath=" + userData + L"\n";
-    }
-};
-
-const drv::IconReader& Icons() {
-    static const drv::IconReader reader = drv::IconReader::Calibrate();
-    return reader;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Names of the files in a folder, sorted.
-std::vector<std::wstring> FilesIn(const fs::path& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().wstring());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Utf8(const std::wstring& text) {
-    const std::u8string utf8 = fs::path(text).u8string();
-    return {utf8.begin(), utf8.end()};
-}
-
-// The next message box of the process, other than one that is closing.
-HWND NextMessageBox(DWORD pid, HWND previous = nullptr) {
-    const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        for (HWND w : drv::VisibleTopLevelWindows(pid)) {
-            if (w != previous && drv::WindowClass(w) == L"#32770") {
-                return w;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-class RunE2E : public testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        QuitStandIns();
-        fs::remove_all(TempRoot());
-        fs::create_directories(TempRoot());
-        ASSERT_TRUE(StandIn().Install());
-    }
-
-    void SetUp() override {
-        QuitStandIns();
-        StandIn().ClearLog();
-        StandIn().WriteConfig(folders_.Config());
-        for (const auto& f :
-             {folders_.programs, folders_.gms, folders_.userGms, folders_.userData}) {
-            fs::remove_all(f);
-            fs::create_directories(f);
-        }
-        addOn_ = TempRoot() + L"addon\\";
-        fs::remove_all(addOn_);
-        fs::create_directories(addOn_);
-        fs::copy_file(gInstaller, addOn_ + L"TamrickInstaller.exe");
-    }
-
-    void TearDown() override { QuitStandIns(); }
-
-    void Description(const std::string& utf8) {
-        drv::WriteFileBytes(addOn_ + L"InstInfo.ini", utf8);
-    }
-    void AddOnFile(const std::wstring& name, const std::string& content) {
-        drv::WriteFileBytes(addOn_ + name, content);
-    }
-
-    // Starts the installer and waits for its window.
-    HWND Start() {
-        process_.emplace(drv::Process::Launch(addOn_ + L"TamrickInstaller.exe", addOn_));
-        const auto window = drv::WaitForWindowOfClass(process_->pid(), L"TamrickInstallerWindow");
-        if (!window) {
-            ADD_FAILURE() << "the installer window did not open";
-            return nullptr;
-        }
-        return *window;
-    }
-
-    drv::Control Button(HWND window) const { return *drv::FindChild(window, L"Button"); }
-
-    // Clicks the install button and answers the warning; returns the warning as read.
-    drv::MessageBoxInfo ClickAndAnswer(HWND window, int answer) {
-        drv::PressButton(window, kCmdInstallId);
-        confirm_ = NextMessageBox(process_->pid());
-        EXPECT_NE(confirm_, nullptr) << "no confirmation";
-        if (confirm_ == nullptr) {
-            return {};
-        }
-        drv::MessageBoxInfo info = drv::ReadMessageBox(confirm_, Icons());
-        drv::PressButton(confirm_, answer);
-        return info;
-    }
-
-    // The message that ends the run, read, with the button as it stands meanwhile; then OK
-    // and the end of the program.
-    drv::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr) {
-        const HWND box = NextMessageBox(process_->pid(), confirm_);
-        EXPECT_NE(box, nullptr) << "the run showed no final message";
-        if (box == nullptr) {
-            return {};
-        }
-        drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
-        if (caption != nullptr) {
-            *caption = Button(window).text;
-        }
-        drv::PressButton(box, IDOK);
-        const auto code = process_->WaitForExit();
-        EXPECT_TRUE(code) << "the program did not end after the final message";
-        return info;
-    }
-
-    HostFolders folders_;
-    std::wstring addOn_;
-    std::optional<drv::Process> process_;
-    HWND confirm_ = nullptr;
-};
-
-const std::wstring kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
-                                  L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
-
-} // namespace
 
 TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     Description("SetupTitle=Tamrick 工具箱\r\n"
@@ -374,11 +207,5 @@ TEST_F(RunE2E, ClosingTheWindowDuringThePauseEndsTheProgramThere) {
 }
 
 int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: run_e2e INSTALLER.exe\n");
-        return 2;
-    }
-    gInstaller = drv::FromUnixPath(argv[1]);
-    return RUN_ALL_TESTS();
+    return RunTestMain(argc, argv);
 }

@@ -156,8 +156,10 @@ std::vector<standin::UniqueHandle> StandInProcesses() {
         if (CompareStringOrdinal(entry.szExeFile, -1, L"CorelDRW.exe", -1, TRUE) != CSTR_EQUAL) {
             continue;
         }
+        // Querying lets QuitStandIns match the process's threads to it (GetProcessId).
         if (HANDLE process =
-                OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
+                            entry.th32ProcessID)) {
             processes.emplace_back(process);
         }
     }

@@ -38,6 +38,14 @@ std::optional<std::int32_t> ParseNumber(std::wstring_view text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
 }
 
+// Whole seconds, as milliseconds.
+std::optional<DWORD> ParseSeconds(std::wstring_view text) {
+    const std::optional<std::int32_t> seconds = ParseNumber(text);
+    if (!seconds || *seconds < 0 || *seconds > 24 * 60 * 60)
+        return std::nullopt;
+    return static_cast<DWORD>(*seconds) * 1000;
+}
+
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
     struct TaskMemFree {
         void operator()(wchar_t* text) const noexcept { CoTaskMemFree(text); }
@@ -104,6 +112,26 @@ Config ParseConfig(std::string_view text, Config config) {
             understood = hr.has_value();
             if (hr)
                 config.refuseCreation = static_cast<HRESULT>(*hr);
+        } else if (key == L"busy") {
+            // busy=seconds[,Member]
+            const size_t comma = value.find(L',');
+            const std::optional<DWORD> ms = ParseSeconds(value.substr(0, comma));
+            understood = ms.has_value();
+            if (ms) {
+                config.busyMs = *ms;
+                config.busyMember =
+                    comma == std::wstring_view::npos ? L"" : ToLower(Trim(value.substr(comma + 1)));
+            }
+        } else if (key == L"slowstart") {
+            const std::optional<DWORD> ms = ParseSeconds(value);
+            understood = ms.has_value();
+            if (ms)
+                config.slowStartMs = *ms;
+        } else if (key == L"hang" || key == L"crash") {
+            const std::wstring member = ToLower(Trim(value));
+            understood = !member.empty();
+            if (understood)
+                (key == L"hang" ? config.hangs : config.crashes).push_back(member);
         } else if (key == L"fail") {
             // fail=Member,number,description (the description may hold commas)
             const size_t first = value.find(L',');

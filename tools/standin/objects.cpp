@@ -137,6 +137,8 @@ template <class Derived> class DispatchObject : public IDispatch {
             return DISP_E_UNKNOWNINTERFACE;
         if (!names || !ids || count == 0)
             return E_INVALIDARG;
+        if (server_.TurnsAway(L""))
+            return RPC_E_CALL_REJECTED;
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i)
             ids[i] = DISPID_UNKNOWN;
@@ -163,12 +165,19 @@ template <class Derived> class DispatchObject : public IDispatch {
         if (!member)
             return DISP_E_MEMBERNOTFOUND;
 
+        const std::wstring what = std::wstring(Derived::kName) + L"." + member->name;
+        const std::wstring name = ToLower(member->name);
+        // What a busy host's channel does: the call never reaches the member.
+        if (server_.TurnsAway(name)) {
+            AppendLog(server_.logPath, what, L"busy");
+            return RPC_E_CALL_REJECTED;
+        }
         const Access access = AccessFor(member->kind, flags);
-        AppendLog(server_.logPath, std::wstring(Derived::kName) + L"." + member->name,
-                  AccessName(access), ArgumentTexts(*params));
+        AppendLog(server_.logPath, what, AccessName(access), ArgumentTexts(*params));
         if (access == Access::Invalid)
             return DISP_E_MEMBERNOTFOUND;
-        if (const auto fault = server_.config.faults.find(ToLower(member->name));
+        server_.HangOrCrash(name);
+        if (const auto fault = server_.config.faults.find(name);
             fault != server_.config.faults.end())
             return Raise(fault->second, excep);
 
@@ -303,6 +312,10 @@ class ClassFactory final : public IClassFactory {
         *result = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
+        if (server_.TurnsAway(L"")) {
+            AppendLog(server_.logPath, Application::kName, L"busy");
+            return RPC_E_CALL_REJECTED;
+        }
         if (FAILED(server_.config.refuseCreation)) {
             wchar_t code[16];
             swprintf(code, std::size(code), L"0x%08lX",
@@ -333,9 +346,14 @@ class ClassFactory final : public IClassFactory {
 
 int Serve(const std::wstring& folder) {
     const tamrick::ComApartment apartment;
-    Server server{LoadConfig(folder), folder + std::wstring(kLogName), GetCurrentThreadId()};
+    const Server server{LoadConfig(folder), folder + std::wstring(kLogName)};
     for (const std::wstring& line : server.config.ignored)
         AppendLog(server.logPath, kConfigName, L"ignored", {line});
+    // A slow start: COM waits for the class object meanwhile. A quit request ends it there.
+    if (!WaitUnlessQuit(server.config.slowStartMs)) {
+        AppendLog(server.logPath, L"CorelDRW.exe", L"exit");
+        return 0;
+    }
 
     ClassFactory factory{server};
     DWORD cookie = 0;

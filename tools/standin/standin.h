@@ -51,7 +51,14 @@ struct Config {
     std::wstring userDataPath; // Application.UserDataPath
     HRESULT refuseCreation = S_OK;
     std::map<std::wstring, Fault> faults; // by lower-cased member name
-    std::vector<std::wstring> ignored;    // lines that were not understood, for the log
+    // Busy: every call is turned away for that long, from the start, or from the first call of
+    // busyMember (lower-cased) when one is named.
+    DWORD busyMs = 0;
+    std::wstring busyMember;
+    DWORD slowStartMs = 0;             // before the class object is registered
+    std::vector<std::wstring> hangs;   // members that wait for a dialog to be answered
+    std::vector<std::wstring> crashes; // members inside which the process ends
+    std::vector<std::wstring> ignored; // lines that were not understood, for the log
 };
 
 // The folders when the config names none: where CorelDRAW X3 keeps them.
@@ -64,12 +71,32 @@ Config LoadConfig(const std::wstring& folder);
 void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring_view access,
                const std::vector<std::wstring>& arguments = {});
 
-// What the serving objects share for the life of the process.
-struct Server {
-    Config config;
-    std::wstring logPath;
-    DWORD threadId = 0;
+// What the serving objects share for the life of the process. One thread serves every call.
+class Server {
+  public:
+    Server(Config config, std::wstring logPath);
+
+    const Config config;
+    const std::wstring logPath;
+    const DWORD threadId;
+
+    // Whether a call to the member (lower-cased; empty for a creation or a name look-up) is
+    // turned away now, as a host that is starting or showing a dialog does. The first call of
+    // the configured member starts the busy time.
+    bool TurnsAway(const std::wstring& member) const;
+    // A member configured to hang shows a dialog that holds the call until someone answers it
+    // or the server is asked to quit; one configured to crash ends the process at once, without
+    // a word to COM, as a crash does.
+    void HangOrCrash(const std::wstring& member) const;
+
+  private:
+    mutable bool busyStarted_;
+    mutable DWORD busySince_;
 };
+
+// Waits that long while handling the thread's messages; false when asked to quit meanwhile
+// (the quit message stays queued).
+bool WaitUnlessQuit(DWORD milliseconds);
 
 // Registers the class factory and serves until the last object is released.
 int Serve(const std::wstring& folder);

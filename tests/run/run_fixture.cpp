@@ -1,0 +1,142 @@
+#include "run_fixture.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+namespace drv = tamrick::driver;
+
+namespace tamrick::test {
+namespace {
+
+// Set from the command line, read-only afterwards.
+fs::path& Installer() {
+    static fs::path installer;
+    return installer;
+}
+
+} // namespace
+
+std::wstring TempRoot() {
+    return TestTempFolder(L"run");
+}
+
+const StandInControl& StandIn() {
+    static const StandInControl standIn(drv::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(),
+                                        TempRoot() + L"host\\");
+    return standIn;
+}
+
+const drv::IconReader& Icons() {
+    static const drv::IconReader reader = drv::IconReader::Calibrate();
+    return reader;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::wstring> FilesIn(const fs::path& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const std::u8string utf8 = fs::path(text).u8string();
+    return {utf8.begin(), utf8.end()};
+}
+
+void RunE2E::SetUpTestSuite() {
+    QuitStandIns();
+    fs::remove_all(TempRoot());
+    fs::create_directories(TempRoot());
+    ASSERT_TRUE(StandIn().Install());
+}
+
+void RunE2E::SetUp() {
+    QuitStandIns();
+    StandIn().ClearLog();
+    StandIn().WriteConfig(folders_.Config());
+    for (const auto& f : {folders_.programs, folders_.gms, folders_.userGms, folders_.userData}) {
+        fs::remove_all(f);
+        fs::create_directories(f);
+    }
+    addOn_ = TempRoot() + L"addon\\";
+    fs::remove_all(addOn_);
+    fs::create_directories(addOn_);
+    fs::copy_file(Installer(), addOn_ + L"TamrickInstaller.exe");
+}
+
+void RunE2E::TearDown() {
+    QuitStandIns();
+}
+
+void RunE2E::Description(const std::string& utf8) {
+    drv::WriteFileBytes(addOn_ + L"InstInfo.ini", utf8);
+}
+
+void RunE2E::AddOnFile(const std::wstring& name, const std::string& content) {
+    drv::WriteFileBytes(addOn_ + name, content);
+}
+
+HWND RunE2E::Start() {
+    process_.emplace(drv::Process::Launch(addOn_ + L"TamrickInstaller.exe", addOn_));
+    const auto window = drv::WaitForWindowOfClass(process_->pid(), L"TamrickInstallerWindow");
+    if (!window) {
+        ADD_FAILURE() << "the installer window did not open";
+        return nullptr;
+    }
+    return *window;
+}
+
+drv::Control RunE2E::Button(HWND window) const {
+    return *drv::FindChild(window, L"Button");
+}
+
+drv::MessageBoxInfo RunE2E::ClickAndAnswer(HWND window, int answer) {
+    drv::PressButton(window, kCmdInstallId);
+    confirm_ = NextMessageBox(process_->pid());
+    EXPECT_NE(confirm_, nullptr) << "no confirmation";
+    if (confirm_ == nullptr) {
+        return {};
+    }
+    drv::MessageBoxInfo info = drv::ReadMessageBox(confirm_, Icons());
+    drv::PressButton(confirm_, answer);
+    return info;
+}
+
+drv::MessageBoxInfo RunE2E::FinalMessage(HWND window, std::wstring* caption,
+                                         std::chrono::milliseconds timeout) {
+    const HWND box = NextMessageBox(process_->pid(), confirm_, timeout);
+    EXPECT_NE(box, nullptr) << "the run showed no final message";
+    if (box == nullptr) {
+        return {};
+    }
+    drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
+    if (caption != nullptr) {
+        *caption = Button(window).text;
+    }
+    drv::PressButton(box, IDOK);
+    const auto code = process_->WaitForExit();
+    EXPECT_TRUE(code) << "the program did not end after the final message";
+    return info;
+}
+
+int RunTestMain(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s INSTALLER.exe\n", argc > 0 ? argv[0] : "run_e2e");
+        return 2;
+    }
+    Installer() = drv::FromUnixPath(argv[1]);
+    return RUN_ALL_TESTS();
+}
+
+} // namespace tamrick::test

@@ -1,0 +1,62 @@
+#pragma once
+// What the Wine tests of the whole installation share: the real installer in an add-on folder
+// of the test prefix, the stand-in host registered there with its four folders, and the driver
+// reading what a person sees.
+
+#include "driver/driver.h"
+#include "tests/support/standin_control.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamrick::test {
+
+// The pause, the host's start and the walk.
+inline constexpr std::chrono::milliseconds kRunTimeout{60000};
+inline constexpr int kCmdInstallId = 1001;
+inline constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
+                                               L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
+
+std::wstring TempRoot();
+const StandInControl& StandIn();
+
+const driver::IconReader& Icons();
+std::string ReadFile(const std::filesystem::path& path);
+// Names of the files in a folder, sorted.
+std::vector<std::wstring> FilesIn(const std::filesystem::path& folder);
+std::string Utf8(const std::wstring& text);
+
+class RunE2E : public testing::Test {
+  protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    void Description(const std::string& utf8);
+    void AddOnFile(const std::wstring& name, const std::string& content);
+
+    // Starts the installer and waits for its window.
+    HWND Start();
+    driver::Control Button(HWND window) const;
+    // Clicks the install button and answers the warning; returns the warning as read.
+    driver::MessageBoxInfo ClickAndAnswer(HWND window, int answer);
+    // The message that ends the run, read, with the button as it stands meanwhile; then OK
+    // and the end of the program.
+    driver::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr,
+                                        std::chrono::milliseconds timeout = kRunTimeout);
+
+    HostFolders folders_{TempRoot()};
+    std::wstring addOn_;
+    std::optional<driver::Process> process_;
+    HWND confirm_ = nullptr;
+};
+
+// The test program's main: `NAME INSTALLER.exe`.
+int RunTestMain(int argc, char** argv);
+
+} // namespace tamrick::test
