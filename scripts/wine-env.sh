@@ -33,6 +33,16 @@ _tamrick_detached() {
 }
 
 _tamrick_start_xvfb() {
+    # Two test runs at once must not pick the same free display.
+    exec {_tamrick_xvfb_lock}>/tmp/.tamrick-xvfb.lock
+    flock "$_tamrick_xvfb_lock"
+    _tamrick_start_free_xvfb
+    local started=$?
+    exec {_tamrick_xvfb_lock}>&-
+    return "$started"
+}
+
+_tamrick_start_free_xvfb() {
     local n
     for n in 91 92 93 94 95 96 97 98 99; do
         if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
