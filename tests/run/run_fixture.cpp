@@ -34,20 +34,6 @@ const drv::IconReader& Icons() {
     return reader;
 }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::wstring> FilesIn(const fs::path& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().wstring());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string Utf8(const std::wstring& text) {
     const std::u8string utf8 = fs::path(text).u8string();
     return {utf8.begin(), utf8.end()};

@@ -26,9 +26,6 @@ std::wstring TempRoot();
 const StandInControl& StandIn();
 
 const driver::IconReader& Icons();
-std::string ReadFile(const std::filesystem::path& path);
-// Names of the files in a folder, sorted.
-std::vector<std::wstring> FilesIn(const std::filesystem::path& folder);
 std::string Utf8(const std::wstring& text);
 
 class RunE2E : public testing::Test {

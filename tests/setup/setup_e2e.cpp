@@ -15,9 +15,11 @@
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
+using tamrick::test::FilesIn;
 using tamrick::test::HostFolders;
 using tamrick::test::NextMessageBox;
 using tamrick::test::QuitStandIns;
+using tamrick::test::ReadFile;
 using tamrick::test::StandInControl;
 using namespace std::chrono_literals;
 
@@ -59,20 +61,6 @@ std::vector<fs::path> SetupFolders() {
         }
     }
     return folders;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::wstring> FilesIn(const fs::path& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().wstring());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Packs a folder (given with its trailing backslash) with the Windows instinfo.exe; its exit

@@ -5,6 +5,9 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tamrick::test {
@@ -28,6 +31,20 @@ HostFolders::HostFolders(const std::wstring& root)
 std::wstring HostFolders::Config() const {
     return L"path=" + programs + L"\ngmspath=" + gms + L"\nusergmspath=" + userGms +
            L"\nuserdatapath=" + userData + L"\n";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::wstring> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::wstring TestTempFolder(const std::wstring& name) {
@@ -133,7 +150,7 @@ std::vector<std::wstring> StandInControl::LoggedCalls() const {
     std::string bytes;
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
         bytes.append(buffer, read);
     }
     const std::wstring text = standin::FromUtf8(bytes);

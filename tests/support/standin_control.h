@@ -5,6 +5,7 @@
 #include "tools/standin/standin.h"
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,11 @@ struct HostFolders {
     std::wstring userData;
     std::wstring Config() const;
 };
+
+// A file's bytes; empty when it can't be read.
+std::string ReadFile(const std::filesystem::path& path);
+// Names of the files in a folder, sorted.
+std::vector<std::wstring> FilesIn(const std::filesystem::path& folder);
 
 // A folder of the test's own under the temporary folder ("...\Temp\tamrick-NAME\").
 std::wstring TestTempFolder(const std::wstring& name);
