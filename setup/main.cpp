@@ -5,6 +5,7 @@
 #include "base/executable_path.h"
 #include "base/system_library.h"
 #include "base/system_text.h"
+#include "base/text_case.h"
 #include "description/model.h"
 #include "startup/app_folder.h"
 #include "unpack.h"
@@ -61,9 +62,9 @@ void ShowSystemError(const wchar_t* pattern, const std::wstring& value, DWORD er
 }
 
 // One setup file runs once at a time; a second start ends silently, as the installer does.
-UniqueHandle AcquireInstanceLock(std::wstring path) {
-    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-    UniqueHandle lock(CreateMutexW(nullptr, FALSE, (InstanceLockName(path) + L".setup").c_str()));
+UniqueHandle AcquireInstanceLock(const std::wstring& path) {
+    UniqueHandle lock(CreateMutexW(nullptr, FALSE,
+                                   (InstanceLockName(ToUpperInvariant(path)) + L".setup").c_str()));
     if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) {
         return nullptr;
     }

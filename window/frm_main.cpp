@@ -36,13 +36,10 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
 // The per-monitor DPI functions came with Windows 10; on older systems the system DPI holds.
-template <typename Function> Function User32Function(const char* name) {
-    return SystemFunction<Function>(L"user32.dll", name);
-}
 
 UINT DpiOf(HWND window) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto get_dpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow")) {
+    if (const auto get_dpi = SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow")) {
         if (const UINT dpi = get_dpi(window)) {
             return dpi;
         }
@@ -56,7 +53,8 @@ UINT DpiOf(HWND window) {
 RECT FrameForClient(SIZE client, UINT dpi) {
     RECT rect{0, 0, client.cx, client.cy};
     using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    if (const auto adjust = User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi")) {
+    if (const auto adjust =
+            SystemFunction<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi")) {
         adjust(&rect, kStyle, FALSE, kExStyle, dpi);
     } else {
         AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
