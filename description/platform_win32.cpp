@@ -1,21 +1,14 @@
 #include "decode.h"
 #include "platform.h"
 
+#include "base/handles.h"
 #include "base/text_case.h"
 
 #include <climits>
 #include <memory>
-#include <type_traits>
-
-#include <windows.h>
 
 namespace tamrick {
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { ::CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 // Splits before a CR or LF so that a double-byte character is never cut: neither byte is ever
 // the trail byte of one.
@@ -64,15 +57,14 @@ std::wstring ToLowerText(std::wstring_view text) {
 
 FileBytes ReadWholeFile(const std::wstring& path) {
     FileBytes result;
-    HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         result.status =
             ::GetLastError() == ERROR_FILE_NOT_FOUND ? ReadStatus::NotFound : ReadStatus::Failed;
         return result;
     }
-    const UniqueHandle file(raw);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) ||
         static_cast<std::uint64_t>(size.QuadPart) > kMaxDescriptionBytes) {

@@ -125,11 +125,11 @@ class DescriptionBuilder {
         if (l.pieces < 2) {
             return;
         }
-        if (KeyIs(l.key, L"setuptitle")) {
+        if (KeyIs(l.key, kKeySetupTitle)) {
             d_.SetupTitle = l.value;
-        } else if (KeyIs(l.key, L"flagspicture")) {
+        } else if (KeyIs(l.key, kKeyFlagsPicture)) {
             d_.FlagsPicture = l.value;
-        } else if (KeyIs(l.key, L"fileitem")) {
+        } else if (KeyIs(l.key, kKeyFileItem)) {
             // Every "fileitem" line makes the table present, even one that stores nothing; a
             // short line leaves row n empty for the next stored item, or as the last row.
             if (!d_.FileItems) {

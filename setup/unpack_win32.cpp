@@ -4,6 +4,7 @@
 
 #include "unpack.h"
 
+#include "base/handles.h"
 #include "base/system_library.h"
 
 #include <fcntl.h>
@@ -24,23 +25,10 @@ using FdiCreateFn = decltype(&FDICreate);
 using FdiCopyFn = decltype(&FDICopy);
 using FdiDestroyFn = decltype(&FDIDestroy);
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept {
-        if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-        }
-    }
-};
-using UniqueFile = std::unique_ptr<void, HandleCloser>;
-
-UniqueFile OpenForReading(const std::wstring& path) {
-    return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-bool Valid(const UniqueFile& file) {
-    return file.get() != INVALID_HANDLE_VALUE;
+UniqueHandle OpenForReading(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 // Reads at an absolute offset; the bytes read, fewer at the file's end; -1 on failure.
@@ -89,7 +77,7 @@ Unpacking* FromAddressName(const char* name) {
 // What FDI holds as a handle: the payload within the setup file, or a file being written.
 struct File {
     Unpacking* owner = nullptr;
-    UniqueFile handle;
+    UniqueHandle handle;
     std::uint64_t base = 0;   // the payload's offset, for the cabinet
     std::uint64_t length = 0; // the payload's length, for the cabinet
     std::uint64_t position = 0;
@@ -145,13 +133,8 @@ class Unpacking {
             return Result{Outcome::Failed, ERROR_PROC_NOT_FOUND, {}};
         }
         ERF erf{};
-        struct FdiCloser {
-            FdiDestroyFn destroy;
-            void operator()(void* fdi) const noexcept { destroy(fdi); }
-        };
-        const std::unique_ptr<void, FdiCloser> fdi(
-            create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf),
-            FdiCloser{destroy});
+        const UniqueResource<ClosedByFound<HFDI, FdiDestroyFn>> fdi(
+            create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf), {destroy});
         if (!fdi) {
             return Result{Outcome::Failed, ERROR_NOT_ENOUGH_MEMORY, {}};
         }
@@ -187,8 +170,8 @@ class Unpacking {
             return -1;
         }
         auto& self = *address;
-        UniqueFile handle = OpenForReading(self.setupFile_);
-        if (!Valid(handle)) {
+        UniqueHandle handle = OpenForReading(self.setupFile_);
+        if (!handle) {
             return -1;
         }
         File& file = self.files_.emplace_back();
@@ -290,9 +273,9 @@ class Unpacking {
             result_ = Result{Outcome::Failed, error, name};
             return -1;
         }
-        UniqueFile handle(CreateFileW((folder_ + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Valid(handle)) {
+        UniqueHandle handle(CreateFileW((folder_ + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) {
             result_ = Result{Outcome::Failed, GetLastError(), name};
             return -1;
         }
@@ -324,15 +307,11 @@ class Unpacking {
     Result result_;
 };
 
-struct LibraryFree {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-
 } // namespace
 
 std::optional<PayloadLocation> FindPayload(const std::wstring& setupFile) {
-    const UniqueFile file = OpenForReading(setupFile);
-    if (!Valid(file)) {
+    const UniqueHandle file = OpenForReading(setupFile);
+    if (!file) {
         return std::nullopt;
     }
     std::string head(payload::kPeHeadBytes, '\0');
@@ -368,8 +347,8 @@ std::optional<PayloadLocation> FindPayload(const std::wstring& setupFile) {
 
 Result VerifyPayload(const std::wstring& setupFile, const PayloadLocation& location,
                      const Progress& progress) {
-    const UniqueFile file = OpenForReading(setupFile);
-    if (!Valid(file)) {
+    const UniqueHandle file = OpenForReading(setupFile);
+    if (!file) {
         return Result{Outcome::Failed, GetLastError(), {}};
     }
     std::string buffer(kChunk, '\0');
@@ -395,8 +374,7 @@ Result VerifyPayload(const std::wstring& setupFile, const PayloadLocation& locat
 
 Result Unpack(const std::wstring& setupFile, const PayloadLocation& location,
               const std::wstring& folder, const Progress& progress) {
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree> cabinet(
-        LoadSystemLibrary(L"cabinet.dll"));
+    const UniqueModule cabinet(LoadSystemLibrary(L"cabinet.dll"));
     if (!cabinet) {
         return Result{Outcome::Failed, GetLastError(), {}};
     }

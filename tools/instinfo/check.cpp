@@ -4,8 +4,8 @@
 #include "description/platform.h"
 #include "description/reader.h"
 #include "files.h"
-#include "install/host/host.h"
 #include "install/reports.h"
+#include "install/run.h"
 #include "json.h"
 #include "picture.h"
 #include "text.h"
@@ -17,7 +17,7 @@
 namespace tamrick {
 namespace {
 
-constexpr std::wstring_view kKeys[] = {L"setuptitle", L"flagspicture", L"fileitem"};
+constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem};
 
 // The first line of a report: enough to recognise it in a one-line finding.
 std::wstring FirstLine(const std::wstring& report) {
@@ -66,7 +66,7 @@ class Checker {
             Add(number, Severity::Warning, "value-cut",
                 L"a second \"=\" cuts the value: the installer reads only " + Quote(l.value));
         }
-        if (*known == L"fileitem") {
+        if (*known == kKeyFileItem) {
             FileItemLine(l.value, number);
         } else {
             Repeated(*known, l.value, number);
@@ -132,7 +132,7 @@ class Checker {
             return;
         }
         const std::wstring lower = ToLowerText(key);
-        const std::wstring_view meant = Nearest(lower, {kKeys[0], kKeys[1], kKeys[2]});
+        const std::wstring_view meant = Nearest(lower, kKeys);
         if (meant.empty()) {
             Add(number, Severity::Note, "unknown-key",
                 L"unknown key " + Quote(key) + L": the line is ignored");
@@ -187,19 +187,19 @@ class Checker {
     }
 
     void Item(const FileItem& item, std::size_t number) {
-        const bool copy = item.Action == L"c";
-        const bool erase = item.Action == L"k";
-        if (!copy && !erase) {
+        const ItemFolderUse use = FolderUseOf(item);
+        if (use == ItemFolderUse::None) {
             Action(item.Action, number);
             return;
         }
         anyActing_ = true;
         Required(item.Required, number);
-        if (copy && item.Target == L"importworkspace") {
+        if (use == ItemFolderUse::Import) {
             Source(item, number, L"import source");
             return;
         }
-        Target(item, number, copy);
+        const bool copy = item.Action == kActionCopy;
+        Target(item, number, use, copy);
         if (copy) {
             Source(item, number, L"copy source");
         } else if (IsRequired(item)) {
@@ -211,7 +211,7 @@ class Checker {
 
     void Action(const std::wstring& action, std::size_t number) {
         const std::wstring_view bare = TrimBlanks(action);
-        if (bare == L"c" || bare == L"k") {
+        if (bare == kActionCopy || bare == kActionDelete) {
             Add(number, Severity::Warning, "action-blank",
                 L"action " + Quote(action) + L" has " + BlankHint(action) +
                     L": the item does nothing (did you mean \"" + std::wstring(bare) + L"\"?)");
@@ -240,22 +240,22 @@ class Checker {
         }
     }
 
-    void Target(const FileItem& item, std::size_t number, bool copy) {
-        if (FolderForKey(item.Target)) {
+    void Target(const FileItem& item, std::size_t number, ItemFolderUse use, bool copy) {
+        if (use == ItemFolderUse::Resolves) {
             lastFolder_ = {item.Target, number};
             return;
         }
         // The host is asked for nothing, so the folder of the previous item stays.
         std::wstring message;
-        if (item.Target == L"importworkspace") {
+        if (item.Target == kTargetImportWorkspace) {
             message = L"target \"importworkspace\" on a delete item names no folder";
         } else {
             message = L"unknown target " + Quote(item.Target);
-            const std::wstring_view meant =
-                copy ? Nearest(item.Target, {L"userdatapath", L"gmspath", L"usergmspath",
-                                             L"applicationpath", L"importworkspace"})
-                     : Nearest(item.Target,
-                               {L"userdatapath", L"gmspath", L"usergmspath", L"applicationpath"});
+            std::vector<std::wstring_view> targets(kFolderTargets.begin(), kFolderTargets.end());
+            if (copy) {
+                targets.push_back(kTargetImportWorkspace);
+            }
+            const std::wstring_view meant = Nearest(item.Target, targets);
             if (!meant.empty()) {
                 message += WithoutBlanks(item.Target) == meant
                                ? L" (it has " + BlankHint(item.Target) + L")"
@@ -300,7 +300,7 @@ class Checker {
     }
 
     void Banner(const std::wstring& name) {
-        const auto set = lastValue_.find(L"flagspicture");
+        const auto set = lastValue_.find(std::wstring(kKeyFlagsPicture));
         const std::size_t line = set == lastValue_.end() ? 0 : set->second.first;
         const tamrick::Banner banner = LookAtBanner(folder_, name);
         const std::wstring what = L"banner " + Quote(name);
