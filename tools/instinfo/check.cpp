@@ -47,18 +47,16 @@ class Checker {
   public:
     explicit Checker(std::wstring folder) : folder_(std::move(folder)) {}
 
-    void Line(std::wstring_view line, std::size_t number) {
-        if (firstNonAscii_ == 0 && HasNonAscii(line)) {
+    void Line(const DescriptionLine& l) {
+        const std::size_t number = l.number;
+        if (firstNonAscii_ == 0 && HasNonAscii(l.text)) {
             firstNonAscii_ = number;
         }
-        const DescriptionLine l = SplitDescriptionLine(line);
         if (l.pieces < 2) {
-            NoEquals(line, number);
+            NoEquals(l.text, number);
             return;
         }
-        const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                        [&](std::wstring_view k) { return KeyIs(l.key, k); });
-        if (known == std::end(kKeys)) {
+        if (l.known == DescriptionKey::None) {
             UnknownKey(l.key, number);
             return;
         }
@@ -66,14 +64,23 @@ class Checker {
             Add(number, Severity::Warning, "value-cut",
                 L"a second \"=\" cuts the value: the installer reads only " + Quote(l.value));
         }
-        if (*known == kKeyFileItem) {
-            FileItemLine(l.value, number);
-        } else {
-            Repeated(*known, l.value, number);
+        switch (l.known) {
+        case DescriptionKey::FileItem:
+            FileItemLine(l.value, l.item, number);
+            break;
+        case DescriptionKey::SetupTitle:
+            Repeated(kKeySetupTitle, l.value, number);
+            break;
+        case DescriptionKey::FlagsPicture:
+            Repeated(kKeyFlagsPicture, l.value, number);
+            break;
+        case DescriptionKey::None:
+            break;
         }
     }
 
-    void Finish(const DescriptionRead& read, Encoding encoding) {
+    void Finish(const DescriptionRead& read) {
+        const Encoding encoding = read.description.encoding;
         if (encoding == Encoding::Ansi && firstNonAscii_ != 0) {
             Add(firstNonAscii_, Severity::Note, "ansi-text",
                 L"the description is not UTF-8 and holds non-ASCII text: it is read in the "
@@ -161,10 +168,9 @@ class Checker {
         earlier->second = {number, std::wstring(value)};
     }
 
-    void FileItemLine(std::wstring_view value, std::size_t number) {
+    void FileItemLine(std::wstring_view value, const FileItem* item, std::size_t number) {
         const std::size_t fields = FieldCount(value);
-        const std::optional<FileItem> item = ParseFileItem(value);
-        if (!item) {
+        if (item == nullptr) {
             Add(number, Severity::Warning, "too-few-fields",
                 (value.empty() ? std::wstring(L"empty item")
                                : L"item of " + std::to_wstring(fields) +
@@ -377,8 +383,7 @@ CheckReport CheckFolder(const std::wstring& folder) {
     CheckReport report;
     // Read once: the findings and what the installer makes of the file come from the same bytes.
     const FileBytes file = ReadWholeFile(folder + kDescriptionName);
-    const DescriptionRead read = InterpretDescription(file);
-    if (read.missing) {
+    if (file.status == ReadStatus::NotFound) {
         report.findings.push_back({0, Severity::Error, "missing-description",
                                    L"not found: the installer shows " +
                                        Quote(kMissingDescriptionMessage) + L" and ends"});
@@ -391,11 +396,10 @@ CheckReport CheckFolder(const std::wstring& folder) {
         return report;
     }
     Checker checker(folder);
-    report.encoding =
-        ForEachDecodedLine(file.bytes, [&](std::wstring_view line, std::size_t number) {
-            checker.Line(line, number);
-        });
-    checker.Finish(read, *report.encoding);
+    const DescriptionRead read =
+        InterpretDescription(file, [&](const DescriptionLine& line) { checker.Line(line); });
+    report.encoding = read.description.encoding;
+    checker.Finish(read);
     report.findings = checker.Take();
     std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
