@@ -53,7 +53,8 @@ TEST_F(UniqueResourceTest, MovingHandsTheValueOverAndClosesWhatTheTargetHeld) {
     EXPECT_EQ(b.get(), 1);
     Owner c(std::move(b));
     EXPECT_EQ(c.get(), 1);
-    c = std::move(c);
+    Owner& same = c;
+    c = std::move(same); // moving onto itself keeps the value
     EXPECT_EQ(c.get(), 1);
     EXPECT_EQ(closed_, std::vector<int>{2});
 }
