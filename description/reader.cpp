@@ -70,8 +70,9 @@ void SplitLine(DescriptionLine& line) {
     }
     line.key = TrimSpaces(text.substr(0, first));
     const auto second = text.find(L'=', first + 1);
-    line.value = TrimSpaces(text.substr(
-        first + 1, second == std::wstring_view::npos ? std::wstring_view::npos : second - first - 1));
+    line.value = TrimSpaces(text.substr(first + 1, second == std::wstring_view::npos
+                                                       ? std::wstring_view::npos
+                                                       : second - first - 1));
     line.pieces = 2;
     for (auto at = second; at != std::wstring_view::npos; at = text.find(L'=', at + 1)) {
         ++line.pieces;
@@ -218,20 +219,21 @@ ParsedDescription ParseDescription(std::string_view bytes, const LineObserver& o
 
     AnsiDecoder ansi;
     std::wstring text; // reused: one allocation for the longest line
-    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian, [&](std::string_view raw, std::size_t number) {
-        text.clear();
-        if (utf16) {
-            AppendUtf16(raw, bigEndian, text);
-        } else if (encoding == Encoding::Utf8) {
-            AppendUtf8(raw, text);
-        } else {
-            ansi.Append(raw, text);
-        }
-        DescriptionLine line;
-        line.number = number;
-        line.text = text;
-        builder.Line(line);
-    });
+    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
+                       [&](std::string_view raw, std::size_t number) {
+                           text.clear();
+                           if (utf16) {
+                               AppendUtf16(raw, bigEndian, text);
+                           } else if (encoding == Encoding::Utf8) {
+                               AppendUtf8(raw, text);
+                           } else {
+                               ansi.Append(raw, text);
+                           }
+                           DescriptionLine line;
+                           line.number = number;
+                           line.text = text;
+                           builder.Line(line);
+                       });
     return builder.Finish();
 }
 

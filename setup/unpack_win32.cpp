@@ -380,7 +380,7 @@ Result Unpack(const std::wstring& setupFile, const PayloadLocation& location,
     }
     // First every name, and the size of the whole; nothing is written unless all are safe.
     Unpacking listing(setupFile, location, progress);
-    if (const Result listed = listing.Run(cabinet.get(), false, folder);
+    if (Result listed = listing.Run(cabinet.get(), false, folder);
         listed.outcome != Outcome::Done) {
         return listed;
     }

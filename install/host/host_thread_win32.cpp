@@ -76,7 +76,7 @@ class HostOnThread final : public Host {
         if (!thread) {
             throw ErrorFromLastError();
         }
-        reference.release(); // the thread owns it now, and runs on by itself
+        static_cast<void>(reference.release()); // the thread owns it now, and runs on by itself
     }
     HostOnThread(const HostOnThread&) = delete;
     HostOnThread& operator=(const HostOnThread&) = delete;

@@ -87,6 +87,7 @@ INT_PTR OpenPath(const std::wstring& path, int oflag, int* err) {
 }
 
 FNFCIOPEN(Open) {
+    static_cast<void>(pmode); // permissions of a file FCI creates: the folder's, as any file's
     const std::wstring* path = Of(pv).Path(pszFile);
     if (path == nullptr) {
         *err = ERROR_FILE_NOT_FOUND;
