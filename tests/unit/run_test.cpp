@@ -237,7 +237,13 @@ TEST_F(RunTest, ARequiredDeleteOfAnAbsentFileNamesTheMissingTarget) {
     Items({{L"k", L"old.gms", L"1", L"gmspath", L""}});
     Run();
     EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\Corel\\GMS\\old.gms" + kContact);
-    // Optional, it is skipped.
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
+}
+
+TEST_F(RunTest, AnOptionalDeleteOfAnAbsentFileIsSkippedWithoutAWord) {
+    Items({{L"k", L"old.gms", L"0", L"gmspath", L""}});
+    Run();
+    EXPECT_EQ(log_.back(), L"info 安装成功！");
     EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
 }
 
