@@ -43,6 +43,14 @@ long long ReadAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD size) {
     return done;
 }
 
+// Up to `size` bytes at an absolute offset; fewer at the file's end, none on failure.
+std::string ReadUpTo(HANDLE file, std::uint64_t offset, std::size_t size) {
+    std::string bytes(size, '\0');
+    const long long got = ReadAt(file, offset, bytes.data(), static_cast<DWORD>(size));
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
+}
+
 std::uint64_t FileSize(HANDLE file) {
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
@@ -314,24 +322,13 @@ std::optional<PayloadLocation> FindPayload(const std::wstring& setupFile) {
     if (!file) {
         return std::nullopt;
     }
-    std::string head(payload::kPeHeadBytes, '\0');
-    const long long got = ReadAt(file.get(), 0, head.data(), static_cast<DWORD>(head.size()));
-    if (got <= 0) {
-        return std::nullopt;
-    }
-    head.resize(static_cast<std::size_t>(got));
+    const std::string head = ReadUpTo(file.get(), 0, payload::kPeHeadBytes);
     const std::optional<std::uint64_t> end = payload::EndOfSections(head);
     if (!end) {
         return std::nullopt;
     }
-    std::string bytes(payload::kFixedHeaderSize + 2 * payload::kMaxTitleLength, '\0');
-    const long long headerGot =
-        ReadAt(file.get(), *end, bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (headerGot <= 0) {
-        return std::nullopt;
-    }
-    bytes.resize(static_cast<std::size_t>(headerGot));
-    const std::optional<payload::DecodedHeader> decoded = payload::DecodeHeader(bytes);
+    const std::optional<payload::DecodedHeader> decoded = payload::DecodeHeader(
+        ReadUpTo(file.get(), *end, payload::kFixedHeaderSize + 2 * payload::kMaxTitleLength));
     if (!decoded) {
         return std::nullopt;
     }
