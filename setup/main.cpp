@@ -6,9 +6,8 @@
 #include "base/handles.h"
 #include "base/system_library.h"
 #include "base/system_text.h"
-#include "base/text_case.h"
 #include "description/model.h"
-#include "startup/app_folder.h"
+#include "startup/instance_lock.h"
 #include "unpack.h"
 
 #include <windows.h>
@@ -49,16 +48,6 @@ void ShowError(const std::wstring& text) {
 
 void ShowSystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) {
     ShowError(Format(pattern, value) + SystemErrorText(error));
-}
-
-// One setup file runs once at a time; a second start ends silently, as the installer does.
-UniqueHandle AcquireInstanceLock(const std::wstring& path) {
-    UniqueHandle lock(CreateMutexW(nullptr, FALSE,
-                                   (InstanceLockName(ToUpperInvariant(path)) + L".setup").c_str()));
-    if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) {
-        return {};
-    }
-    return lock;
 }
 
 // Deletes a folder and everything in it, read-only files included. A link inside is removed,
@@ -186,14 +175,7 @@ class ProgressWindow {
 
     // Makes the window once; false when it can't be made.
     bool Create() {
-        // Version 6 of the common controls, as the manifest binds it; loaded by name for that.
-        comctl_.reset(LoadLibraryW(L"comctl32.dll"));
-        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        const auto init = comctl_ ? reinterpret_cast<InitFn>(reinterpret_cast<void (*)()>(
-                                        GetProcAddress(comctl_.get(), "InitCommonControlsEx")))
-                                  : nullptr;
-        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-        if (init == nullptr || !init(&controls)) {
+        if (!LoadCommonControls(ICC_PROGRESS_CLASS)) {
             return false;
         }
         const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -252,7 +234,6 @@ class ProgressWindow {
     std::wstring title_;
     DWORD started_ = GetTickCount();
     State state_ = State::Waiting;
-    UniqueModule comctl_;
     UniqueFont font_;
     HWND bar_ = nullptr; // goes with the window
     int shown_ = -1;
@@ -327,7 +308,8 @@ int RunInstaller(const TempFolder& folder) {
 
 int Run() {
     const std::wstring self = ExecutablePath();
-    const UniqueHandle lock = AcquireInstanceLock(self);
+    // One setup file runs once at a time; a second start ends silently, as the installer does.
+    const UniqueHandle lock = AcquireInstanceLock(self, L".setup");
     if (!lock) {
         return 0;
     }

@@ -7,9 +7,9 @@
 #include "base/handles.h"
 #include "base/system_error.h"
 #include "base/system_library.h"
-#include "base/text_case.h"
 #include "description/model.h"
 #include "description/reader.h"
+#include "instance_lock.h"
 #include "window/frm_main.h"
 
 #include <memory>
@@ -17,17 +17,6 @@
 
 namespace tamrick {
 namespace {
-
-// Held for the life of the process; the system drops it when the process ends.
-UniqueHandle AcquireInstanceLock(const std::wstring& executablePath) {
-    UniqueHandle lock(
-        ::CreateMutexW(nullptr, FALSE, InstanceLockName(ToUpperInvariant(executablePath)).c_str()));
-    // A lock that exists already, or one we may not open, means another instance owns it.
-    if (!lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        return {};
-    }
-    return lock;
-}
 
 void ShowCritical(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
@@ -39,6 +28,7 @@ std::unique_ptr<frmMain> Main(SharedState& state, UniqueHandle& instanceLock) {
     if (executablePath.empty()) {
         throw ErrorFromLastError();
     }
+    // Held for the life of the process; the system drops it when the process ends.
     instanceLock = AcquireInstanceLock(executablePath);
     if (!instanceLock) {
         return nullptr;

@@ -101,24 +101,6 @@ bool IsClientInput(const MSG& message) {
            message.message == WM_CHAR || message.message == WM_DEADCHAR;
 }
 
-// The common controls are no known system DLL: imported, they would be looked for beside the
-// program, with uxtheme after them, before any code of ours could restrict the search. Loaded
-// by name once it is restricted, the manifest still binds them to version 6. They stay loaded
-// for the life of the process, as an import would.
-void LoadCommonControls() {
-    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const HMODULE library = LoadLibraryW(L"comctl32.dll");
-    const FARPROC address =
-        library != nullptr ? GetProcAddress(library, "InitCommonControlsEx") : nullptr;
-    if (address == nullptr) {
-        throw ErrorFromLastError();
-    }
-    const auto init =
-        reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void (*)()>(address));
-    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    init(&controls);
-}
-
 } // namespace
 
 void ReportUnhandledError(HWND owner) noexcept {
@@ -128,7 +110,9 @@ void ReportUnhandledError(HWND owner) noexcept {
 }
 
 frmMain::frmMain(SharedState state) : state_(std::move(state)) {
-    LoadCommonControls();
+    if (!LoadCommonControls(ICC_STANDARD_CLASSES | ICC_BAR_CLASSES)) {
+        throw ErrorFromLastError();
+    }
     RegisterWindowClass(&frmMain::WindowProc);
     // WindowProc takes this window object from the creation parameter.
     if (CreateWindowExW(kExStyle, kWindowClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -234,7 +218,7 @@ void frmMain::SetCaption(const std::wstring& caption) {
 }
 
 void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
-    PumpPendingMessages();
+    PumpPendingMessages(true);
     // Elapsed time in unsigned arithmetic stays right across the tick count's wrap.
     const auto total = static_cast<DWORD>(duration.count());
     const DWORD start = GetTickCount();
@@ -242,55 +226,46 @@ void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
         // Wakes for every message, so the window keeps painting and a close request ends the
         // program at once.
         MsgWaitForMultipleObjectsEx(0, nullptr, total - elapsed, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        PumpPendingMessages();
+        PumpPendingMessages(true);
     }
 }
 
-void frmMain::PumpPendingMessages() {
+void frmMain::PumpPendingMessages(bool clientInput) {
+    std::optional<int> quit;
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // Not ours to take: the message loop ends on it after the run.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
+            quit = static_cast<int>(message.wParam);
+            continue;
+        }
+        const bool ours = message.hwnd == hwnd() || IsChild(hwnd(), message.hwnd);
+        if (!clientInput && ours && IsClientInput(message)) {
+            continue;
         }
         if (!HandleDialogMessage(message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
+    if (quit) {
+        PostQuitMessage(*quit);
+    }
 }
 
 void frmMain::WaitForHost(HANDLE done) {
-    std::optional<int> quit;
     for (;;) {
         // Wakes for every message, as in the pause.
         const DWORD woken =
             MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
-            break;
+            return;
         }
         if (woken == WAIT_FAILED) {
             WaitForSingleObject(done, INFINITE);
-            break;
+            return;
         }
-        MSG message{};
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // Not ours to take: the message loop ends on it after the run.
-                quit = static_cast<int>(message.wParam);
-                continue;
-            }
-            const bool ours = message.hwnd == hwnd() || IsChild(hwnd(), message.hwnd);
-            if (ours && IsClientInput(message)) {
-                continue;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    if (quit) {
-        PostQuitMessage(*quit);
+        PumpPendingMessages(false);
     }
 }
 
@@ -301,12 +276,12 @@ void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
 }
 
 void frmMain::ReportMissingFile(const std::wstring& path) {
-    ShowError(MissingFileReport(path));
+    ShowMessage(MissingFileReport(path), MessageKind::Error);
     ShutDown();
 }
 
 void frmMain::ReportBadFolder(const std::wstring& path) {
-    ShowError(BadFolderReport(path));
+    ShowMessage(BadFolderReport(path), MessageKind::Error);
     ShutDown();
 }
 
@@ -340,10 +315,6 @@ void frmMain::Form_Unload(std::int16_t& /*cancel*/) {
 void frmMain::picFlags_Click() {
     // Whatever happens, the window stays as it is: the result is of no interest.
     ShellExecuteA(hwnd(), "open", TAMRICK_WEB_PAGE, "", "", SW_SHOWNORMAL);
-}
-
-void frmMain::ShowError(const std::wstring& text) const {
-    MessageBoxW(hwnd(), text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
 }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

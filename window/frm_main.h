@@ -64,8 +64,9 @@ class frmMain final : public RunWindow {
     void ShowMessage(const std::wstring& text, MessageKind kind) override;
 
   private:
-    // Hands every waiting message to the window, as the message loop would.
-    void PumpPendingMessages();
+    // Hands every waiting message on, as the message loop would; without `clientInput`, clicks
+    // and keys meant for the window itself are dropped.
+    void PumpPendingMessages(bool clientInput);
     // Waits for the host's creation or one of its calls, which may take as long as the host
     // likes: the window keeps painting and a close request ends the program, but no click or
     // key reaches it.
@@ -75,7 +76,6 @@ class frmMain final : public RunWindow {
     void CreateControls();
     // Sizes, places and sets the font of everything for the window's current DPI.
     void Layout(const RECT* suggested);
-    void ShowError(const std::wstring& text) const;
 
     SharedState state_;
     UINT dpi_ = kDesignDpi;

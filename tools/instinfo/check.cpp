@@ -426,7 +426,11 @@ std::string CheckText(const CheckReport& report, const std::wstring& fileName) {
 std::string CheckJson(const CheckReport& report, const std::wstring& fileName) {
     std::string out = "{\n  \"file\": " + json::String(fileName);
     out += ",\n  \"encoding\": ";
-    out += report.encoding ? "\"" + std::string(EncodingName(*report.encoding)) + "\"" : "null";
+    if (report.encoding) {
+        out.append(1, '"').append(EncodingName(*report.encoding)).append(1, '"');
+    } else {
+        out += "null";
+    }
     out += ",\n  \"findings\": [";
     for (std::size_t i = 0; i < report.findings.size(); ++i) {
         const Finding& f = report.findings[i];
