@@ -33,8 +33,6 @@ class AnsiDecoder {
     void Append(std::string_view bytes, std::wstring& out);
 
   private:
-    void Convert(std::string_view bytes, std::wstring& out);
-
     struct State;
     std::unique_ptr<State> state_;
 };

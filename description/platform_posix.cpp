@@ -28,6 +28,30 @@ struct IconvTraits {
     static void Close(Type cd) noexcept { ::iconv_close(cd); }
 };
 
+// Decodes a run of non-ASCII bytes.
+void Convert(iconv_t cd, std::string_view bytes, std::wstring& out) {
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr); // the initial shift state
+    char* in = const_cast<char*>(bytes.data());      // iconv's signature; the input is not written
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        // Decode straight into the output (UTF-32LE is wchar_t here): at most one character
+        // per byte.
+        const std::size_t at = out.size();
+        out.resize(at + inLeft);
+        char* outPtr = reinterpret_cast<char*>(out.data() + at);
+        const std::size_t room = inLeft * sizeof(wchar_t);
+        std::size_t outLeft = room;
+        const std::size_t rc = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.resize(at + (room - outLeft) / sizeof(wchar_t));
+        if (rc == static_cast<std::size_t>(-1)) {
+            // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
+            out.push_back(L'\uFFFD');
+            ++in;
+            --inLeft;
+        }
+    }
+}
+
 } // namespace
 
 // This platform has no ANSI code page: descriptions are read as code page 936.
@@ -62,31 +86,8 @@ void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
         while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x40) {
             ++end;
         }
-        Convert(bytes.substr(i, end - i), out);
+        Convert(state_->cd.get(), bytes.substr(i, end - i), out);
         i = end;
-    }
-}
-
-void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
-    ::iconv(state_->cd.get(), nullptr, nullptr, nullptr, nullptr); // the initial shift state
-    char* in = const_cast<char*>(bytes.data()); // iconv's signature; the input is not written
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        // Decode straight into the output (UTF-32LE is wchar_t here): at most one character
-        // per byte.
-        const std::size_t at = out.size();
-        out.resize(at + inLeft);
-        char* outPtr = reinterpret_cast<char*>(out.data() + at);
-        const std::size_t room = inLeft * sizeof(wchar_t);
-        std::size_t outLeft = room;
-        const std::size_t rc = ::iconv(state_->cd.get(), &in, &inLeft, &outPtr, &outLeft);
-        out.resize(at + (room - outLeft) / sizeof(wchar_t));
-        if (rc == static_cast<std::size_t>(-1)) {
-            // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
-            out.push_back(L'\uFFFD');
-            ++in;
-            --inLeft;
-        }
     }
 }
 

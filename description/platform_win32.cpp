@@ -8,23 +8,6 @@
 #include <memory>
 
 namespace tamrick {
-namespace {
-
-// Splits before a CR or LF so that a double-byte character is never cut: neither byte is ever
-// the trail byte of one.
-std::size_t ChunkEnd(std::string_view bytes, std::size_t begin, std::size_t maxLen) {
-    if (bytes.size() - begin <= maxLen) {
-        return bytes.size();
-    }
-    for (std::size_t i = begin + maxLen; i > begin; --i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            return i;
-        }
-    }
-    return begin + maxLen;
-}
-
-} // namespace
 
 struct AnsiDecoder::State {};
 
@@ -32,22 +15,14 @@ AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
 AnsiDecoder::~AnsiDecoder() = default;
 
 void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
-    Convert(bytes, out);
-}
-
-void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
-    constexpr std::size_t kChunk = 64u << 20;
-    std::size_t begin = 0;
-    while (begin < bytes.size()) {
-        const std::size_t end = ChunkEnd(bytes, begin, kChunk);
-        const int inLen = static_cast<int>(end - begin);
-        const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data() + begin, inLen, nullptr, 0);
-        if (need > 0) {
-            const std::size_t at = out.size();
-            out.resize(at + static_cast<std::size_t>(need));
-            ::MultiByteToWideChar(CP_ACP, 0, bytes.data() + begin, inLen, out.data() + at, need);
-        }
-        begin = end;
+    // A line, at most a whole description: an int holds its length.
+    static_assert(kMaxDescriptionBytes <= INT_MAX);
+    const int inLen = static_cast<int>(bytes.size());
+    const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, nullptr, 0);
+    if (need > 0) {
+        const std::size_t at = out.size();
+        out.resize(at + static_cast<std::size_t>(need));
+        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, out.data() + at, need);
     }
 }
 

@@ -105,8 +105,10 @@ class DescriptionBuilder {
   public:
     // At most this many rows can come: growing the table by doubling would touch twice its
     // memory, which costs more than the parse itself on a large description.
-    DescriptionBuilder(std::size_t rowsHint, const LineObserver& observe)
-        : rowsHint_(rowsHint), observe_(observe) {}
+    DescriptionBuilder(Encoding encoding, std::size_t rowsHint, const LineObserver& observe)
+        : rowsHint_(rowsHint), observe_(observe) {
+        d_.encoding = encoding;
+    }
 
     void Line(DescriptionLine& line) {
         SplitLine(line);
@@ -120,7 +122,6 @@ class DescriptionBuilder {
     }
 
     ParsedDescription Finish() { return std::move(d_); }
-    ParsedDescription& description() { return d_; }
 
   private:
     void Apply(DescriptionLine& line) {
@@ -214,8 +215,8 @@ ParsedDescription ParseDescription(std::string_view bytes, const LineObserver& o
     const std::size_t lineBreaks = static_cast<std::size_t>(
         std::count_if(body.begin(), body.end(), [](char c) { return c == '\r' || c == '\n'; }));
     const std::size_t minItemBytes = utf16 ? 26 : 13;
-    DescriptionBuilder builder(std::min(lineBreaks, body.size() / minItemBytes) + 1, observe);
-    builder.description().encoding = encoding;
+    DescriptionBuilder builder(encoding, std::min(lineBreaks, body.size() / minItemBytes) + 1,
+                               observe);
 
     AnsiDecoder ansi;
     std::wstring text; // reused: one allocation for the longest line
