@@ -8,23 +8,18 @@
 
 namespace tamrick {
 
-// Kernel objects. Some functions fail with nullptr, others with INVALID_HANDLE_VALUE: neither is
-// ever closed.
-struct KernelHandleTraits {
+// Kernel objects and directory searches. Some functions fail with nullptr, others with
+// INVALID_HANDLE_VALUE: neither is ever closed.
+template <auto CloseFunction> struct KernelHandleTraits {
     using Type = HANDLE;
     static Type Empty() noexcept { return nullptr; }
     static bool IsValid(Type handle) noexcept {
         return handle != nullptr && handle != INVALID_HANDLE_VALUE;
     }
-    static void Close(Type handle) noexcept { ::CloseHandle(handle); }
+    static void Close(Type handle) noexcept { CloseFunction(handle); }
 };
-using UniqueHandle = UniqueResource<KernelHandleTraits>;
-
-// A directory search of FindFirstFileW.
-struct FindHandleTraits : KernelHandleTraits {
-    static void Close(Type handle) noexcept { ::FindClose(handle); }
-};
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+using UniqueHandle = UniqueResource<KernelHandleTraits<&::CloseHandle>>;
+using UniqueFindHandle = UniqueResource<KernelHandleTraits<&::FindClose>>;
 
 using UniqueModule = UniqueValue<HMODULE, &::FreeLibrary>;
 using UniqueKey = UniqueValue<HKEY, &::RegCloseKey>;
