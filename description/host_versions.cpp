@@ -118,6 +118,10 @@ std::span<const HostVersionName> HostVersionNames() {
     return kNames;
 }
 
+std::wstring HostProgId(int major) {
+    return L"CorelDRAW.Application." + std::to_wstring(major);
+}
+
 std::optional<int> MajorForName(std::wstring_view name) {
     for (const HostVersionName& known : kNames) {
         if (EqualsIgnoringAsciiCase(name, known.name)) {

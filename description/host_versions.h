@@ -25,6 +25,10 @@ struct HostVersionName {
 // registers the same automation class as its predecessor.
 std::span<const HostVersionName> HostVersionNames();
 
+// The automation ProgID that a version registers: "CorelDRAW.Application.17". X3 is found by its
+// class instead.
+std::wstring HostProgId(int major);
+
 // The major a name stands for, in any case; std::nullopt for any other text.
 std::optional<int> MajorForName(std::wstring_view name);
 

@@ -1,6 +1,8 @@
 #include "run.h"
 
 #include "base/error.h"
+#include "description/host_versions.h"
+#include "install/reports.h"
 
 #include <optional>
 
@@ -10,12 +12,23 @@ namespace {
 constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
                                         L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 constexpr const wchar_t* kInitializingCaption = L"正在初始化，请稍候...";
-constexpr const wchar_t* kCheckingCaption = L"正在检查 CorelDRAW X3...";
 constexpr const wchar_t* kInstallingCaption = L"正在安装，请稍候...";
 constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
 constexpr const wchar_t* kSuccessText = L"安装成功！";
-constexpr const wchar_t* kNoHostText = L"本程序只能在安装有 CorelDRAW X3 的系统中使用。";
 constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
+
+// The texts that name versions of CorelDRAW; for X3 alone they are the texts of old.
+std::wstring CheckingCaption(int major) {
+    return L"正在检查 CorelDRAW " + HostVersionDisplayName(major) + L"...";
+}
+// The lines added to the confirmation and to the success message when the description names
+// versions.
+std::wstring VersionsToInstallLine(std::span<const int> majors) {
+    return L"将安装到 CorelDRAW " + HostVersionsPhrase(majors) + L"。";
+}
+std::wstring VersionsInstalledLine(std::span<const int> majors) {
+    return L"已安装到 CorelDRAW " + HostVersionsPhrase(majors) + L"。";
+}
 
 // An abort report; the item procedures return one to end the run.
 struct Report {
@@ -115,37 +128,100 @@ ItemFolderUse FolderUseOf(const FileItem& item) {
     return FolderForKey(item.Target) ? ItemFolderUse::Resolves : ItemFolderUse::CarriesOver;
 }
 
-RunOutcome RunInstallation(const SharedState& state, RunMembers members,
-                           const RunServices& services) {
-    RunWindow& window = services.window;
-    if (!window.Confirm(kConfirmText)) {
-        return RunOutcome::Cancelled;
+namespace {
+
+// One installation: the versions it works on, and the walk of the items in each.
+class Installation {
+  public:
+    Installation(const SharedState& state, RunMembers members, const RunServices& services)
+        : state_(state), members_(members), services_(services), window_(services.window) {}
+
+    RunOutcome Run() {
+        // Versions named: find which are installed before anything is asked or closed.
+        const bool named = !state_.HostVersions.empty();
+        if (named) {
+            std::optional<Error> failure;
+            try {
+                versions_ = services_.findInstalledHosts(state_.HostVersions);
+            } catch (...) {
+                failure = CurrentExceptionAsError();
+            }
+            if (failure) {
+                return End(*failure);
+            }
+            if (versions_.empty()) {
+                window_.ShowMessage(NoHostMessage(state_.HostVersions), MessageKind::Error);
+                return RunOutcome::EndProgram;
+            }
+        }
+        if (!window_.Confirm(named ? kConfirmText + (L"\r\n" + VersionsToInstallLine(versions_))
+                                   : kConfirmText)) {
+            return RunOutcome::Cancelled;
+        }
+        window_.DisableButton();
+        window_.SetCaption(kInitializingCaption);
+
+        std::optional<Error> failure;
+        try {
+            services_.closer.StartClosingHost();
+            window_.PauseWithEvents(kHostClosePause);
+            for (std::size_t i = 0; i < versions_.size(); ++i) {
+                if (i > 0) {
+                    // The previous version's object goes before the next one is created.
+                    members_.HostApp->Release();
+                    members_.HostApp.reset();
+                }
+                current_ = versions_[i];
+                if (const Abort abort = InstallInto(current_)) {
+                    if (abort->badFolder) {
+                        window_.ReportBadFolder(abort->path, current_);
+                    } else {
+                        window_.ReportMissingFile(abort->path);
+                    }
+                    return RunOutcome::EndProgram;
+                }
+            }
+            window_.SetCaption(kFinishedCaption);
+        } catch (...) {
+            // Nothing may end the run without a word.
+            failure = CurrentExceptionAsError();
+        }
+        if (failure) {
+            return End(*failure);
+        }
+        window_.ShowMessage(named ? kSuccessText + (L"\r\n" + VersionsInstalledLine(versions_))
+                                  : std::wstring(kSuccessText),
+                            MessageKind::Information);
+        return RunOutcome::EndProgram;
     }
-    window.DisableButton();
-    window.SetCaption(kInitializingCaption);
 
-    std::int32_t number = 0;
-    std::wstring description;
-    try {
-        services.closer.StartClosingHost();
-        window.PauseWithEvents(kHostClosePause);
+  private:
+    // One version: its object opened and hidden, every item with DestFolder starting empty, the
+    // object hidden again. An abort report ends the installation there.
+    Abort InstallInto(int major) {
+        window_.SetCaption(CheckingCaption(major));
+        members_.HostApp = services_.createHost(major);
+        members_.HostApp->Open();
+        members_.HostApp->SetInvisible();
+        if (!members_.FileSystem) {
+            members_.FileSystem = services_.createFileSystem();
+        }
 
-        window.SetCaption(kCheckingCaption);
-        members.HostApp = services.createHost();
-        members.HostApp->Open();
-        members.HostApp->SetInvisible();
-        members.FileSystem = services.createFileSystem();
-
-        Walk walk(*members.HostApp, *members.FileSystem);
+        Walk walk(*members_.HostApp, *members_.FileSystem);
+        // Where more than one version gets the add-on, the captions say which one is at work.
+        const std::wstring captionSuffix =
+            versions_.size() > 1 ? L"（" + HostVersionDisplayName(major) + L"）" : L"";
         const FileItemTable noItems;
-        const FileItemTable& items = state.FileItems ? *state.FileItems : noItems;
+        const FileItemTable& items = state_.FileItems ? *state_.FileItems : noItems;
         for (std::size_t row = 0; row < items.size(); ++row) {
             const FileItem& item = items[row];
-            if (services.onItem) {
-                services.onItem(row, walk.DestFolder);
+            if (services_.onItem) {
+                services_.onItem(row, walk.DestFolder);
             }
-            window.SetCaption(item.StepCaption.empty() ? kInstallingCaption : item.StepCaption);
-            const std::wstring sourcePath = state.AppFolder + item.SourceName;
+            window_.SetCaption(
+                (item.StepCaption.empty() ? std::wstring(kInstallingCaption) : item.StepCaption) +
+                captionSuffix);
+            const std::wstring sourcePath = state_.AppFolder + item.SourceName;
             Abort abort;
             if (FolderUseOf(item) == ItemFolderUse::Import) {
                 abort = walk.Import(item, sourcePath);
@@ -155,32 +231,38 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                 abort = walk.Delete(item);
             }
             if (abort) {
-                if (abort->badFolder) {
-                    window.ReportBadFolder(abort->path);
-                } else {
-                    window.ReportMissingFile(abort->path);
-                }
-                return RunOutcome::EndProgram;
+                return abort;
             }
         }
-
-        members.HostApp->SetInvisible();
-        window.SetCaption(kFinishedCaption);
-    } catch (...) {
-        // Nothing may end the run without a word.
-        const Error e = CurrentExceptionAsError();
-        number = e.number();
-        description = e.description();
+        members_.HostApp->SetInvisible();
+        return std::nullopt;
     }
 
-    if (number == 0) {
-        window.ShowMessage(kSuccessText, MessageKind::Information);
-    } else if (number == kErrCantCreateObject) {
-        window.ShowMessage(kNoHostText, MessageKind::Error);
-    } else {
-        window.ShowMessage(kUnexpectedPrefix + description, MessageKind::Error);
+    // The message of a failure, which ends the installation.
+    RunOutcome End(const Error& failure) {
+        if (failure.number() == kErrCantCreateObject) {
+            window_.ShowMessage(NoHostMessage(std::span<const int>(&current_, 1)),
+                                MessageKind::Error);
+        } else {
+            window_.ShowMessage(kUnexpectedPrefix + failure.description(), MessageKind::Error);
+        }
+        return RunOutcome::EndProgram;
     }
-    return RunOutcome::EndProgram;
+
+    const SharedState& state_;
+    RunMembers members_;
+    const RunServices& services_;
+    RunWindow& window_;
+    // Without versions named, X3 alone.
+    std::vector<int> versions_{kX3Major};
+    int current_ = kX3Major; // the version being worked on
+};
+
+} // namespace
+
+RunOutcome RunInstallation(const SharedState& state, RunMembers members,
+                           const RunServices& services) {
+    return Installation(state, members, services).Run();
 }
 
 } // namespace tamrick

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace tamrick {
 
@@ -28,9 +30,10 @@ class RunWindow {
     virtual void PauseWithEvents(std::chrono::milliseconds duration) = 0;
     // A modal message box with OK only.
     virtual void ShowMessage(const std::wstring& text, MessageKind kind) = 0;
-    // The abort reports: an error message naming a path. In the program they end it there.
+    // The abort reports: an error message naming a path (and, for a folder, the version of
+    // CorelDRAW it belongs to). In the program they end it there.
     virtual void ReportMissingFile(const std::wstring& path) = 0;
-    virtual void ReportBadFolder(const std::wstring& path) = 0;
+    virtual void ReportBadFolder(const std::wstring& path, int major) = 0;
 };
 
 // The three file operations of the run. Every failure throws Error with the system's text.
@@ -63,8 +66,12 @@ struct RunMembers {
 struct RunServices {
     RunWindow& window;
     HostCloser& closer;
-    // Each makes a new object; failures throw Error (429 when it can't be created).
-    std::function<std::unique_ptr<Host>()> createHost;
+    // Which of the versions named (ascending majors) are installed, ascending; it only reads.
+    // Asked once, before the confirmation, and only when the description names versions.
+    std::function<std::vector<int>(std::span<const int> named)> findInstalledHosts;
+    // Each makes a new object; failures throw Error (429 when it can't be created). The host is
+    // the one of that major: 13 is X3.
+    std::function<std::unique_ptr<Host>(int major)> createHost;
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
     // Told the row index before each row is worked on, with the folder that the items before
     // it left (DestFolder); for tools that explain a run.
@@ -88,7 +95,8 @@ enum class ItemFolderUse {
 ItemFolderUse FolderUseOf(const FileItem& item);
 
 // What the install button does: the whole installation, from the confirmation to the final
-// message.
+// message. Without versions named in the description it installs into X3; with them, into each
+// of them that is installed, in ascending order.
 RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                            const RunServices& services);
 

@@ -4,6 +4,7 @@
 #include "base/system_error.h"
 #include "base/system_library.h"
 #include "install/file_ops_win32.h"
+#include "install/host/host_finder_win32.h"
 #include "install/host/host_thread_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
@@ -189,12 +190,12 @@ void frmMain::cmdInstall_Click() {
     }
     running_ = true;
     const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
-    const RunServices services{*this, *closer,
-                               [this] {
-                                   return MakeHostOnThread(
-                                       MakeComHost(), [this](HANDLE done) { WaitForHost(done); });
-                               },
-                               [] { return MakeWin32FileSystem(); }};
+    const RunServices services{
+        *this, *closer, &FindInstalledHosts,
+        [this](int major) {
+            return MakeHostOnThread(MakeComHost(major), [this](HANDLE done) { WaitForHost(done); });
+        },
+        [] { return MakeWin32FileSystem(); }};
     if (RunInstallation(state_, RunMembers{HostApp, FileSystem}, services) ==
         RunOutcome::EndProgram) {
         ShutDown();
@@ -280,8 +281,8 @@ void frmMain::ReportMissingFile(const std::wstring& path) {
     ShutDown();
 }
 
-void frmMain::ReportBadFolder(const std::wstring& path) {
-    ShowMessage(BadFolderReport(path), MessageKind::Error);
+void frmMain::ReportBadFolder(const std::wstring& path, int major) {
+    ShowMessage(BadFolderReport(path, major), MessageKind::Error);
     ShutDown();
 }
 
