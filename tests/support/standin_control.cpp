@@ -140,12 +140,20 @@ void StandInControl::ClearLog() const {
 
 std::vector<std::wstring> StandInControl::LoggedCalls() const {
     std::vector<std::wstring> calls;
+    for (const std::wstring& line : LogLines()) {
+        calls.push_back(line.substr(line.find(L'\t') + 1));
+    }
+    return calls;
+}
+
+std::vector<std::wstring> StandInControl::LogLines() const {
+    std::vector<std::wstring> lines;
     const tamrick::UniqueHandle file{
         CreateFileW((folder_ + L"CorelDRW.log").c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
-        return calls;
+        return lines;
     }
     std::string bytes;
     char buffer[4096];
@@ -156,11 +164,10 @@ std::vector<std::wstring> StandInControl::LoggedCalls() const {
     const std::wstring text = standin::FromUtf8(bytes);
     for (size_t start = 0; start < text.size();) {
         const size_t end = text.find(L"\r\n", start);
-        const std::wstring line = text.substr(start, end - start);
-        calls.push_back(line.substr(line.find(L'\t') + 1));
+        lines.push_back(text.substr(start, end - start));
         start = end == std::wstring::npos ? text.size() : end + 2;
     }
-    return calls;
+    return lines;
 }
 
 std::vector<tamrick::UniqueHandle> StandInProcesses() {

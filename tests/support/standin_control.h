@@ -18,6 +18,8 @@ class StandInControl {
     StandInControl(std::wstring builtStandIn, std::wstring folder);
 
     const std::wstring& folder() const { return folder_; }
+    // The built program that Install copies.
+    const std::wstring& built() const { return built_; }
     std::wstring exe() const { return folder_ + L"CorelDRW.exe"; }
 
     // Copies the stand-in into its folder and registers it; false when either fails.
@@ -29,7 +31,10 @@ class StandInControl {
 
     void WriteConfig(std::wstring_view text) const;
     void ClearLog() const;
-    // The calls in the log, each without its time: "what<TAB>access[<TAB>argument]".
+    // The log's lines as written: "time<TAB>...".
+    std::vector<std::wstring> LogLines() const;
+    // The calls in the log, each without its time: "what<TAB>access[<TAB>argument]" (a version
+    // other than X3 starts with its major: "17<TAB>what<TAB>...").
     std::vector<std::wstring> LoggedCalls() const;
 
   private:
