@@ -1,11 +1,11 @@
 #include "host_finder_win32.h"
 
 #include "base/handles.h"
+#include "base/registry.h"
 #include "description/host_versions.h"
 #include "install/host/com_support.h"
 
 #include <array>
-#include <cwchar>
 #include <string>
 
 namespace tamrick {
@@ -43,21 +43,11 @@ bool ClassRegistered(const CLSID& clsid, bool inProcess) {
 
 // The class a ProgID names in one view: the default value of its CLSID key, a GUID in braces.
 std::optional<CLSID> ProgIdClass(const std::wstring& progId, REGSAM view) {
-    const UniqueKey key = OpenClassesKey(progId + L"\\CLSID", view);
-    if (!key) {
-        return std::nullopt;
-    }
-    wchar_t text[64] = {};
-    DWORD size = sizeof text - sizeof text[0]; // room for the terminator the value may lack
-    DWORD type = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text),
-                         &size) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return std::nullopt;
-    }
+    const std::optional<std::wstring> text =
+        RegistryDefaultString(HKEY_CLASSES_ROOT, progId + L"\\CLSID", view);
     // IIDFromString reads the GUID form only; CLSIDFromString would also take a ProgID.
     CLSID clsid{};
-    if (FAILED(IIDFromString(text, &clsid))) {
+    if (!text || FAILED(IIDFromString(text->c_str(), &clsid))) {
         return std::nullopt;
     }
     return clsid;

@@ -2,6 +2,7 @@
 // caller gets back, and what the host was asked (the stand-in's log).
 
 #include "base/error.h"
+#include "base/registry.h"
 #include "base/system_text.h"
 #include "driver/driver.h"
 #include "install/host/com_support.h"
@@ -471,16 +472,7 @@ class HostVersions : public HostBinding {
 
 // The default value of a key under HKEY_CLASSES_ROOT in one registry view; empty where none.
 std::wstring ClassesValue(const std::wstring& path, REGSAM view = 0) {
-    tamrick::UniqueKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) !=
-        ERROR_SUCCESS) {
-        key.release();
-        return L"";
-    }
-    wchar_t text[128] = {};
-    DWORD size = sizeof text - sizeof text[0];
-    RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-    return text;
+    return tamrick::RegistryDefaultString(HKEY_CLASSES_ROOT, path, view).value_or(L"");
 }
 
 TEST_F(HostVersions, AVersionIsOpenedByItsOwnProgIdWhateverTheLatestRegisteredIs) {

@@ -2,6 +2,7 @@
 // LocalServer32 key and the ProgID of the version played; for X3 also a type library that lets COM
 // marshal its two dual interfaces (later versions are driven by name through IDispatch alone).
 
+#include "base/registry.h"
 #include "install/host/com_support.h"
 #include "standin.h"
 
@@ -53,24 +54,6 @@ HRESULT DeleteTree(const std::wstring& subkey, REGSAM view) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND
                ? S_OK
                : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
-}
-
-// The default value of a key under Software\Classes in one view; empty where there is none.
-std::wstring DefaultValue(const std::wstring& subkey, REGSAM view) {
-    tamrick::UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ClassesKey(subkey).c_str(), 0, KEY_QUERY_VALUE | view,
-                      key.put()) != ERROR_SUCCESS) {
-        key.release();
-        return L"";
-    }
-    wchar_t text[128] = {};
-    DWORD size = sizeof text - sizeof text[0];
-    DWORD type = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text),
-                         &size) != ERROR_SUCCESS ||
-        type != REG_SZ)
-        return L"";
-    return text;
 }
 
 // Two dual interfaces that add nothing to IDispatch: every member is reached by name, so the
@@ -190,7 +173,8 @@ HRESULT UnregisterServer(const std::wstring& folder) {
         if (SUCCEEDED(hr))
             hr = DeleteTree(progId, view);
         if (SUCCEEDED(hr) && major != tamrick::kX3Major &&
-            DefaultValue(kCurrentVersionKey, view) == progId)
+            tamrick::RegistryDefaultString(HKEY_LOCAL_MACHINE, ClassesKey(kCurrentVersionKey),
+                                           view) == progId)
             hr = DeleteTree(L"CorelDRAW.Application", view);
     }
     // A type library that was never registered is no failure of unregistering.
