@@ -1,5 +1,6 @@
 // The driver itself: what the end-to-end tests rely on it to see and do.
 #include "driver/driver.h"
+#include "held_back_window.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 #include <future>
 #include <iterator>
 #include <stdexcept>
-#include <thread>
 
 namespace tamrick::driver {
 namespace {
@@ -21,10 +21,11 @@ class DriverTest : public ::testing::Test {
 };
 std::unique_ptr<IconReader> DriverTest::icons_;
 
-// Shows a message box on another thread, reads it as a test would, and presses its last button.
+// Shows a message box in another process, reads it as a test would, and presses its last
+// button.
 MessageBoxInfo ShowAndRead(const IconReader& icons, const wchar_t* text, UINT flags, int& pressed) {
     MessageBoxInfo info;
-    pressed = ShowOwnMessageBox(text, L"Driver test", flags, [&](HWND box) {
+    pressed = ShowMessageBox(text, L"Driver test", flags, [&](HWND box) {
         info = ReadMessageBox(box, icons);
         return info.buttons.empty() ? IDOK : info.buttons.back().id;
     });
@@ -67,85 +68,31 @@ TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnded) {
     EXPECT_FALSE(process.running());
 }
 
-// A window of a thread of its own, filled with one colour once it is let go. Until then its
-// thread answers every message sent to it but holds back its painting: it is on the screen with
-// nothing of its own drawn there.
+// held_back_window.exe's window: on the screen, answering, but painting only once let go.
 class HeldBackWindow {
   public:
-    static constexpr COLORREF kColour = RGB(0x33, 0x66, 0xCC);
-    static constexpr RECT kRect{120, 90, 320, 190}; // screen coordinates
-
-    HeldBackWindow() : go_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        std::promise<HWND> created;
-        auto window = created.get_future();
-        thread_ = std::thread([this, &created] { Run(created); });
-        hwnd_ = window.get();
+    HeldBackWindow()
+        : name_(L"tamrick-held-back-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++count_)),
+          go_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())),
+          process_(Process::Launch(OwnFolder() / L"held_back_window.exe", OwnFolder(), name_)) {
+        if (const auto window = WaitForWindowOfClass(process_.pid(), test::kHeldBackClass)) {
+            hwnd_ = *window;
+        }
     }
+    // Ending process_ ends the window.
+    ~HeldBackWindow() { LetItPaint(); }
     HeldBackWindow(const HeldBackWindow&) = delete;
     HeldBackWindow& operator=(const HeldBackWindow&) = delete;
-    ~HeldBackWindow() {
-        LetItPaint();
-        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-        thread_.join();
-    }
 
     HWND hwnd() const { return hwnd_; }
     void LetItPaint() const { SetEvent(go_.get()); }
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-        switch (message) {
-        case WM_NCCREATE: {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-            return TRUE;
-        }
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            const auto go = reinterpret_cast<HANDLE>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            // Sent messages are handled meanwhile: the thread answers, it just doesn't paint.
-            while (MsgWaitForMultipleObjects(1, &go, FALSE, INFINITE, QS_SENDMESSAGE) !=
-                   WAIT_OBJECT_0) {
-                MSG pending;
-                PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            }
-            PAINTSTRUCT paint;
-            const HDC dc = BeginPaint(hwnd, &paint);
-            const HBRUSH brush = CreateSolidBrush(kColour);
-            FillRect(dc, &paint.rcPaint, brush);
-            DeleteObject(brush);
-            EndPaint(hwnd, &paint);
-            return 0;
-        }
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, message, wparam, lparam);
-        }
-    }
-
-    void Run(std::promise<HWND>& created) {
-        WNDCLASSW cls{};
-        cls.lpfnWndProc = Proc;
-        cls.hInstance = GetModuleHandleW(nullptr);
-        cls.lpszClassName = L"TamrickHeldBackWindow";
-        RegisterClassW(&cls);
-        const HWND hwnd =
-            CreateWindowExW(WS_EX_TOPMOST, cls.lpszClassName, L"held back", WS_POPUP | WS_VISIBLE,
-                            kRect.left, kRect.top, kRect.right - kRect.left,
-                            kRect.bottom - kRect.top, nullptr, nullptr, cls.hInstance, go_.get());
-        created.set_value(hwnd);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
-        }
-    }
-
+    static inline int count_ = 0; // a fresh event for each window
+    std::wstring name_;
     UniqueHandle go_;
-    std::thread thread_;
+    Process process_;
     HWND hwnd_ = nullptr;
 };
 
@@ -153,14 +100,16 @@ TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawing) {
     HeldBackWindow window;
     ASSERT_NE(window.hwnd(), nullptr);
     auto settled = std::async(std::launch::async,
-                              [&] { return CaptureSettled(window.hwnd(), HeldBackWindow::kRect); });
+                              [&] { return CaptureSettled(window.hwnd(), test::kHeldBackRect); });
     // The window answers, but whatever the screen shows there is not its drawing yet.
     EXPECT_EQ(settled.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     window.LetItPaint();
     const Capture capture = settled.get();
     ASSERT_EQ(capture.width, 200);
     ASSERT_EQ(capture.height, 100);
-    const std::uint32_t colour = 0x3366CC;
+    const std::uint32_t colour = (GetRValue(test::kHeldBackColour) << 16) |
+                                 (GetGValue(test::kHeldBackColour) << 8) |
+                                 GetBValue(test::kHeldBackColour);
     EXPECT_EQ(std::count(capture.pixels.begin(), capture.pixels.end(), colour),
               static_cast<std::ptrdiff_t>(capture.pixels.size()));
 }
@@ -168,9 +117,8 @@ TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawing) {
 TEST(DriverPictures, ASettledCaptureOfAWindowThatNeverPaintsFailsAtTheBound) {
     HeldBackWindow window;
     ASSERT_NE(window.hwnd(), nullptr);
-    EXPECT_THROW(
-        CaptureSettled(window.hwnd(), HeldBackWindow::kRect, std::chrono::milliseconds(500)),
-        std::runtime_error);
+    EXPECT_THROW(CaptureSettled(window.hwnd(), test::kHeldBackRect, std::chrono::milliseconds(500)),
+                 std::runtime_error);
 }
 
 TEST(DriverPictures, WritesABmpThatHoldsTheCapturedPixels) {

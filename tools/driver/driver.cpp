@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <exception>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -433,11 +432,11 @@ IconReader IconReader::Calibrate() {
     IconReader reader;
     for (const auto& known : kinds) {
         std::optional<std::vector<std::uint32_t>> pixels;
-        ShowOwnMessageBox(L"Calibrating the icon reader", L"tamrick-driver-calibration",
-                          MB_OK | known.flag, [&](HWND box) {
-                              pixels = IconPixels(box);
-                              return IDOK;
-                          });
+        ShowMessageBox(L"Calibrating the icon reader", L"tamrick-driver-calibration",
+                       MB_OK | known.flag, [&](HWND box) {
+                           pixels = IconPixels(box);
+                           return IDOK;
+                       });
         const std::string kind = ToString(known.kind);
         if (!pixels) {
             throw std::runtime_error("calibration: the " + kind + " message box shows no icon");
@@ -491,29 +490,33 @@ MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons) {
     return info;
 }
 
-int ShowOwnMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
-                      const std::function<int(HWND)>& handle) {
-    int answer = 0;
-    std::thread shown([&] { answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), flags); });
-    const auto box = WaitForMessageBox(GetCurrentProcessId());
-    std::exception_ptr failure;
-    if (box) {
-        int button = IDOK;
-        try {
-            button = handle(*box);
-        } catch (...) {
-            failure = std::current_exception();
+int ShowMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
+                   const std::function<int(HWND)>& handle) {
+    // The program's command line: four hex digits a UTF-16 unit, so that any text passes.
+    const auto hex = [](const std::wstring& value) {
+        std::wstring digits;
+        for (const wchar_t unit : value) {
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                digits += L"0123456789ABCDEF"[(static_cast<unsigned>(unit) >> shift) & 0xFu];
+            }
         }
-        PressButton(*box, button);
-    }
-    shown.join();
+        return digits;
+    };
+    const Process shown =
+        Process::Launch(FromUnixPath(TAMRICK_MESSAGE_BOX_PROGRAM), OwnFolder(),
+                        std::to_wstring(flags) + L" " + hex(title) + L" " + hex(text));
+    const auto box = WaitForMessageBox(shown.pid());
     if (!box) {
-        throw std::runtime_error("the message box of this process did not appear");
+        throw std::runtime_error("the message box program showed no message box");
     }
-    if (failure) {
-        std::rethrow_exception(failure);
+    // Should handle throw, ending shown closes the box.
+    PressButton(*box, handle(*box));
+    const auto answer = shown.WaitForExit();
+    if (!answer) {
+        throw std::runtime_error(
+            "the message box program did not end after its button was pressed");
     }
-    return answer;
+    return static_cast<int>(*answer);
 }
 
 // --- Acting on windows ---------------------------------------------------------------------

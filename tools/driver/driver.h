@@ -130,11 +130,13 @@ class IconReader {
 
 MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons);
 
-// Shows a message box of this process (MessageBoxW with these arguments) on a thread of its
-// own, hands it to handle, which returns the button to press, presses it and returns what
-// MessageBoxW returned. The box is closed and its thread joined also when handle throws.
-int ShowOwnMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
-                      const std::function<int(HWND)>& handle);
+// Shows a message box (MessageBoxW with these arguments) in a process of its own, as a driven
+// program shows one, hands it to handle, which returns the button to press, presses it and
+// returns what MessageBoxW returned; the process is ended also when handle throws. A box of the
+// test's own process would share its connection to the display with the reading thread, and
+// two threads of a process meeting there can deadlock under Wine (see the README).
+int ShowMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
+                   const std::function<int(HWND)>& handle);
 
 // --- Acting on windows ------------------------------------------------------------------
 
