@@ -170,8 +170,8 @@ std::optional<std::vector<std::uint32_t>> IconPixels(HWND message_box) {
     if (!icon || !HoldsIcon(icon->hwnd)) {
         return std::nullopt;
     }
-    // Before the box reaches the screen the place is black, and the control is filled with the
-    // dialog's colour before the icon is drawn on it: a drawn icon is never a single colour.
+    // The first pictures of a new box that reach the screen show the icon's place black, then in
+    // the dialog's colour before the icon is drawn on it: a drawn icon is never one colour.
     return Settle(message_box, icon->rect, kDefaultTimeout,
                   [](const Capture& capture) { return !IsUniform(capture.pixels); })
         .pixels;
