@@ -114,11 +114,10 @@ std::optional<drv::Control> InstallButton(HWND window) {
     return drv::FindChild(window, L"Button");
 }
 
-// What the banner shows now.
+// What the banner shows, once the screen shows the window's own drawing.
 drv::Capture CaptureBanner(HWND window) {
-    drv::WaitForIdle(window);
     const auto banner = BannerControl(window);
-    return banner ? drv::CaptureScreen(banner->rect) : drv::Capture{};
+    return banner ? drv::CaptureSettled(window, banner->rect) : drv::Capture{};
 }
 
 // --- Layout and title ----------------------------------------------------------------------
@@ -395,11 +394,11 @@ TEST(Screenshot, OfTheWindowOnTheDemoDescription) {
     drv::MoveMouseTo({banner->rect.left + 60, banner->rect.top + 30});
     const auto tip = drv::WaitForWindowOfClass(r.process.pid(), L"tooltips_class32");
     ASSERT_TRUE(tip) << "no tooltip over the banner";
-    drv::WaitForIdle(r.window);
     RECT area = drv::WindowRectOnScreen(r.window);
     const RECT tip_rect = drv::WindowRectOnScreen(*tip);
     UnionRect(&area, &area, &tip_rect);
-    drv::SaveBmp(drv::CaptureScreen(area), gPaths.artifacts / "window-tooltip.bmp");
+    // The window was settled above; the tooltip is what is new.
+    drv::SaveBmp(drv::CaptureSettled(*tip, area), gPaths.artifacts / "window-tooltip.bmp");
     drv::MoveMouseTo({0, 0});
 }
 

@@ -41,7 +41,6 @@ HWND NextMessageBox(DWORD pid, HWND previous) {
 
 void Picture(HWND window, const fs::path& file) {
     drv::MoveMouseTo({0, 0}); // no tooltip over the window
-    drv::WaitForIdle(window, 2s);
     drv::SaveBmp(drv::CaptureWindow(window), file);
 }
 
@@ -92,7 +91,7 @@ int Run(const fs::path& program, const fs::path& pictures) {
     }
     const drv::MessageBoxInfo info = drv::ReadMessageBox(done, icons);
     Print(L"button at the end: ", drv::FindChild(*window, L"Button")->text);
-    drv::SaveBmp(drv::CaptureScreen(drv::WindowRectOnScreen(done)), pictures / "3-message.bmp");
+    drv::SaveBmp(drv::CaptureWindow(done), pictures / "3-message.bmp");
     Print(L"final message (" + fs::path(drv::ToString(info.icon)).wstring() + L"): ", info.text);
     drv::PressButton(done, IDOK);
     const auto code = started.WaitForExit();

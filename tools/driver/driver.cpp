@@ -71,6 +71,101 @@ std::optional<Control> IconControl(HWND message_box) {
     return std::nullopt;
 }
 
+// Whether the icon control was given an icon. The handle means nothing in this process, but
+// whether there is one does: a box without an icon keeps the control, empty, beside its text.
+bool HoldsIcon(HWND icon_control) {
+    DWORD_PTR icon = 0;
+    if (!SendMessageTimeoutW(icon_control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &icon)) {
+        throw Failure("STM_GETICON");
+    }
+    return icon != 0;
+}
+
+bool IsUniform(const std::vector<std::uint32_t>& pixels) {
+    return std::adjacent_find(pixels.begin(), pixels.end(), std::not_equal_to<>()) == pixels.end();
+}
+
+// The update region lives in the window manager, so this answers for windows of other
+// processes too.
+bool HasUpdateRegion(HWND window) {
+    return GetUpdateRect(window, nullptr, FALSE) != FALSE;
+}
+
+BOOL CALLBACK FindChildLeftToPaint(HWND child, LPARAM found) {
+    if (IsWindowVisible(child) && HasUpdateRegion(child)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Whether the window or a visible window inside it (at any depth) has yet to paint.
+bool LeftToPaint(HWND window) {
+    bool found = HasUpdateRegion(window);
+    if (!found) {
+        EnumChildWindows(window, FindChildLeftToPaint, reinterpret_cast<LPARAM>(&found));
+    }
+    return found;
+}
+
+// Whether the window's thread handles a message sent now within the send timeout.
+bool Answers(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) !=
+           0;
+}
+
+// What the screen shows in the rectangle once it shows the window's own drawing and accept
+// takes it (see CaptureSettled). The window's thread hands what it painted to the screen after
+// it has answered a message, before it waits for the next one. Each capture counted here is
+// taken a poll interval after such an answer, so an early one means the thread was held up for
+// that whole interval; two that agree would take that happening twice running.
+Capture Settle(HWND window, const RECT& screen_rect, milliseconds timeout,
+               const std::function<bool(const Capture&)>& accept) {
+    std::optional<Capture> previous;
+    bool answered = false;
+    auto settled = Poll(timeout, [&]() -> std::optional<Capture> {
+        if (LeftToPaint(window)) {
+            previous.reset();
+            answered = false;
+            return std::nullopt;
+        }
+        if (answered) {
+            Capture now = CaptureScreen(screen_rect);
+            if (previous && previous->pixels == now.pixels && accept(now)) {
+                return now;
+            }
+            previous = std::move(now);
+        }
+        answered = Answers(window);
+        if (!answered) {
+            previous.reset();
+        }
+        return std::nullopt;
+    });
+    if (!settled) {
+        throw std::runtime_error("the screen did not settle on what the window of class " +
+                                 std::filesystem::path(WindowClass(window)).string() +
+                                 " draws within " + std::to_string(timeout.count()) + " ms");
+    }
+    return std::move(*settled);
+}
+
+// The icon's pixels once the screen shows the box's drawing of it; nothing when the box
+// shows no icon.
+std::optional<std::vector<std::uint32_t>> IconPixels(HWND message_box) {
+    const auto icon = IconControl(message_box);
+    if (!icon || !HoldsIcon(icon->hwnd)) {
+        return std::nullopt;
+    }
+    // The first pictures of a new box that reach the screen show the icon's place black, then in
+    // the dialog's colour before the icon is drawn on it: a drawn icon is never one colour.
+    return Settle(message_box, icon->rect, kDefaultTimeout,
+                  [](const Capture& capture) { return !IsUniform(capture.pixels); })
+        .pixels;
+}
+
 std::uint64_t Distance(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
     std::uint64_t sum = 0;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -119,9 +214,19 @@ Process Process::Launch(const std::filesystem::path& exe,
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        working_folder.c_str(), &startup, &info)) {
-        throw Failure("CreateProcessW " + exe.string());
+    // Under Wine a new process now and then dies inside Wine's own start-up, before any of
+    // its code runs, and CreateProcess says ERROR_INTERNAL_ERROR. Nothing was started, so
+    // starting it again is safe; any other failure is the test's to see.
+    constexpr int kStarts = 3;
+    for (int start = 1;; ++start) {
+        if (CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           working_folder.c_str(), &startup, &info)) {
+            break;
+        }
+        if (GetLastError() != ERROR_INTERNAL_ERROR || start == kStarts) {
+            throw Failure("CreateProcessW " + exe.string());
+        }
+        Sleep(100);
     }
     const UniqueHandle thread(info.hThread);
     return Process(UniqueHandle(info.hProcess), info.dwProcessId);
@@ -325,37 +430,34 @@ IconReader IconReader::Calibrate() {
                                {IconKind::Question, MB_ICONQUESTION}};
     IconReader reader;
     for (const auto& known : kinds) {
-        std::thread shown([&] {
-            MessageBoxW(nullptr, L"Calibrating the icon reader", L"tamrick-driver-calibration",
-                        MB_OK | known.flag);
-        });
-        const auto box = WaitForMessageBox(GetCurrentProcessId());
-        if (box) {
-            WaitForIdle(*box);
-            if (const auto icon = IconControl(*box)) {
-                reader.samples_.push_back({known.kind, CaptureScreen(icon->rect).pixels});
+        std::optional<std::vector<std::uint32_t>> pixels;
+        ShowMessageBox(L"Calibrating the icon reader", L"tamrick-driver-calibration",
+                       MB_OK | known.flag, [&](HWND box) {
+                           pixels = IconPixels(box);
+                           return IDOK;
+                       });
+        const std::string kind = ToString(known.kind);
+        if (!pixels) {
+            throw std::runtime_error("calibration: the " + kind + " message box shows no icon");
+        }
+        // Samples that look alike would make the reader guess between their kinds.
+        for (const auto& sample : reader.samples_) {
+            if (sample.pixels == *pixels) {
+                throw std::runtime_error("calibration: the " + kind + " icon looks like the " +
+                                         ToString(sample.kind) + " icon");
             }
-            PressButton(*box, IDOK);
         }
-        shown.join();
-        if (!box) {
-            throw std::runtime_error("calibration message box did not appear");
-        }
+        reader.samples_.push_back({known.kind, std::move(*pixels)});
     }
     return reader;
 }
 
 IconKind IconReader::Read(HWND message_box) const {
-    const auto icon = IconControl(message_box);
-    if (!icon) {
+    const auto icon_pixels = IconPixels(message_box);
+    if (!icon_pixels) {
         return IconKind::None;
     }
-    const auto pixels = CaptureScreen(icon->rect).pixels;
-    // An icon control that shows nothing is filled with the dialog's own colour.
-    const auto background = pixels.empty() ? 0u : pixels.front();
-    if (std::all_of(pixels.begin(), pixels.end(), [&](auto p) { return p == background; })) {
-        return IconKind::None;
-    }
+    const auto& pixels = *icon_pixels;
     IconKind best = IconKind::None;
     std::uint64_t best_distance = std::numeric_limits<std::uint64_t>::max();
     for (const auto& sample : samples_) {
@@ -385,6 +487,35 @@ MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons) {
     }
     info.icon = icons.Read(message_box);
     return info;
+}
+
+int ShowMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
+                   const std::function<int(HWND)>& handle) {
+    // The program's command line: four hex digits a UTF-16 unit, so that any text passes.
+    const auto hex = [](const std::wstring& value) {
+        std::wstring digits;
+        for (const wchar_t unit : value) {
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                digits += L"0123456789ABCDEF"[(static_cast<unsigned>(unit) >> shift) & 0xFu];
+            }
+        }
+        return digits;
+    };
+    const Process shown =
+        Process::Launch(FromUnixPath(TAMRICK_MESSAGE_BOX_PROGRAM), OwnFolder(),
+                        std::to_wstring(flags) + L" " + hex(title) + L" " + hex(text));
+    const auto box = WaitForMessageBox(shown.pid());
+    if (!box) {
+        throw std::runtime_error("the message box program showed no message box");
+    }
+    // Should handle throw, ending shown closes the box.
+    PressButton(*box, handle(*box));
+    const auto answer = shown.WaitForExit();
+    if (!answer) {
+        throw std::runtime_error(
+            "the message box program did not end after its button was pressed");
+    }
+    return static_cast<int>(*answer);
 }
 
 // --- Acting on windows ---------------------------------------------------------------------
@@ -475,8 +606,12 @@ Capture CaptureScreen(const RECT& screen_rect) {
     return capture;
 }
 
+Capture CaptureSettled(HWND window, const RECT& screen_rect, milliseconds timeout) {
+    return Settle(window, screen_rect, timeout, [](const Capture&) { return true; });
+}
+
 Capture CaptureWindow(HWND window) {
-    return CaptureScreen(WindowRectOnScreen(window));
+    return CaptureSettled(window, WindowRectOnScreen(window));
 }
 
 void SaveBmp(const Capture& capture, const std::filesystem::path& path) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,8 +60,10 @@ std::optional<HWND> WaitForWindowOfClass(DWORD pid, const std::wstring& class_na
                                          milliseconds timeout = kDefaultTimeout);
 // A message box (dialog class #32770) of the process.
 std::optional<HWND> WaitForMessageBox(DWORD pid, milliseconds timeout = kDefaultTimeout);
-// Waits until the window's thread has handled everything sent to it so far (it is idle in
-// its message loop, so what it shows is painted). False when it stayed busy.
+// Waits until the window's thread has handled everything sent to it so far: it is back in its
+// message loop. Its painting may still be pending (paint messages come after sent ones), and
+// what it painted may not have reached the screen yet: see CaptureSettled. False when it
+// stayed busy.
 bool WaitForIdle(HWND window, milliseconds timeout = kDefaultTimeout);
 
 // --- Reading windows -------------------------------------------------------------------
@@ -106,7 +109,9 @@ struct MessageBoxInfo {
 
 // Tells a message box's icon by its pixels on screen: icon handles can't be read from
 // another process under Wine. Calibrate once per test program; it shows a message box of
-// each kind itself and remembers what each icon looks like.
+// each kind itself and remembers what each icon looks like. Both read the icon once the
+// screen shows the box's own drawing of it (see CaptureSettled), and throw
+// std::runtime_error when it doesn't get there in time, or when two kinds look the same.
 class IconReader {
   public:
     static IconReader Calibrate();
@@ -121,6 +126,14 @@ class IconReader {
 };
 
 MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons);
+
+// Shows a message box (MessageBoxW with these arguments) in a process of its own, as a driven
+// program shows one, hands it to handle, which returns the button to press, presses it and
+// returns what MessageBoxW returned; the process is ended also when handle throws. A box of the
+// test's own process would share its connection to the display with the reading thread, and
+// two threads of a process meeting there can deadlock under Wine (see the README).
+int ShowMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
+                   const std::function<int(HWND)>& handle);
 
 // --- Acting on windows ------------------------------------------------------------------
 
@@ -154,8 +167,17 @@ struct Capture {
         return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }
 };
-// What the screen shows in that rectangle (screen coordinates).
+// What the screen shows in that rectangle (screen coordinates) right now.
 Capture CaptureScreen(const RECT& screen_rect);
+// What the screen shows in that rectangle once it shows the window's own drawing. Under Wine a
+// window paints into memory of its own process, which reaches the screen only when its thread
+// next waits for messages; until then the screen still shows what was there before (another
+// window, the desktop, the window half drawn). So this waits until neither the window nor
+// anything in it is left to paint, and then until two captures agree with the window's thread
+// having answered in between. Throws std::runtime_error when that doesn't happen in time.
+Capture CaptureSettled(HWND window, const RECT& screen_rect,
+                       milliseconds timeout = kDefaultTimeout);
+// The whole window, frame included, settled as above.
 Capture CaptureWindow(HWND window);
 // Writes a 24-bit BMP; throws std::runtime_error when it can't be written.
 void SaveBmp(const Capture& capture, const std::filesystem::path& path);

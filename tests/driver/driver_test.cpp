@@ -1,11 +1,14 @@
 // The driver itself: what the end-to-end tests rely on it to see and do.
 #include "driver/driver.h"
+#include "held_back_window.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <future>
 #include <iterator>
-#include <thread>
+#include <stdexcept>
 
 namespace tamrick::driver {
 namespace {
@@ -18,16 +21,14 @@ class DriverTest : public ::testing::Test {
 };
 std::unique_ptr<IconReader> DriverTest::icons_;
 
-// Shows a message box on another thread, reads it as a test would, and presses a button.
+// Shows a message box in another process, reads it as a test would, and presses its last
+// button.
 MessageBoxInfo ShowAndRead(const IconReader& icons, const wchar_t* text, UINT flags, int& pressed) {
-    std::thread shown([&] { pressed = MessageBoxW(nullptr, text, L"Driver test", flags); });
-    const auto box = WaitForMessageBox(GetCurrentProcessId());
     MessageBoxInfo info;
-    if (box) {
-        info = ReadMessageBox(*box, icons);
-        PressButton(*box, info.buttons.empty() ? IDOK : info.buttons.back().id);
-    }
-    shown.join();
+    pressed = ShowMessageBox(text, L"Driver test", flags, [&](HWND box) {
+        info = ReadMessageBox(box, icons);
+        return info.buttons.empty() ? IDOK : info.buttons.back().id;
+    });
     return info;
 }
 
@@ -65,6 +66,59 @@ TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnded) {
     const auto process = Process::Launch(cmd, system, L"/c exit 7");
     EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(7));
     EXPECT_FALSE(process.running());
+}
+
+// held_back_window.exe's window: on the screen, answering, but painting only once let go.
+class HeldBackWindow {
+  public:
+    HeldBackWindow()
+        : name_(L"tamrick-held-back-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++count_)),
+          go_(CreateEventW(nullptr, TRUE, FALSE, name_.c_str())),
+          process_(Process::Launch(OwnFolder() / L"held_back_window.exe", OwnFolder(), name_)) {
+        if (const auto window = WaitForWindowOfClass(process_.pid(), test::kHeldBackClass)) {
+            hwnd_ = *window;
+        }
+    }
+    // Ending process_ ends the window.
+    ~HeldBackWindow() { LetItPaint(); }
+    HeldBackWindow(const HeldBackWindow&) = delete;
+    HeldBackWindow& operator=(const HeldBackWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    void LetItPaint() const { SetEvent(go_.get()); }
+
+  private:
+    static inline int count_ = 0; // a fresh event for each window
+    std::wstring name_;
+    UniqueHandle go_;
+    Process process_;
+    HWND hwnd_ = nullptr;
+};
+
+TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawing) {
+    HeldBackWindow window;
+    ASSERT_NE(window.hwnd(), nullptr);
+    auto settled = std::async(std::launch::async,
+                              [&] { return CaptureSettled(window.hwnd(), test::kHeldBackRect); });
+    // The window answers, but whatever the screen shows there is not its drawing yet.
+    EXPECT_EQ(settled.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    window.LetItPaint();
+    const Capture capture = settled.get();
+    ASSERT_EQ(capture.width, 200);
+    ASSERT_EQ(capture.height, 100);
+    const std::uint32_t colour = (GetRValue(test::kHeldBackColour) << 16) |
+                                 (GetGValue(test::kHeldBackColour) << 8) |
+                                 GetBValue(test::kHeldBackColour);
+    EXPECT_EQ(std::count(capture.pixels.begin(), capture.pixels.end(), colour),
+              static_cast<std::ptrdiff_t>(capture.pixels.size()));
+}
+
+TEST(DriverPictures, ASettledCaptureOfAWindowThatNeverPaintsFailsAtTheBound) {
+    HeldBackWindow window;
+    ASSERT_NE(window.hwnd(), nullptr);
+    EXPECT_THROW(CaptureSettled(window.hwnd(), test::kHeldBackRect, std::chrono::milliseconds(500)),
+                 std::runtime_error);
 }
 
 TEST(DriverPictures, WritesABmpThatHoldsTheCapturedPixels) {
