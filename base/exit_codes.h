@@ -53,7 +53,7 @@ inline constexpr Meaning kMeanings[] = {
     {kMissingFile, L"缺少安装必需的文件"},
     {kMissingFolder, L"CorelDRAW 的文件夹不存在"},
     {kOtherError, L"发生意外错误"},
-    {kNoDescription, L"没有安装信息文件(InstInfo.ini)，或其中没有文件项"},
+    {kNoDescription, L"没有安装信息文件，或其中没有文件项"},
     {kAlreadyRunning, L"本安装程序已在运行"},
     {kSetupDamaged, L"安装包已损坏"},
     {kSetupUnpackFailed, L"无法解压安装文件"},

@@ -107,11 +107,11 @@ std::wstring UsageText(const CommandLine& commandLine) {
                L"\r\n\r\n";
     }
     text += L"用法：[/S] [/LOG=文件]\r\n"
-            L"/S\t静默安装：不显示窗口，也不显示任何消息\r\n"
-            L"/LOG=文件\t把安装的每一步追加记录到该文件(UTF-8)\r\n"
-            L"/?\t显示本说明，不安装\r\n"
-            L"开关不区分大小写，也可以用 - 代替 /；含空格的路径请加引号。\r\n"
-            L"安装包接受同样的开关，并把它们原样交给安装程序。\r\n\r\n"
+            L"/S：静默安装，不显示任何窗口和消息\r\n"
+            L"/LOG=文件：把安装的每一步追加记录到该文件(UTF-8)\r\n"
+            L"/?：显示本说明，不安装\r\n"
+            L"开关不区分大小写，“/”也可写作“-”；路径含空格时请加引号。\r\n"
+            L"安装包接受同样的开关，并原样交给安装程序。\r\n\r\n"
             L"退出代码：\r\n";
     for (const exit_code::Meaning& meaning : exit_code::kMeanings) {
         text += std::to_wstring(meaning.code) + L"\t" + meaning.text + L"\r\n";

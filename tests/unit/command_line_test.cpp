@@ -142,8 +142,8 @@ TEST(Usage, NamesTheProblemThenListsSwitchesAndEveryExitCode) {
     const std::wstring text = tamrick::UsageText(Parse({L"/Silent"}));
     EXPECT_EQ(text.rfind(L"无法识别的开关：/Silent\r\n\r\n用法：", 0), 0u)
         << "starts with the problem";
-    for (const std::wstring part :
-         {L"/S\t", L"/LOG=文件\t", L"/?\t", L"\r\n0\t安装成功\r\n", L"\r\n2\t", L"\r\n429\t"}) {
+    for (const std::wstring part : {L"\r\n/S：", L"\r\n/LOG=文件：", L"\r\n/?：",
+                                    L"\r\n0\t安装成功\r\n", L"\r\n2\t", L"\r\n429\t"}) {
         EXPECT_NE(text.find(part), std::wstring::npos) << std::string(part.begin(), part.end());
     }
     for (const auto& meaning : tamrick::exit_code::kMeanings) {
