@@ -16,6 +16,8 @@ inline constexpr std::int32_t kErrCantCreateObject = 429;
 inline constexpr std::int32_t kErrFileNotFound = 53;
 // Basic's "Object variable not set": a call on a connection that isn't open.
 inline constexpr std::int32_t kErrObjectNotSet = 91;
+inline constexpr std::int32_t kErrOutOfMemory = 7;
+inline constexpr std::int32_t kErrInternal = 51;
 
 class Error : public std::exception {
   public:
@@ -30,6 +32,10 @@ class Error : public std::exception {
     std::int32_t number_;
     std::wstring description_;
 };
+
+// Inside a catch block: the exception being handled, as an Error. Ours stay as they are;
+// running out of memory is 7, any other exception 51, an internal error, as Basic numbers them.
+Error CurrentExceptionAsError() noexcept;
 
 // The text of the report for an error that nothing handled.
 std::wstring UnhandledErrorText(std::int32_t number, std::wstring_view description);

@@ -1,5 +1,7 @@
 #include "system_library.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 namespace tamrick {
@@ -43,6 +45,20 @@ HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
     const DWORD flags =
         DefaultDirectoriesSetter() != nullptr ? kSearchSystem32 : kAlteredSearchPath;
     return LoadLibraryExW(path.c_str(), nullptr, flags);
+}
+
+bool LoadCommonControls(DWORD classes) noexcept {
+    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const HMODULE library = LoadLibraryW(L"comctl32.dll");
+    const FARPROC address =
+        library != nullptr ? GetProcAddress(library, "InitCommonControlsEx") : nullptr;
+    if (address == nullptr) {
+        return false;
+    }
+    const auto init =
+        reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void (*)()>(address));
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), classes};
+    return init(&controls) != FALSE;
 }
 
 } // namespace tamrick

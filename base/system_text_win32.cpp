@@ -1,24 +1,25 @@
 #include "system_text.h"
 
-#include <cwctype>
-#include <memory>
+#include "base/handles.h"
 
-#include <windows.h>
+#include <cwctype>
 
 namespace tamrick {
 
-std::wstring SystemMessageText(std::uint32_t code) {
-    struct LocalFreeDeleter {
-        void operator()(wchar_t* text) const noexcept { ::LocalFree(text); }
-    };
-    wchar_t* buffer = nullptr;
+std::wstring SystemErrorText(std::uint32_t code) {
+    UniqueLocal<wchar_t*> buffer;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const std::unique_ptr<wchar_t, LocalFreeDeleter> owner{buffer};
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+    std::wstring text = length != 0 && buffer ? std::wstring(buffer.get(), length) : L"";
     while (!text.empty() && std::iswspace(static_cast<wint_t>(text.back()))) {
         text.pop_back();
+    }
+    if (text.empty()) {
+        text = L"系统错误 0x00000000";
+        for (std::size_t digit = text.size(); code != 0; code >>= 4) {
+            text[--digit] = L"0123456789ABCDEF"[code & 0xF];
+        }
     }
     return text;
 }

@@ -6,6 +6,7 @@
 
 namespace __gnu_cxx {
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the runtime's own name, which this replaces
 [[noreturn]] void __verbose_terminate_handler() {
     std::abort();
 }

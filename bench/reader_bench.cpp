@@ -1,7 +1,6 @@
 // The description reader's cost: decoding and parsing descriptions of 1 K, 100 K and 1 M items,
 // written in ASCII, in code page 936 and in UTF-8.
 
-#include "description/decode.h"
 #include "description/reader.h"
 
 #include <benchmark/benchmark.h>
@@ -29,7 +28,7 @@ std::string MakeDescription(std::int64_t items, Flavour flavour) {
 void BM_ReadDescription(benchmark::State& state) {
     const std::string bytes = MakeDescription(state.range(0), static_cast<Flavour>(state.range(1)));
     for (auto _ : state) {
-        auto parsed = tamrick::ParseDescriptionBytes(bytes);
+        auto parsed = tamrick::ParseDescription(bytes);
         benchmark::DoNotOptimize(parsed);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));

@@ -10,6 +10,9 @@
 // one half of what those operations add to a plain copy (the existence checks; the temporary
 // file and the rename).
 
+#include "base/error.h"
+#include "base/handles.h"
+#include "description/decode.h"
 #include "install/file_ops_win32.h"
 #include "install/run.h"
 
@@ -31,28 +34,10 @@ using namespace tamrick;
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-struct LocalFreer {
-    void operator()(wchar_t** p) const noexcept { LocalFree(p); }
-};
-
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
-}
-
 // A Win32 call on path failed: the last error, read before anything else can change it.
 [[noreturn]] void Fail(const wchar_t* what, const std::wstring& path) {
     const DWORD code = GetLastError();
-    throw std::runtime_error(Utf8(what + path) + " (error " + std::to_string(code) + ")");
+    throw std::runtime_error(ToUtf8(what + path) + " (error " + std::to_string(code) + ")");
 }
 
 struct Options {
@@ -65,7 +50,7 @@ struct Options {
 
 Options ParseOptions() {
     int argc = 0;
-    const std::unique_ptr<wchar_t*, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+    const UniqueLocal<wchar_t**> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv.get()[i];
@@ -91,12 +76,11 @@ Options ParseOptions() {
 // --- The files -----------------------------------------------------------------------------
 
 void WriteFileBytes(const std::wstring& path, const std::vector<char>& bytes, std::size_t size) {
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         Fail(L"can't create ", path);
     }
-    const UniqueHandle file(handle);
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(size), &written, nullptr) ||
         written != size) {
@@ -113,11 +97,10 @@ struct Listing {
 Listing ListFiles(const std::wstring& folder, bool remove) {
     Listing listing;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
+    if (!search) {
         return listing;
     }
-    const std::unique_ptr<void, decltype(&FindClose)> owner(search, &FindClose);
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             continue;
@@ -128,7 +111,7 @@ Listing ListFiles(const std::wstring& folder, bool remove) {
         if (remove && !DeleteFileW(path.c_str())) {
             Fail(L"can't delete ", path);
         }
-    } while (FindNextFileW(search, &found));
+    } while (FindNextFileW(search.get(), &found));
     return listing;
 }
 
@@ -253,7 +236,7 @@ class FolderHost : public Host {
   public:
     explicit FolderHost(std::wstring folder) : folder_(std::move(folder)) {}
     void Open() override {}
-    void SetSwitch() override {}
+    void SetInvisible() override {}
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         return FolderForKey(key) ? std::optional(folder_) : std::nullopt;
     }
@@ -280,7 +263,7 @@ void ByRun(const std::wstring&, const FileSet& set, const std::wstring& destinat
                                [] { return MakeWin32FileSystem(); }};
     RunInstallation(set.state, RunMembers{hostApp, fileSystem}, services);
     if (!window.succeeded) {
-        throw std::runtime_error("the run failed: " + Utf8(window.message));
+        throw std::runtime_error("the run failed: " + ToUtf8(window.message));
     }
 }
 
@@ -301,7 +284,7 @@ void ByFileOpsLoop(const std::wstring& source, const FileSet& set,
     for (const std::wstring& name : set.names) {
         const std::wstring from = source + name;
         if (!files->FileExists(from)) {
-            throw std::runtime_error("no source " + Utf8(from));
+            throw std::runtime_error("no source " + ToUtf8(from));
         }
         files->CopyFileInto(from, destination);
     }
@@ -398,9 +381,10 @@ std::vector<std::vector<double>> Measure(const Clock& clock, Area& area, const F
                 clock.Seconds([&] { methods[m].method(area.Source(), set, folders[m]); });
             const Listing landed = ListFiles(folders[m], false);
             if (landed.files != set.names.size() || landed.bytes != set.bytes) {
-                throw std::runtime_error(
-                    std::string(methods[m].name) + " left " + std::to_string(landed.files) +
-                    " files of " + std::to_string(landed.bytes) + " bytes in " + Utf8(folders[m]));
+                throw std::runtime_error(std::string(methods[m].name) + " left " +
+                                         std::to_string(landed.files) + " files of " +
+                                         std::to_string(landed.bytes) + " bytes in " +
+                                         ToUtf8(folders[m]));
             }
             if (rep >= 0) {
                 times[m].push_back(seconds);
@@ -485,7 +469,7 @@ int main() {
         return Main();
     } catch (const Error& e) {
         std::fprintf(stderr, "run_bench: error %d: %s\n", static_cast<int>(e.number()),
-                     Utf8(e.description()).c_str());
+                     ToUtf8(e.description()).c_str());
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "run_bench: %s\n", e.what());

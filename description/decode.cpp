@@ -164,26 +164,6 @@ Encoding DetectEncoding(std::string_view bytes, std::size_t& markLength) {
     return HasNonAscii(bytes) && IsValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
 }
 
-DecodedText DecodeDescription(std::string_view bytes) {
-    DecodedText result;
-    std::size_t mark = 0;
-    result.encoding = DetectEncoding(bytes, mark);
-    const std::string_view body = bytes.substr(mark);
-    switch (result.encoding) {
-    case Encoding::Utf8:
-        AppendUtf8(body, result.text);
-        break;
-    case Encoding::Utf16LE:
-    case Encoding::Utf16BE:
-        AppendUtf16(body, result.encoding == Encoding::Utf16BE, result.text);
-        break;
-    case Encoding::Ansi:
-        AnsiDecoder().Append(body, result.text);
-        break;
-    }
-    return result;
-}
-
 std::string ToUtf8(std::wstring_view text) {
     std::string out;
     out.reserve(text.size());

@@ -12,14 +12,7 @@ namespace tamrick {
 
 enum class Encoding { Utf8, Utf16LE, Utf16BE, Ansi };
 
-struct DecodedText {
-    std::wstring text;
-    Encoding encoding = Encoding::Ansi;
-};
-
-DecodedText DecodeDescription(std::string_view bytes);
-
-// The encoding DecodeDescription would choose, and the length of the byte-order mark to skip.
+// The encoding of a description's bytes, and the length of the byte-order mark to skip.
 Encoding DetectEncoding(std::string_view bytes, std::size_t& markLength);
 
 // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
@@ -40,8 +33,6 @@ class AnsiDecoder {
     void Append(std::string_view bytes, std::wstring& out);
 
   private:
-    void Convert(std::string_view bytes, std::wstring& out);
-
     struct State;
     std::unique_ptr<State> state_;
 };

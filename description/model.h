@@ -1,16 +1,46 @@
 #pragma once
 // The program-wide state: filled once during start-up, only read afterwards.
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tamrick {
+
+// What the installer, its packager's tool and its tests all go by: one home for each.
 
 // The title of the window as designed and of every message box.
 inline constexpr const wchar_t* kProgramTitle = L"Tamrick Installer";
 inline constexpr const wchar_t* kDefaultFlagsPicture = L"flags.bmp";
 inline constexpr const wchar_t* kDescriptionName = L"InstInfo.ini";
+// The banner area at 96 DPI, the size a banner picture is made for.
+inline constexpr std::uint32_t kBannerWidth = 420;
+inline constexpr std::uint32_t kBannerHeight = 78;
+// The host's process image, which the installation closes by force.
+inline constexpr const wchar_t* kHostImageName = L"CorelDRW.exe";
+
+// The description's keys, lower case; they are matched in any case.
+inline constexpr std::wstring_view kKeySetupTitle = L"setuptitle";
+inline constexpr std::wstring_view kKeyFlagsPicture = L"flagspicture";
+inline constexpr std::wstring_view kKeyFileItem = L"fileitem";
+
+// A file item's actions, as the reader stores them (lower case). A copy with the target
+// kTargetImportWorkspace is an import.
+inline constexpr std::wstring_view kActionCopy = L"c";
+inline constexpr std::wstring_view kActionDelete = L"k";
+
+// A file item's target keys, as the reader stores them (lower case). The first four name the
+// host's folders.
+inline constexpr std::wstring_view kTargetUserDataPath = L"userdatapath";
+inline constexpr std::wstring_view kTargetGmsPath = L"gmspath";
+inline constexpr std::wstring_view kTargetUserGmsPath = L"usergmspath";
+inline constexpr std::wstring_view kTargetApplicationPath = L"applicationpath";
+inline constexpr std::wstring_view kTargetImportWorkspace = L"importworkspace";
+inline constexpr std::array<std::wstring_view, 4> kFolderTargets{
+    kTargetUserDataPath, kTargetGmsPath, kTargetUserGmsPath, kTargetApplicationPath};
 
 struct FileItem {
     std::wstring Action;      // lower case; "c" copies or imports, "k" deletes

@@ -1,6 +1,8 @@
 #include "decode.h"
 #include "platform.h"
 
+#include "base/unique_resource.h"
+
 #include <cerrno>
 #include <cwctype>
 
@@ -15,40 +17,46 @@
 namespace tamrick {
 namespace {
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
+using FileDescriptor = UniqueValue<int, &::close, -1>;
+
+struct IconvTraits {
+    using Type = iconv_t;
+    // iconv_open's documented failure value.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    static Type Empty() noexcept { return reinterpret_cast<iconv_t>(-1); }
+    static bool IsValid(Type cd) noexcept { return cd != Empty(); }
+    static void Close(Type cd) noexcept { ::iconv_close(cd); }
+};
+
+// Decodes a run of non-ASCII bytes.
+void Convert(iconv_t cd, std::string_view bytes, std::wstring& out) {
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr); // the initial shift state
+    char* in = const_cast<char*>(bytes.data());      // iconv's signature; the input is not written
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        // Decode straight into the output (UTF-32LE is wchar_t here): at most one character
+        // per byte.
+        const std::size_t at = out.size();
+        out.resize(at + inLeft);
+        char* outPtr = reinterpret_cast<char*>(out.data() + at);
+        const std::size_t room = inLeft * sizeof(wchar_t);
+        std::size_t outLeft = room;
+        const std::size_t rc = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.resize(at + (room - outLeft) / sizeof(wchar_t));
+        if (rc == static_cast<std::size_t>(-1)) {
+            // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
+            out.push_back(L'\uFFFD');
+            ++in;
+            --inLeft;
         }
     }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
+}
 
 } // namespace
 
 // This platform has no ANSI code page: descriptions are read as code page 936.
 struct AnsiDecoder::State {
-    iconv_t cd = ::iconv_open("UTF-32LE", "CP936");
-    State() = default;
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
-    ~State() {
-        if (valid()) {
-            ::iconv_close(cd);
-        }
-    }
-    bool valid() const {
-        // iconv_open's documented failure value.
-        // NOLINTNEXTLINE(performance-no-int-to-ptr)
-        return cd != reinterpret_cast<iconv_t>(-1);
-    }
+    UniqueResource<IconvTraits> cd{::iconv_open("UTF-32LE", "CP936")};
 };
 
 AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
@@ -56,7 +64,7 @@ AnsiDecoder::~AnsiDecoder() = default;
 
 void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
     static_assert(sizeof(wchar_t) == 4, "UTF-32 wide characters expected");
-    if (!state_->valid()) {
+    if (!state_->cd) {
         // Without the converter, ASCII still reads; everything else is visibly replaced.
         for (const char c : bytes) {
             const auto b = static_cast<unsigned char>(c);
@@ -78,31 +86,8 @@ void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
         while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x40) {
             ++end;
         }
-        Convert(bytes.substr(i, end - i), out);
+        Convert(state_->cd.get(), bytes.substr(i, end - i), out);
         i = end;
-    }
-}
-
-void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
-    ::iconv(state_->cd, nullptr, nullptr, nullptr, nullptr); // the initial shift state
-    char* in = const_cast<char*>(bytes.data()); // iconv's signature; the input is not written
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        // Decode straight into the output (UTF-32LE is wchar_t here): at most one character
-        // per byte.
-        const std::size_t at = out.size();
-        out.resize(at + inLeft);
-        char* outPtr = reinterpret_cast<char*>(out.data() + at);
-        const std::size_t room = inLeft * sizeof(wchar_t);
-        std::size_t outLeft = room;
-        const std::size_t rc = ::iconv(state_->cd, &in, &inLeft, &outPtr, &outLeft);
-        out.resize(at + (room - outLeft) / sizeof(wchar_t));
-        if (rc == static_cast<std::size_t>(-1)) {
-            // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
-            out.push_back(L'\uFFFD');
-            ++in;
-            --inLeft;
-        }
     }
 }
 

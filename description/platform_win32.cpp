@@ -1,37 +1,13 @@
 #include "decode.h"
 #include "platform.h"
 
+#include "base/handles.h"
 #include "base/text_case.h"
 
 #include <climits>
 #include <memory>
-#include <type_traits>
-
-#include <windows.h>
 
 namespace tamrick {
-namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { ::CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
-// Splits before a CR or LF so that a double-byte character is never cut: neither byte is ever
-// the trail byte of one.
-std::size_t ChunkEnd(std::string_view bytes, std::size_t begin, std::size_t maxLen) {
-    if (bytes.size() - begin <= maxLen) {
-        return bytes.size();
-    }
-    for (std::size_t i = begin + maxLen; i > begin; --i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            return i;
-        }
-    }
-    return begin + maxLen;
-}
-
-} // namespace
 
 struct AnsiDecoder::State {};
 
@@ -39,22 +15,14 @@ AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
 AnsiDecoder::~AnsiDecoder() = default;
 
 void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
-    Convert(bytes, out);
-}
-
-void AnsiDecoder::Convert(std::string_view bytes, std::wstring& out) {
-    constexpr std::size_t kChunk = 64u << 20;
-    std::size_t begin = 0;
-    while (begin < bytes.size()) {
-        const std::size_t end = ChunkEnd(bytes, begin, kChunk);
-        const int inLen = static_cast<int>(end - begin);
-        const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data() + begin, inLen, nullptr, 0);
-        if (need > 0) {
-            const std::size_t at = out.size();
-            out.resize(at + static_cast<std::size_t>(need));
-            ::MultiByteToWideChar(CP_ACP, 0, bytes.data() + begin, inLen, out.data() + at, need);
-        }
-        begin = end;
+    // A line, at most a whole description: an int holds its length.
+    static_assert(kMaxDescriptionBytes <= INT_MAX);
+    const int inLen = static_cast<int>(bytes.size());
+    const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, nullptr, 0);
+    if (need > 0) {
+        const std::size_t at = out.size();
+        out.resize(at + static_cast<std::size_t>(need));
+        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, out.data() + at, need);
     }
 }
 
@@ -64,15 +32,14 @@ std::wstring ToLowerText(std::wstring_view text) {
 
 FileBytes ReadWholeFile(const std::wstring& path) {
     FileBytes result;
-    HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         result.status =
             ::GetLastError() == ERROR_FILE_NOT_FOUND ? ReadStatus::NotFound : ReadStatus::Failed;
         return result;
     }
-    const UniqueHandle file(raw);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) ||
         static_cast<std::uint64_t>(size.QuadPart) > kMaxDescriptionBytes) {

@@ -17,8 +17,7 @@ bool IsAscii(std::wstring_view text) {
     return true;
 }
 
-} // namespace
-
+// Whether a trimmed key is `name` (one of the lower-case keys) once lower-cased.
 bool KeyIs(std::wstring_view key, std::wstring_view name) {
     if (!IsAscii(key)) {
         // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
@@ -39,6 +38,19 @@ bool KeyIs(std::wstring_view key, std::wstring_view name) {
     return true;
 }
 
+DescriptionKey KnownKey(std::wstring_view key) {
+    if (KeyIs(key, kKeySetupTitle)) {
+        return DescriptionKey::SetupTitle;
+    }
+    if (KeyIs(key, kKeyFlagsPicture)) {
+        return DescriptionKey::FlagsPicture;
+    }
+    if (KeyIs(key, kKeyFileItem)) {
+        return DescriptionKey::FileItem;
+    }
+    return DescriptionKey::None;
+}
+
 std::wstring_view TrimSpaces(std::wstring_view text) {
     const auto first = text.find_first_not_of(L' ');
     if (first == std::wstring_view::npos) {
@@ -48,49 +60,26 @@ std::wstring_view TrimSpaces(std::wstring_view text) {
     return text.substr(first, last - first + 1);
 }
 
-void ForEachLine(std::wstring_view text,
-                 const std::function<void(std::wstring_view, std::size_t)>& visit) {
-    std::size_t number = 1;
-    std::size_t begin = 0;
-    const std::size_t size = text.size();
-    while (begin < size) {
-        // A plain scan: find_first_of would search the two terminators once per character.
-        std::size_t end = begin;
-        while (end < size && text[end] != L'\r' && text[end] != L'\n') {
-            ++end;
-        }
-        if (end == size) {
-            visit(text.substr(begin), number);
-            return;
-        }
-        visit(text.substr(begin, end - begin), number);
-        ++number;
-        begin = end + 1;
-        if (text[end] == L'\r' && begin < text.size() && text[begin] == L'\n') {
-            ++begin;
-        }
-    }
-}
-
-DescriptionLine SplitDescriptionLine(std::wstring_view line) {
-    DescriptionLine result;
-    const auto first = line.find(L'=');
+// Cuts a line at its "=" signs as the reader sees it.
+void SplitLine(DescriptionLine& line) {
+    const std::wstring_view text = line.text;
+    const auto first = text.find(L'=');
     if (first == std::wstring_view::npos) {
-        result.pieces = 1;
-        return result;
+        line.pieces = 1;
+        return;
     }
-    result.key = TrimSpaces(line.substr(0, first));
-    const auto second = line.find(L'=', first + 1);
-    result.value = TrimSpaces(line.substr(first + 1, second == std::wstring_view::npos
-                                                         ? std::wstring_view::npos
-                                                         : second - first - 1));
-    result.pieces = 2;
-    for (auto at = second; at != std::wstring_view::npos; at = line.find(L'=', at + 1)) {
-        ++result.pieces;
+    line.key = TrimSpaces(text.substr(0, first));
+    const auto second = text.find(L'=', first + 1);
+    line.value = TrimSpaces(text.substr(first + 1, second == std::wstring_view::npos
+                                                       ? std::wstring_view::npos
+                                                       : second - first - 1));
+    line.pieces = 2;
+    for (auto at = second; at != std::wstring_view::npos; at = text.find(L'=', at + 1)) {
+        ++line.pieces;
     }
-    return result;
 }
 
+// The row of one "fileitem" value; fewer than four fields store nothing.
 std::optional<FileItem> ParseFileItem(std::wstring_view value) {
     std::wstring_view fields[5];
     std::size_t count = 0;
@@ -111,25 +100,39 @@ std::optional<FileItem> ParseFileItem(std::wstring_view value) {
                     ToLowerText(fields[3]), std::wstring(fields[4])};
 }
 
-namespace {
-
 // Applies the description's rules line by line.
 class DescriptionBuilder {
   public:
     // At most this many rows can come: growing the table by doubling would touch twice its
     // memory, which costs more than the parse itself on a large description.
-    explicit DescriptionBuilder(std::size_t rowsHint = 0) : rowsHint_(rowsHint) {}
+    DescriptionBuilder(Encoding encoding, std::size_t rowsHint, const LineObserver& observe)
+        : rowsHint_(rowsHint), observe_(observe) {
+        d_.encoding = encoding;
+    }
 
-    void Line(std::wstring_view line, std::size_t number) {
-        const DescriptionLine l = SplitDescriptionLine(line);
-        if (l.pieces < 2) {
-            return;
+    void Line(DescriptionLine& line) {
+        SplitLine(line);
+        if (line.pieces >= 2) {
+            line.known = KnownKey(line.key);
+            Apply(line);
         }
-        if (KeyIs(l.key, L"setuptitle")) {
-            d_.SetupTitle = l.value;
-        } else if (KeyIs(l.key, L"flagspicture")) {
-            d_.FlagsPicture = l.value;
-        } else if (KeyIs(l.key, L"fileitem")) {
+        if (observe_) {
+            observe_(line);
+        }
+    }
+
+    ParsedDescription Finish() { return std::move(d_); }
+
+  private:
+    void Apply(DescriptionLine& line) {
+        switch (line.known) {
+        case DescriptionKey::SetupTitle:
+            d_.SetupTitle = line.value;
+            break;
+        case DescriptionKey::FlagsPicture:
+            d_.FlagsPicture = line.value;
+            break;
+        case DescriptionKey::FileItem:
             // Every "fileitem" line makes the table present, even one that stores nothing; a
             // short line leaves row n empty for the next stored item, or as the last row.
             if (!d_.FileItems) {
@@ -138,17 +141,18 @@ class DescriptionBuilder {
             }
             d_.FileItems->resize(n_ + 1);
             d_.ItemLines.resize(n_ + 1);
-            if (auto item = ParseFileItem(l.value)) {
+            if (auto item = ParseFileItem(line.value)) {
                 (*d_.FileItems)[n_] = std::move(*item);
-                d_.ItemLines[n_] = number;
+                d_.ItemLines[n_] = line.number;
+                line.item = &(*d_.FileItems)[n_];
                 ++n_;
             }
+            break;
+        case DescriptionKey::None:
+            break;
         }
     }
 
-    ParsedDescription Finish() { return std::move(d_); }
-
-  private:
     void Reserve() {
         try {
             d_.FileItems->reserve(rowsHint_);
@@ -159,6 +163,7 @@ class DescriptionBuilder {
     }
 
     std::size_t rowsHint_;
+    const LineObserver& observe_;
     ParsedDescription d_;
     std::size_t n_ = 0; // items stored so far: the row the next stored item fills
 };
@@ -181,6 +186,7 @@ void ForEachEncodedLine(std::string_view bytes, std::size_t unit, bool bigEndian
     std::size_t begin = 0;
     while (begin < size) {
         std::size_t end = begin;
+        // A plain scan: find_first_of would search the two terminators once per unit.
         while (end + unit <= size && code(end) != '\r' && code(end) != '\n') {
             end += unit;
         }
@@ -197,58 +203,39 @@ void ForEachEncodedLine(std::string_view bytes, std::size_t unit, bool bigEndian
     }
 }
 
-// Decodes the body (the bytes after any byte-order mark) line by line.
-template <class Visit> void DecodeLines(std::string_view body, Encoding encoding, Visit visit) {
-    const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
-    const bool bigEndian = encoding == Encoding::Utf16BE;
-    AnsiDecoder ansi;
-    std::wstring line; // reused: one allocation for the longest line
-    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
-                       [&](std::string_view raw, std::size_t number) {
-                           line.clear();
-                           if (utf16) {
-                               AppendUtf16(raw, bigEndian, line);
-                           } else if (encoding == Encoding::Utf8) {
-                               AppendUtf8(raw, line);
-                           } else {
-                               ansi.Append(raw, line);
-                           }
-                           visit(std::wstring_view(line), number);
-                       });
-}
-
 } // namespace
 
-ParsedDescription ParseDescription(std::wstring_view text) {
-    DescriptionBuilder builder;
-    ForEachLine(text,
-                [&](std::wstring_view line, std::size_t number) { builder.Line(line, number); });
-    return builder.Finish();
-}
-
-Encoding ForEachDecodedLine(std::string_view bytes,
-                            const std::function<void(std::wstring_view, std::size_t)>& visit) {
+ParsedDescription ParseDescription(std::string_view bytes, const LineObserver& observe) {
     std::size_t mark = 0;
     const Encoding encoding = DetectEncoding(bytes, mark);
-    DecodeLines(bytes.substr(mark), encoding, visit);
-    return encoding;
-}
-
-DecodedDescription ParseDescriptionBytes(std::string_view bytes) {
-    DecodedDescription result;
-    std::size_t mark = 0;
-    result.encoding = DetectEncoding(bytes, mark);
     const std::string_view body = bytes.substr(mark);
-    const bool utf16 = result.encoding == Encoding::Utf16LE || result.encoding == Encoding::Utf16BE;
+    const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
+    const bool bigEndian = encoding == Encoding::Utf16BE;
     // A stored item takes one line of at least "fileitem=||||" and a terminator.
     const std::size_t lineBreaks = static_cast<std::size_t>(
         std::count_if(body.begin(), body.end(), [](char c) { return c == '\r' || c == '\n'; }));
     const std::size_t minItemBytes = utf16 ? 26 : 13;
-    DescriptionBuilder builder(std::min(lineBreaks, body.size() / minItemBytes) + 1);
-    DecodeLines(body, result.encoding,
-                [&](std::wstring_view line, std::size_t number) { builder.Line(line, number); });
-    result.description = builder.Finish();
-    return result;
+    DescriptionBuilder builder(encoding, std::min(lineBreaks, body.size() / minItemBytes) + 1,
+                               observe);
+
+    AnsiDecoder ansi;
+    std::wstring text; // reused: one allocation for the longest line
+    ForEachEncodedLine(body, utf16 ? 2 : 1, bigEndian,
+                       [&](std::string_view raw, std::size_t number) {
+                           text.clear();
+                           if (utf16) {
+                               AppendUtf16(raw, bigEndian, text);
+                           } else if (encoding == Encoding::Utf8) {
+                               AppendUtf8(raw, text);
+                           } else {
+                               ansi.Append(raw, text);
+                           }
+                           DescriptionLine line;
+                           line.number = number;
+                           line.text = text;
+                           builder.Line(line);
+                       });
+    return builder.Finish();
 }
 
 bool HasFileItems(const std::optional<FileItemTable>& table) {
@@ -259,16 +246,14 @@ DescriptionRead ReadDescription(const std::wstring& appFolder) {
     return InterpretDescription(ReadWholeFile(appFolder + kDescriptionName));
 }
 
-DescriptionRead InterpretDescription(const FileBytes& file) {
+DescriptionRead InterpretDescription(const FileBytes& file, const LineObserver& observe) {
     DescriptionRead read;
     if (file.status != ReadStatus::Ok) {
         read.missing = file.status == ReadStatus::NotFound;
         return read;
     }
     try {
-        DecodedDescription decoded = ParseDescriptionBytes(file.bytes);
-        read.encoding = decoded.encoding;
-        read.description = std::move(decoded.description);
+        read.description = ParseDescription(file.bytes, observe);
     } catch (const std::bad_alloc&) {
         // Too large to hold: treated like a file that can't be read.
         read.description = {};

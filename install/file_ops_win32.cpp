@@ -1,6 +1,6 @@
 #include "file_ops_win32.h"
 
-#include "base/system_text.h"
+#include "base/system_error.h"
 
 #include <windows.h>
 
@@ -11,45 +11,10 @@
 namespace tamrick {
 namespace {
 
-constexpr std::int32_t kErrPermissionDenied = 70;
-constexpr std::int32_t kErrPathNotFound = 76;
-constexpr std::int32_t kErrDiskFull = 61;
-constexpr std::int32_t kErrFileAlreadyExists = 58;
-
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-std::int32_t ErrorNumber(DWORD code) {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-        return kErrFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-        return kErrPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-        return kErrPermissionDenied;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return kErrDiskFull;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return kErrFileAlreadyExists;
-    default:
-        return static_cast<std::int32_t>(HRESULT_FROM_WIN32(code));
-    }
-}
-
-std::wstring SystemText(DWORD code) {
-    std::wstring text = SystemMessageText(code);
-    return text.empty() ? L"系统错误 " + std::to_wstring(code) : text;
-}
 
 bool MeansNothingThere(DWORD code) {
     switch (code) {
@@ -77,7 +42,7 @@ std::optional<DWORD> AttributesOf(const std::wstring& path) {
     if (MeansNothingThere(error)) {
         return std::nullopt;
     }
-    throw Win32Error(error);
+    throw ErrorFromWin32(error);
 }
 
 std::wstring FileNameOf(const std::wstring& path) {
@@ -128,12 +93,12 @@ class Win32FileSystem final : public FileSystemOps {
         // the check is ours. A folder of that name can't be replaced either.
         if (const std::optional<DWORD> attributes = AttributesOf(target);
             attributes && (*attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-            throw Win32Error(ERROR_ACCESS_DENIED);
+            throw ErrorFromWin32(ERROR_ACCESS_DENIED);
         }
         TempFile temp = CopyBeside(source, prefix);
         if (!MoveFileExW(temp.path().c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            throw Win32Error(GetLastError());
+            throw ErrorFromLastError();
         }
         temp.Release();
     }
@@ -141,17 +106,17 @@ class Win32FileSystem final : public FileSystemOps {
     void RemoveFile(const std::wstring& path) override {
         const std::optional<DWORD> attributes = AttributesOf(path);
         if (!attributes) {
-            throw Win32Error(ERROR_FILE_NOT_FOUND);
+            throw ErrorFromWin32(ERROR_FILE_NOT_FOUND);
         }
         if (*attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            throw Win32Error(ERROR_ACCESS_DENIED);
+            throw ErrorFromWin32(ERROR_ACCESS_DENIED);
         }
         const DWORD kept = *attributes & kSettableAttributes;
         const bool readOnly = (kept & FILE_ATTRIBUTE_READONLY) != 0;
         if (readOnly) {
             const DWORD writable = kept & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             if (!SetFileAttributesW(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
-                throw Win32Error(GetLastError());
+                throw ErrorFromLastError();
             }
         }
         if (!DeleteFileW(path.c_str())) {
@@ -160,7 +125,7 @@ class Win32FileSystem final : public FileSystemOps {
                 // A file that stays keeps the protection it had.
                 SetFileAttributesW(path.c_str(), kept);
             }
-            throw Win32Error(error);
+            throw ErrorFromWin32(error);
         }
     }
 
@@ -177,24 +142,18 @@ class Win32FileSystem final : public FileSystemOps {
             }
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-                throw Win32Error(error);
+                throw ErrorFromWin32(error);
             }
             // Someone else's file: not ours to remove.
             temp.Release();
         }
-        throw Win32Error(ERROR_FILE_EXISTS);
+        throw ErrorFromWin32(ERROR_FILE_EXISTS);
     }
 
     unsigned long long copies_ = 0;
 };
 
 } // namespace
-
-Error Win32Error(std::uint32_t code) {
-    // A failure that left no code still must not read as success.
-    const DWORD reported = code != ERROR_SUCCESS ? code : ERROR_CAN_NOT_COMPLETE;
-    return Error(ErrorNumber(reported), SystemText(reported));
-}
 
 std::unique_ptr<FileSystemOps> MakeWin32FileSystem() {
     return std::make_unique<Win32FileSystem>();

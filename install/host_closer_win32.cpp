@@ -1,8 +1,9 @@
 #include "host_closer_win32.h"
 
-#include "file_ops_win32.h"
-
+#include "base/handles.h"
+#include "base/system_error.h"
 #include "base/text_case.h"
+#include "description/model.h"
 
 #include <windows.h>
 
@@ -13,20 +14,11 @@
 namespace tamrick {
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
 // Ends every process of this session's view with the host's image name. Runs on its own
 // thread, like taskkill in its own process, so nobody waits for it and nothing is reported.
 DWORD WINAPI TerminateHostProcesses(void*) {
     const UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
-    if (snapshot.get() == INVALID_HANDLE_VALUE) {
+    if (!snapshot) {
         return 1;
     }
     const DWORD self = GetCurrentProcessId();
@@ -50,7 +42,7 @@ std::wstring SystemTaskkill() {
     wchar_t folder[MAX_PATH + 1] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) {
-        throw Win32Error(GetLastError());
+        throw ErrorFromLastError();
     }
     return std::wstring(folder, length) + L"\\taskkill.exe";
 }
@@ -77,12 +69,12 @@ class TaskkillCloser final : public HostCloser {
         }
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            throw Win32Error(error);
+            throw ErrorFromWin32(error);
         }
         const UniqueHandle worker{
             CreateThread(nullptr, 0, TerminateHostProcesses, nullptr, 0, nullptr)};
         if (!worker) {
-            throw Win32Error(GetLastError());
+            throw ErrorFromLastError();
         }
     }
 

@@ -9,8 +9,6 @@
 
 namespace tamrick {
 
-inline constexpr const wchar_t* kHostImageName = L"CorelDRW.exe";
-
 // Runs the system's taskkill hidden. Where that program is missing, a worker thread of this
 // process ends the host's processes instead.
 std::unique_ptr<HostCloser> MakeTaskkillCloser();

@@ -2,8 +2,6 @@
 
 #include "base/error.h"
 
-#include <exception>
-#include <new>
 #include <optional>
 
 namespace tamrick {
@@ -18,9 +16,6 @@ constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
 constexpr const wchar_t* kSuccessText = L"安装成功！";
 constexpr const wchar_t* kNoHostText = L"本程序只能在安装有 CorelDRAW X3 的系统中使用。";
 constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
-
-constexpr std::int32_t kErrOutOfMemory = 7;
-constexpr std::int32_t kErrInternal = 51;
 
 // An abort report; the item procedures return one to end the run.
 struct Report {
@@ -51,18 +46,16 @@ class Walk {
   public:
     Walk(Host& host, FileSystemOps& files) : host_(host), files_(files) {}
 
+    Abort Import(const FileItem& item, const std::wstring& sourcePath) {
+        if (!files_.FileExists(sourcePath)) {
+            return Fault(item, MissingFile(sourcePath));
+        }
+        host_.ImportWorkspace(sourcePath);
+        return std::nullopt;
+    }
+
     Abort Copy(const FileItem& item, const std::wstring& sourcePath) {
-        if (item.Target == L"importworkspace") {
-            if (!files_.FileExists(sourcePath)) {
-                return Fault(item, MissingFile(sourcePath));
-            }
-            host_.ImportWorkspace(sourcePath);
-            return std::nullopt;
-        }
-        // An unknown key asks the host for nothing and keeps the previous item's folder.
-        if (auto folder = host_.ResolveFolder(item.Target)) {
-            DestFolder = std::move(*folder);
-        }
+        Resolve(item);
         if (!files_.FileExists(sourcePath)) {
             return Fault(item, MissingFile(sourcePath));
         }
@@ -75,9 +68,7 @@ class Walk {
     }
 
     Abort Delete(const FileItem& item) {
-        if (auto folder = host_.ResolveFolder(item.Target)) {
-            DestFolder = std::move(*folder);
-        }
+        Resolve(item);
         if (DestFolder.empty()) {
             return Fault(item, BadFolder(DestFolder));
         }
@@ -97,11 +88,32 @@ class Walk {
     std::wstring DestFolder;
 
   private:
+    // An unknown key asks the host for nothing and keeps the previous item's folder.
+    void Resolve(const FileItem& item) {
+        if (FolderUseOf(item) != ItemFolderUse::Resolves) {
+            return;
+        }
+        if (auto folder = host_.ResolveFolder(item.Target)) {
+            DestFolder = std::move(*folder);
+        }
+    }
+
     Host& host_;
     FileSystemOps& files_;
 };
 
 } // namespace
+
+ItemFolderUse FolderUseOf(const FileItem& item) {
+    const bool copy = item.Action == kActionCopy;
+    if (!copy && item.Action != kActionDelete) {
+        return ItemFolderUse::None;
+    }
+    if (copy && item.Target == kTargetImportWorkspace) {
+        return ItemFolderUse::Import;
+    }
+    return FolderForKey(item.Target) ? ItemFolderUse::Resolves : ItemFolderUse::CarriesOver;
+}
 
 RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                            const RunServices& services) {
@@ -121,7 +133,7 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
         window.SetCaption(kCheckingCaption);
         members.HostApp = services.createHost();
         members.HostApp->Open();
-        members.HostApp->SetSwitch();
+        members.HostApp->SetInvisible();
         members.FileSystem = services.createFileSystem();
 
         Walk walk(*members.HostApp, *members.FileSystem);
@@ -130,14 +142,16 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
         for (std::size_t row = 0; row < items.size(); ++row) {
             const FileItem& item = items[row];
             if (services.onItem) {
-                services.onItem(row);
+                services.onItem(row, walk.DestFolder);
             }
             window.SetCaption(item.StepCaption.empty() ? kInstallingCaption : item.StepCaption);
             const std::wstring sourcePath = state.AppFolder + item.SourceName;
             Abort abort;
-            if (item.Action == L"c") {
+            if (FolderUseOf(item) == ItemFolderUse::Import) {
+                abort = walk.Import(item, sourcePath);
+            } else if (item.Action == kActionCopy) {
                 abort = walk.Copy(item, sourcePath);
-            } else if (item.Action == L"k") {
+            } else if (item.Action == kActionDelete) {
                 abort = walk.Delete(item);
             }
             if (abort) {
@@ -150,18 +164,13 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
             }
         }
 
-        members.HostApp->SetSwitch();
+        members.HostApp->SetInvisible();
         window.SetCaption(kFinishedCaption);
-    } catch (const Error& e) {
+    } catch (...) {
+        // Nothing may end the run without a word.
+        const Error e = CurrentExceptionAsError();
         number = e.number();
         description = e.description();
-    } catch (const std::bad_alloc&) {
-        number = kErrOutOfMemory;
-        description = L"内存不足";
-    } catch (const std::exception&) {
-        // Nothing may end the run without a word.
-        number = kErrInternal;
-        description = L"内部错误";
     }
 
     if (number == 0) {

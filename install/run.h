@@ -66,8 +66,9 @@ struct RunServices {
     // Each makes a new object; failures throw Error (429 when it can't be created).
     std::function<std::unique_ptr<Host>()> createHost;
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
-    // Told the row index before each row is worked on; for tools that explain a run.
-    std::function<void(std::size_t row)> onItem = nullptr;
+    // Told the row index before each row is worked on, with the folder that the items before
+    // it left (DestFolder); for tools that explain a run.
+    std::function<void(std::size_t row, const std::wstring& destFolder)> onItem = nullptr;
 };
 
 enum class RunOutcome {
@@ -76,6 +77,15 @@ enum class RunOutcome {
 };
 
 inline constexpr std::chrono::milliseconds kHostClosePause{10000};
+
+// How a file item meets the run's folder, DestFolder, which is not cleared between items.
+enum class ItemFolderUse {
+    None,        // the item does nothing (an action other than copy or delete)
+    Import,      // a workspace import: needs no folder and leaves DestFolder as it is
+    Resolves,    // its target names a host folder, which becomes DestFolder
+    CarriesOver, // its target names none: it works in the folder that the items before it left
+};
+ItemFolderUse FolderUseOf(const FileItem& item);
 
 // What the install button does: the whole installation, from the confirmation to the final
 // message.

@@ -1,5 +1,5 @@
 # The ZIP holds one folder with the installer, the packager's tool and its setup program, the description and every
-# add-on file it names, and the 32-bit installer is a GUI program for Windows.
+# add-on file it names, and the programs are Windows programs of the build's width.
 set(out ${CMAKE_CURRENT_BINARY_DIR}/dist-check)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
@@ -21,7 +21,8 @@ foreach(f ${demo})
         message(FATAL_ERROR "${f} differs from the demo add-on's")
     endif()
 endforeach()
-# PE header: "MZ", then at e_lfanew "PE\0\0" and the machine i386 (0x014c).
+# PE header: "MZ", then at e_lfanew "PE\0\0" and the build's machine (MACHINE, the two bytes as
+# they stand in the file: 4c01 for i386, 6486 for x86_64).
 foreach(f TamrickInstaller.exe TamrickSetup.exe)
     file(READ ${out}/${NAME}/${f} head LIMIT 4096 HEX)
     string(SUBSTRING "${head}" 0 4 mz)
@@ -31,8 +32,8 @@ foreach(f TamrickInstaller.exe TamrickSetup.exe)
     math(EXPR lfanew "0x${b1}${b0}")
     math(EXPR at "${lfanew} * 2")
     string(SUBSTRING "${head}" ${at} 12 pe)
-    if(NOT mz STREQUAL "4d5a" OR NOT pe STREQUAL "504500004c01")
-        message(FATAL_ERROR "${f} is not a 32-bit Windows program (${mz} ${pe})")
+    if(NOT mz STREQUAL "4d5a" OR NOT pe STREQUAL "50450000${MACHINE}")
+        message(FATAL_ERROR "${f} is not a Windows program of this build's width (${mz} ${pe})")
     endif()
 endforeach()
 message(STATUS "the ZIP holds ${NAME} with the installer, instinfo, the setup program and the demo add-on")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The demo: builds the release (i686) distributable and the i686 stand-in host, prepares a Wine
-# prefix in which the stand-in is CorelDRAW X3 (registered, with its folders in the prefix; the
-# real host is 32-bit too), and starts the installer from the distributable on the demo add-on. With a display you click through it yourself; without one it runs
+# The demo: builds the release (i686) distributable and the i686 stand-in host (the x86_64 ones
+# where 32-bit programs can't run), prepares a Wine prefix in which the stand-in is CorelDRAW X3
+# (registered, with its folders in the prefix; the real host is 32-bit too), and starts the
+# installer from the distributable on the demo add-on. With a display you click through it yourself; without one it runs
 # under Xvfb, clicks through by itself, saves pictures and prints what a person would read and
 # what landed in each of CorelDRAW's folders. Then the same add-on packed by `instinfo pack` into one
 # setup file, and that setup run: it unpacks, starts the installer and removes what it unpacked.
@@ -11,9 +12,16 @@ scripts/deps.sh
 
 root="$PWD"
 out="$root/build/demo"
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 -j "$(nproc)" --target dist standin demo_driver
-bin="$root/build/mingw-i686"
+# The release build is the 32-bit one. Some virtual machines' kernels refuse 32-bit programs, so
+# Wine can't start them there: the demo then runs the same sources' 64-bit build.
+preset=mingw-i686
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    preset=mingw-x86_64
+    echo "This machine's kernel refuses 32-bit programs: the demo runs the x86_64 build."
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)" --target dist standin demo_driver
+bin="$root/build/$preset"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)" --target instinfo
 

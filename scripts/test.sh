@@ -38,8 +38,19 @@ done
 # The two builds' suites under Wine at the same time: each has its own prefix, wineserver and
 # display, so the forced close of the host reaches only its own stand-ins, and most of their
 # time is spent waiting. Within a build the tests run one at a time.
+# Wine's 32-bit half runs only where the kernel runs 32-bit programs; some virtual machines'
+# kernels refuse them (Exec format error). There the i686 build is still built, and its gates and
+# distributable checked, but its programs can't run: that is said loudly, and the same sources'
+# Windows tests run in the x86_64 suite.
+runs_32bit_programs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 run_windows_suite() {
     local preset=$1
+    if [ "$preset" = mingw-i686 ] && ! runs_32bit_programs; then
+        echo "*** NOT RUN: the i686 build's Windows tests. This machine's kernel refuses 32-bit"
+        echo "*** programs, so Wine can't start them. Only the gates and the distributable follow."
+        ctest --preset "$preset" -R '^(gates_|dist_)'
+        return
+    fi
     export TAMRICK_WINEPREFIX="$PWD/build/$preset/wineprefix"
     unset DISPLAY TAMRICK_XVFB_PID
     # shellcheck source=wine-env.sh

@@ -62,7 +62,9 @@ void __throw_bad_function_call() {
 namespace __gnu_cxx {
 
 // What the library calls on an uncaught exception: without the demangled type's name.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the runtime's own name, which this replaces
 void __verbose_terminate_handler();
+// NOLINTNEXTLINE(bugprone-reserved-identifier): as above
 void __verbose_terminate_handler() {
     std::abort();
 }

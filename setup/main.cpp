@@ -3,11 +3,11 @@
 // the folder and ends with the installer's exit status.
 
 #include "base/executable_path.h"
+#include "base/handles.h"
 #include "base/system_library.h"
 #include "base/system_text.h"
-#include "base/text_case.h"
 #include "description/model.h"
-#include "startup/app_folder.h"
+#include "startup/instance_lock.h"
 #include "unpack.h"
 
 #include <windows.h>
@@ -20,7 +20,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 namespace tamrick::setup {
 namespace {
@@ -37,16 +36,6 @@ constexpr const wchar_t* kUnpackingText = L"正在解压安装文件，请稍候
 constexpr DWORD kQuietMilliseconds = 500;
 constexpr int kProgressSteps = 1000;
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
-struct LibraryFree {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree>;
-
 std::wstring Format(const wchar_t* pattern, const std::wstring& value) {
     std::wstring text(pattern);
     const std::size_t at = text.find(L"%s");
@@ -58,25 +47,14 @@ void ShowError(const std::wstring& text) {
 }
 
 void ShowSystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) {
-    ShowError(Format(pattern, value) + SystemMessageText(error));
-}
-
-// One setup file runs once at a time; a second start ends silently, as the installer does.
-UniqueHandle AcquireInstanceLock(const std::wstring& path) {
-    UniqueHandle lock(CreateMutexW(nullptr, FALSE,
-                                   (InstanceLockName(ToUpperInvariant(path)) + L".setup").c_str()));
-    if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) {
-        return nullptr;
-    }
-    return lock;
+    ShowError(Format(pattern, value) + SystemErrorText(error));
 }
 
 // Deletes a folder and everything in it, read-only files included. A link inside is removed,
 // never followed.
 bool RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    if (const UniqueFindHandle search{FindFirstFileW((folder + L"*").c_str(), &found)}) {
         do {
             const std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") {
@@ -93,8 +71,7 @@ bool RemoveTree(const std::wstring& folder) {
             } else {
                 DeleteFileW(path.c_str());
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.get(), &found));
     }
     return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
@@ -152,27 +129,21 @@ class TempFolder {
 };
 
 // The small window that shows how unpacking goes, once it takes more than a moment. Closing it
-// cancels.
+// cancels. Where it can't be made, unpacking goes on without it.
 class ProgressWindow {
   public:
     explicit ProgressWindow(std::wstring title) : title_(std::move(title)) {}
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
-    ~ProgressWindow() {
-        if (window_ != nullptr) {
-            DestroyWindow(window_);
-        }
-        if (font_ != nullptr) {
-            DeleteObject(font_);
-        }
-    }
+    ~ProgressWindow() = default;
 
     // Shows `fraction` of the work as done; false once the user closed the window.
     bool Show(double fraction) {
-        if (window_ == nullptr && GetTickCount() - started_ >= kQuietMilliseconds) {
-            Create();
+        // Elapsed time in unsigned arithmetic stays right across the tick count's wrap.
+        if (state_ == State::Waiting && GetTickCount() - started_ >= kQuietMilliseconds) {
+            state_ = Create() ? State::Shown : State::GivenUp;
         }
-        if (bar_ != nullptr) {
+        if (state_ == State::Shown) {
             const auto position = static_cast<int>(fraction * kProgressSteps);
             if (position != shown_) {
                 shown_ = position;
@@ -188,6 +159,8 @@ class ProgressWindow {
     }
 
   private:
+    enum class State { Waiting, Shown, GivenUp };
+
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
         if (message == WM_CLOSE) {
             auto* self =
@@ -200,17 +173,10 @@ class ProgressWindow {
         return DefWindowProcW(window, message, w, l);
     }
 
-    void Create() {
-        // Version 6 of the common controls, as the manifest binds it; loaded by name for that.
-        comctl_.reset(LoadLibraryW(L"comctl32.dll"));
-        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        const auto init = comctl_ ? reinterpret_cast<InitFn>(reinterpret_cast<void (*)()>(
-                                        GetProcAddress(comctl_.get(), "InitCommonControlsEx")))
-                                  : nullptr;
-        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-        if (init == nullptr || !init(&controls)) {
-            started_ = GetTickCount() + 0x7FFFFFFF; // no window then; unpacking goes on
-            return;
+    // Makes the window once; false when it can't be made.
+    bool Create() {
+        if (!LoadCommonControls(ICC_PROGRESS_CLASS)) {
+            return false;
         }
         const HINSTANCE instance = GetModuleHandleW(nullptr);
         WNDCLASSEXW windowClass{};
@@ -223,16 +189,17 @@ class ProgressWindow {
         windowClass.lpszClassName = L"TamrickSetupProgress";
         RegisterClassExW(&windowClass);
 
-        const HDC screen = GetDC(nullptr);
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        const auto scale = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+        int dpi = 0;
+        if (const UniqueScreenDc screen{GetDC(nullptr)}) {
+            dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+        }
+        const auto scale = [dpi](int pixels) { return MulDiv(pixels, dpi > 0 ? dpi : 96, 96); };
         // The message font; built for Windows XP, the structure has the size that XP knows,
         // which every later Windows takes too.
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof metrics;
         if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
-            font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+            font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
         }
 
         const DWORD style = WS_CAPTION | WS_SYSMENU;
@@ -240,37 +207,39 @@ class ProgressWindow {
         AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
         const int width = frame.right - frame.left;
         const int height = frame.bottom - frame.top;
-        window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, windowClass.lpszClassName, title_.c_str(),
-                                  style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                                  nullptr, nullptr, instance, nullptr);
-        if (window_ == nullptr) {
-            started_ = GetTickCount() + 0x7FFFFFFF;
-            return;
+        window_.reset(CreateWindowExW(WS_EX_DLGMODALFRAME, windowClass.lpszClassName,
+                                      title_.c_str(), style,
+                                      (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                      nullptr, nullptr, instance, nullptr));
+        if (!window_) {
+            return false;
         }
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        const HWND label =
-            CreateWindowExW(0, L"STATIC", kUnpackingText, WS_CHILD | WS_VISIBLE, scale(16),
-                            scale(14), scale(328), scale(20), window_, nullptr, instance, nullptr);
-        bar_ =
-            CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, scale(16),
-                            scale(42), scale(328), scale(20), window_, nullptr, instance, nullptr);
-        if (font_ != nullptr) {
-            SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        const HWND label = CreateWindowExW(0, L"STATIC", kUnpackingText, WS_CHILD | WS_VISIBLE,
+                                           scale(16), scale(14), scale(328), scale(20),
+                                           window_.get(), nullptr, instance, nullptr);
+        bar_ = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, scale(16),
+                               scale(42), scale(328), scale(20), window_.get(), nullptr, instance,
+                               nullptr);
+        if (font_) {
+            SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         }
         SendMessageW(bar_, PBM_SETRANGE32, 0, kProgressSteps);
-        ShowWindow(window_, SW_SHOWNORMAL);
-        UpdateWindow(window_);
+        ShowWindow(window_.get(), SW_SHOWNORMAL);
+        UpdateWindow(window_.get());
+        return true;
     }
 
     std::wstring title_;
     DWORD started_ = GetTickCount();
-    UniqueLibrary comctl_;
-    HWND window_ = nullptr;
-    HWND bar_ = nullptr;
-    HFONT font_ = nullptr;
+    State state_ = State::Waiting;
+    UniqueFont font_;
+    HWND bar_ = nullptr; // goes with the window
     int shown_ = -1;
     bool cancelled_ = false;
+    // Last: the window goes before the font that its label shows.
+    UniqueWindow window_;
 };
 
 // Unpacks the payload into `folder`; false (after telling the user, unless they cancelled)
@@ -339,7 +308,8 @@ int RunInstaller(const TempFolder& folder) {
 
 int Run() {
     const std::wstring self = ExecutablePath();
-    const UniqueHandle lock = AcquireInstanceLock(self);
+    // One setup file runs once at a time; a second start ends silently, as the installer does.
+    const UniqueHandle lock = AcquireInstanceLock(self, L".setup");
     if (!lock) {
         return 0;
     }

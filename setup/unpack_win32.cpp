@@ -4,6 +4,7 @@
 
 #include "unpack.h"
 
+#include "base/handles.h"
 #include "base/system_library.h"
 
 #include <fcntl.h>
@@ -24,23 +25,10 @@ using FdiCreateFn = decltype(&FDICreate);
 using FdiCopyFn = decltype(&FDICopy);
 using FdiDestroyFn = decltype(&FDIDestroy);
 
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept {
-        if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-        }
-    }
-};
-using UniqueFile = std::unique_ptr<void, HandleCloser>;
-
-UniqueFile OpenForReading(const std::wstring& path) {
-    return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-bool Valid(const UniqueFile& file) {
-    return file.get() != INVALID_HANDLE_VALUE;
+UniqueHandle OpenForReading(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 // Reads at an absolute offset; the bytes read, fewer at the file's end; -1 on failure.
@@ -53,6 +41,14 @@ long long ReadAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD size) {
         return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     }
     return done;
+}
+
+// Up to `size` bytes at an absolute offset; fewer at the file's end, none on failure.
+std::string ReadUpTo(HANDLE file, std::uint64_t offset, std::size_t size) {
+    std::string bytes(size, '\0');
+    const long long got = ReadAt(file, offset, bytes.data(), static_cast<DWORD>(size));
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
 }
 
 std::uint64_t FileSize(HANDLE file) {
@@ -89,7 +85,7 @@ Unpacking* FromAddressName(const char* name) {
 // What FDI holds as a handle: the payload within the setup file, or a file being written.
 struct File {
     Unpacking* owner = nullptr;
-    UniqueFile handle;
+    UniqueHandle handle;
     std::uint64_t base = 0;   // the payload's offset, for the cabinet
     std::uint64_t length = 0; // the payload's length, for the cabinet
     std::uint64_t position = 0;
@@ -145,13 +141,8 @@ class Unpacking {
             return Result{Outcome::Failed, ERROR_PROC_NOT_FOUND, {}};
         }
         ERF erf{};
-        struct FdiCloser {
-            FdiDestroyFn destroy;
-            void operator()(void* fdi) const noexcept { destroy(fdi); }
-        };
-        const std::unique_ptr<void, FdiCloser> fdi(
-            create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf),
-            FdiCloser{destroy});
+        const UniqueResource<ClosedByFound<HFDI, FdiDestroyFn>> fdi(
+            create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf), {destroy});
         if (!fdi) {
             return Result{Outcome::Failed, ERROR_NOT_ENOUGH_MEMORY, {}};
         }
@@ -187,8 +178,8 @@ class Unpacking {
             return -1;
         }
         auto& self = *address;
-        UniqueFile handle = OpenForReading(self.setupFile_);
-        if (!Valid(handle)) {
+        UniqueHandle handle = OpenForReading(self.setupFile_);
+        if (!handle) {
             return -1;
         }
         File& file = self.files_.emplace_back();
@@ -290,9 +281,9 @@ class Unpacking {
             result_ = Result{Outcome::Failed, error, name};
             return -1;
         }
-        UniqueFile handle(CreateFileW((folder_ + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Valid(handle)) {
+        UniqueHandle handle(CreateFileW((folder_ + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle) {
             result_ = Result{Outcome::Failed, GetLastError(), name};
             return -1;
         }
@@ -324,35 +315,20 @@ class Unpacking {
     Result result_;
 };
 
-struct LibraryFree {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-
 } // namespace
 
 std::optional<PayloadLocation> FindPayload(const std::wstring& setupFile) {
-    const UniqueFile file = OpenForReading(setupFile);
-    if (!Valid(file)) {
+    const UniqueHandle file = OpenForReading(setupFile);
+    if (!file) {
         return std::nullopt;
     }
-    std::string head(payload::kPeHeadBytes, '\0');
-    const long long got = ReadAt(file.get(), 0, head.data(), static_cast<DWORD>(head.size()));
-    if (got <= 0) {
-        return std::nullopt;
-    }
-    head.resize(static_cast<std::size_t>(got));
+    const std::string head = ReadUpTo(file.get(), 0, payload::kPeHeadBytes);
     const std::optional<std::uint64_t> end = payload::EndOfSections(head);
     if (!end) {
         return std::nullopt;
     }
-    std::string bytes(payload::kFixedHeaderSize + 2 * payload::kMaxTitleLength, '\0');
-    const long long headerGot =
-        ReadAt(file.get(), *end, bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (headerGot <= 0) {
-        return std::nullopt;
-    }
-    bytes.resize(static_cast<std::size_t>(headerGot));
-    const std::optional<payload::DecodedHeader> decoded = payload::DecodeHeader(bytes);
+    const std::optional<payload::DecodedHeader> decoded = payload::DecodeHeader(
+        ReadUpTo(file.get(), *end, payload::kFixedHeaderSize + 2 * payload::kMaxTitleLength));
     if (!decoded) {
         return std::nullopt;
     }
@@ -368,8 +344,8 @@ std::optional<PayloadLocation> FindPayload(const std::wstring& setupFile) {
 
 Result VerifyPayload(const std::wstring& setupFile, const PayloadLocation& location,
                      const Progress& progress) {
-    const UniqueFile file = OpenForReading(setupFile);
-    if (!Valid(file)) {
+    const UniqueHandle file = OpenForReading(setupFile);
+    if (!file) {
         return Result{Outcome::Failed, GetLastError(), {}};
     }
     std::string buffer(kChunk, '\0');
@@ -395,14 +371,13 @@ Result VerifyPayload(const std::wstring& setupFile, const PayloadLocation& locat
 
 Result Unpack(const std::wstring& setupFile, const PayloadLocation& location,
               const std::wstring& folder, const Progress& progress) {
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree> cabinet(
-        LoadSystemLibrary(L"cabinet.dll"));
+    const UniqueModule cabinet(LoadSystemLibrary(L"cabinet.dll"));
     if (!cabinet) {
         return Result{Outcome::Failed, GetLastError(), {}};
     }
     // First every name, and the size of the whole; nothing is written unless all are safe.
     Unpacking listing(setupFile, location, progress);
-    if (const Result listed = listing.Run(cabinet.get(), false, folder);
+    if (Result listed = listing.Run(cabinet.get(), false, folder);
         listed.outcome != Outcome::Done) {
         return listed;
     }

@@ -4,36 +4,19 @@
 #include "app_folder.h"
 #include "base/error.h"
 #include "base/executable_path.h"
+#include "base/handles.h"
+#include "base/system_error.h"
 #include "base/system_library.h"
-#include "base/text_case.h"
 #include "description/model.h"
 #include "description/reader.h"
+#include "instance_lock.h"
 #include "window/frm_main.h"
 
 #include <memory>
 #include <string>
-#include <type_traits>
-
-#include <windows.h>
 
 namespace tamrick {
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { ::CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
-// Held for the life of the process; the system drops it when the process ends.
-UniqueHandle AcquireInstanceLock(const std::wstring& executablePath) {
-    UniqueHandle lock(
-        ::CreateMutexW(nullptr, FALSE, InstanceLockName(ToUpperInvariant(executablePath)).c_str()));
-    // A lock that exists already, or one we may not open, means another instance owns it.
-    if (!lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        return nullptr;
-    }
-    return lock;
-}
 
 void ShowCritical(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
@@ -43,9 +26,9 @@ void ShowCritical(const std::wstring& text) {
 std::unique_ptr<frmMain> Main(SharedState& state, UniqueHandle& instanceLock) {
     const std::wstring executablePath = ExecutablePath();
     if (executablePath.empty()) {
-        throw Error(static_cast<std::int32_t>(::GetLastError()),
-                    L"The program's own path is not available.");
+        throw ErrorFromLastError();
     }
+    // Held for the life of the process; the system drops it when the process ends.
     instanceLock = AcquireInstanceLock(executablePath);
     if (!instanceLock) {
         return nullptr;
@@ -89,10 +72,9 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
             return 0;
         }
         return RunMessageLoop(*form);
-    } catch (const Error& e) {
+    } catch (...) {
         // Nothing in start-up handles its own errors: the user sees number and description.
-        ::MessageBoxW(nullptr, UnhandledErrorText(e.number(), e.description()).c_str(),
-                      kProgramTitle, MB_OK | MB_ICONERROR);
+        ReportUnhandledError(nullptr);
         return 1;
     }
 }

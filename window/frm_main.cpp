@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "base/error.h"
+#include "base/system_error.h"
 #include "base/system_library.h"
 #include "install/file_ops_win32.h"
 #include "install/host/host_thread_win32.h"
@@ -44,9 +45,8 @@ UINT DpiOf(HWND window) {
             return dpi;
         }
     }
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
 }
 
@@ -89,8 +89,7 @@ void RegisterWindowClass(WNDPROC procedure) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        throw Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())),
-                    L"The installer window's class can't be registered.");
+        throw ErrorFromLastError();
     }
 }
 
@@ -102,38 +101,24 @@ bool IsClientInput(const MSG& message) {
            message.message == WM_CHAR || message.message == WM_DEADCHAR;
 }
 
-Error LastWin32Error(const wchar_t* what) {
-    return Error(static_cast<std::int32_t>(HRESULT_FROM_WIN32(GetLastError())), what);
-}
-
-// The common controls are no known system DLL: imported, they would be looked for beside the
-// program, with uxtheme after them, before any code of ours could restrict the search. Loaded
-// by name once it is restricted, the manifest still binds them to version 6. They stay loaded
-// for the life of the process, as an import would.
-void LoadCommonControls() {
-    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const HMODULE library = LoadLibraryW(L"comctl32.dll");
-    const FARPROC address =
-        library != nullptr ? GetProcAddress(library, "InitCommonControlsEx") : nullptr;
-    if (address == nullptr) {
-        throw LastWin32Error(L"The common controls can't be loaded.");
-    }
-    const auto init =
-        reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void (*)()>(address));
-    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    init(&controls);
-}
-
 } // namespace
 
+void ReportUnhandledError(HWND owner) noexcept {
+    const Error e = CurrentExceptionAsError();
+    MessageBoxW(owner, UnhandledErrorText(e.number(), e.description()).c_str(), kProgramTitle,
+                MB_OK | MB_ICONERROR);
+}
+
 frmMain::frmMain(SharedState state) : state_(std::move(state)) {
-    LoadCommonControls();
+    if (!LoadCommonControls(ICC_STANDARD_CLASSES | ICC_BAR_CLASSES)) {
+        throw ErrorFromLastError();
+    }
     RegisterWindowClass(&frmMain::WindowProc);
     // WindowProc takes this window object from the creation parameter.
     if (CreateWindowExW(kExStyle, kWindowClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr),
                         this) == nullptr) {
-        throw LastWin32Error(L"The installer window can't be created.");
+        throw ErrorFromLastError();
     }
     CreateControls();
     Layout(nullptr);
@@ -141,14 +126,7 @@ frmMain::frmMain(SharedState state) : state_(std::move(state)) {
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER),
                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!picture_) {
-        throw LastWin32Error(L"The design-time banner can't be loaded.");
-    }
-}
-
-frmMain::~frmMain() {
-    if (window_ != nullptr) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
+        throw ErrorFromLastError();
     }
 }
 
@@ -156,36 +134,36 @@ void frmMain::CreateControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     cmdInstall_ = CreateWindowExW(
         0, WC_BUTTONW, kInstallCaption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0,
-        0, 0, window_, reinterpret_cast<HMENU>(kCmdInstallId), instance, nullptr);
+        0, 0, hwnd(), reinterpret_cast<HMENU>(kCmdInstallId), instance, nullptr);
     picFlags_ =
         CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY, 0, 0,
-                        0, 0, window_, reinterpret_cast<HMENU>(kPicFlagsId), instance, nullptr);
+                        0, 0, hwnd(), reinterpret_cast<HMENU>(kPicFlagsId), instance, nullptr);
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance, nullptr);
     if (cmdInstall_ == nullptr || picFlags_ == nullptr || tooltip_ == nullptr) {
-        throw LastWin32Error(L"The installer window's controls can't be created.");
+        throw ErrorFromLastError();
     }
     std::wstring tip = L"点击访问 " TAMRICK_WEB_HOST;
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window_;
+    tool.hwnd = hwnd();
     tool.uId = reinterpret_cast<UINT_PTR>(picFlags_);
     tool.lpszText = tip.data();
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void frmMain::Layout(const RECT* suggested) {
-    dpi_ = DpiOf(window_);
+    dpi_ = DpiOf(hwnd());
     const RECT frame =
         FrameForClient({Scale(kClientSize.cx, dpi_), Scale(kClientSize.cy, dpi_)}, dpi_);
     RECT now{};
-    GetWindowRect(window_, &now);
+    GetWindowRect(hwnd(), &now);
     const POINT at =
         suggested != nullptr ? POINT{suggested->left, suggested->top} : POINT{now.left, now.top};
-    SetWindowPos(window_, nullptr, at.x, at.y, frame.right - frame.left, frame.bottom - frame.top,
+    SetWindowPos(hwnd(), nullptr, at.x, at.y, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
     UniqueFont font(CreateFontW(-MulDiv(kFontPoints, static_cast<int>(dpi_), 72), 0, 0, 0,
@@ -201,7 +179,7 @@ void frmMain::Layout(const RECT* suggested) {
 }
 
 bool frmMain::HandleDialogMessage(MSG& message) const {
-    return window_ != nullptr && IsDialogMessageW(window_, &message);
+    return window_ && IsDialogMessageW(hwnd(), &message);
 }
 
 void frmMain::cmdInstall_Click() {
@@ -225,7 +203,7 @@ void frmMain::cmdInstall_Click() {
 }
 
 bool frmMain::Confirm(const std::wstring& text) {
-    return MessageBoxW(window_, text.c_str(), kProgramTitle,
+    return MessageBoxW(hwnd(), text.c_str(), kProgramTitle,
                        MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON1) != IDCANCEL;
 }
 
@@ -240,7 +218,7 @@ void frmMain::SetCaption(const std::wstring& caption) {
 }
 
 void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
-    PumpPendingMessages();
+    PumpPendingMessages(true);
     // Elapsed time in unsigned arithmetic stays right across the tick count's wrap.
     const auto total = static_cast<DWORD>(duration.count());
     const DWORD start = GetTickCount();
@@ -248,49 +226,24 @@ void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
         // Wakes for every message, so the window keeps painting and a close request ends the
         // program at once.
         MsgWaitForMultipleObjectsEx(0, nullptr, total - elapsed, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        PumpPendingMessages();
+        PumpPendingMessages(true);
     }
 }
 
-void frmMain::PumpPendingMessages() {
+void frmMain::PumpPendingMessages(bool clientInput) {
+    std::optional<int> quit;
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // Not ours to take: the message loop ends on it after the run.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
+            quit = static_cast<int>(message.wParam);
+            continue;
+        }
+        const bool ours = message.hwnd == hwnd() || IsChild(hwnd(), message.hwnd);
+        if (!clientInput && ours && IsClientInput(message)) {
+            continue;
         }
         if (!HandleDialogMessage(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
-void frmMain::WaitForHost(HANDLE done) {
-    std::optional<int> quit;
-    for (;;) {
-        // Wakes for every message, as in the pause.
-        const DWORD woken =
-            MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) {
-            break;
-        }
-        if (woken == WAIT_FAILED) {
-            WaitForSingleObject(done, INFINITE);
-            break;
-        }
-        MSG message{};
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // Not ours to take: the message loop ends on it after the run.
-                quit = static_cast<int>(message.wParam);
-                continue;
-            }
-            const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
-            if (ours && IsClientInput(message)) {
-                continue;
-            }
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -300,28 +253,44 @@ void frmMain::WaitForHost(HANDLE done) {
     }
 }
 
+void frmMain::WaitForHost(HANDLE done) {
+    for (;;) {
+        // Wakes for every message, as in the pause.
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            return;
+        }
+        if (woken == WAIT_FAILED) {
+            WaitForSingleObject(done, INFINITE);
+            return;
+        }
+        PumpPendingMessages(false);
+    }
+}
+
 void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
     const auto icon =
         static_cast<UINT>(kind == MessageKind::Information ? MB_ICONINFORMATION : MB_ICONERROR);
-    MessageBoxW(window_, text.c_str(), kProgramTitle, MB_OK | icon);
+    MessageBoxW(hwnd(), text.c_str(), kProgramTitle, MB_OK | icon);
 }
 
 void frmMain::ReportMissingFile(const std::wstring& path) {
-    ShowError(MissingFileReport(path));
+    ShowMessage(MissingFileReport(path), MessageKind::Error);
     ShutDown();
 }
 
 void frmMain::ReportBadFolder(const std::wstring& path) {
-    ShowError(BadFolderReport(path));
+    ShowMessage(BadFolderReport(path), MessageKind::Error);
     ShutDown();
 }
 
 void frmMain::Form_Load() {
-    SetWindowTextW(window_, state_.SetupTitle.c_str());
+    SetWindowTextW(hwnd(), state_.SetupTitle.c_str());
 
     handCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_BANNER_HAND));
     if (handCursor_ == nullptr) {
-        throw LastWin32Error(L"The banner's cursor can't be loaded.");
+        throw ErrorFromLastError();
     }
 
     const std::wstring path = state_.AppFolder + state_.FlagsPicture;
@@ -345,30 +314,32 @@ void frmMain::Form_Unload(std::int16_t& /*cancel*/) {
 
 void frmMain::picFlags_Click() {
     // Whatever happens, the window stays as it is: the result is of no interest.
-    ShellExecuteA(window_, "open", TAMRICK_WEB_PAGE, "", "", SW_SHOWNORMAL);
-}
-
-void frmMain::ShowError(const std::wstring& text) const {
-    MessageBoxW(window_, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+    ShellExecuteA(hwnd(), "open", TAMRICK_WEB_PAGE, "", "", SW_SHOWNORMAL);
 }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* created =
             static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-        created->window_ = hwnd;
+        created->window_.reset(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
     }
     auto* form = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (form == nullptr) {
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
+    if (message == WM_NCDESTROY) {
+        // Destroyed by the system (a failed creation): nothing is left for the object to own.
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        form->window_.release();
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    // Nothing may unwind through the system's dispatch code: a handler without a trap of its own
+    // ends the program with the unhandled-error report.
     try {
         return form->HandleMessage(message, wparam, lparam);
-    } catch (const Error& e) {
-        // A handler without a trap of its own: the user learns what happened, then it ends.
-        MessageBoxW(hwnd, UnhandledErrorText(e.number(), e.description()).c_str(), kProgramTitle,
-                    MB_OK | MB_ICONERROR);
+    } catch (...) {
+        ReportUnhandledError(hwnd);
         ExitProcess(1);
     }
 }
@@ -423,7 +394,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     default:
         break;
     }
-    return DefWindowProcW(window_, message, wparam, lparam);
+    return DefWindowProcW(hwnd(), message, wparam, lparam);
 }
 
 std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state) {

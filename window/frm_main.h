@@ -3,6 +3,7 @@
 // tooltip and a hand cursor that opens the maker's web page), and the install button
 // cmdInstall. Every way out of the program, once the window exists, goes through ShutDown.
 
+#include "base/handles.h"
 #include "description/model.h"
 #include "install/host/com_support.h"
 #include "install/run.h"
@@ -23,14 +24,18 @@ inline constexpr UINT kDesignDpi = 96;
 // The window is also what the installation run talks to: its button, its pause and its
 // message boxes.
 class frmMain final : public RunWindow {
+    // First of all: COM is there before the installation's members and goes after them.
+    ComApartment apartment_;
+
   public:
-    // Creates the window, hidden, with the title as designed and the design-time banner.
+    // Creates the window, hidden, with the title as designed and the design-time banner. When
+    // that fails half-way, nothing of it is left.
     explicit frmMain(SharedState state);
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
-    ~frmMain() override;
+    ~frmMain() override = default;
 
-    HWND hwnd() const noexcept { return window_; }
+    HWND hwnd() const noexcept { return window_.get(); }
     // Lets the window handle its dialog keys (Enter presses the install button, Tab moves
     // the focus). The message loop calls it for every message before dispatching it; true
     // when the message was handled.
@@ -59,8 +64,9 @@ class frmMain final : public RunWindow {
     void ShowMessage(const std::wstring& text, MessageKind kind) override;
 
   private:
-    // Hands every waiting message to the window, as the message loop would.
-    void PumpPendingMessages();
+    // Hands every waiting message on, as the message loop would; without `clientInput`, clicks
+    // and keys meant for the window itself are dropped.
+    void PumpPendingMessages(bool clientInput);
     // Waits for the host's creation or one of its calls, which may take as long as the host
     // likes: the window keeps painting and a close request ends the program, but no click or
     // key reaches it.
@@ -70,20 +76,23 @@ class frmMain final : public RunWindow {
     void CreateControls();
     // Sizes, places and sets the font of everything for the window's current DPI.
     void Layout(const RECT* suggested);
-    void ShowError(const std::wstring& text) const;
 
-    ComApartment apartment_;
     SharedState state_;
-    HWND window_ = nullptr;
-    HWND cmdInstall_ = nullptr;
-    HWND picFlags_ = nullptr;
-    HWND tooltip_ = nullptr;
     UINT dpi_ = kDesignDpi;
     UniqueFont font_;
     UniqueBitmap picture_;
     HCURSOR handCursor_ = nullptr; // a shared resource cursor: the system owns it
     bool running_ = false;
+    // The controls go with the window.
+    HWND cmdInstall_ = nullptr;
+    HWND picFlags_ = nullptr;
+    HWND tooltip_ = nullptr;
+    // Last: the window goes first, while the font and picture that it shows are still there.
+    UniqueWindow window_;
 };
+
+// Inside a catch block: the platform's report of an error that nothing handled, over `owner`.
+void ReportUnhandledError(HWND owner) noexcept;
 
 // Creates frmMain, runs Form_Load and shows the window, modeless and centred on the screen.
 // The window lives as long as the returned object. Throws Error when Form_Load fails; the

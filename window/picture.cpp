@@ -1,7 +1,7 @@
 #include "picture.h"
 
 #include "base/error.h"
-#include "base/system_text.h"
+#include "base/system_error.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <vector>
 
 namespace tamrick {
@@ -20,36 +19,11 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-struct DcDeleter {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-
-std::wstring SystemText(HRESULT hr) {
-    std::wstring text = SystemMessageText(static_cast<std::uint32_t>(hr));
-    if (text.empty()) {
-        wchar_t code[32] = {};
-        std::swprintf(code, 32, L"错误 0x%08lX", static_cast<unsigned long>(hr));
-        text = code;
-    }
-    return text;
-}
-
-Error SystemError(HRESULT hr) {
-    return Error(static_cast<std::int32_t>(hr), SystemText(hr));
-}
-
-// Reading the file failed: the system's own words say why (no access, in use, ...).
-void ThrowIfFileFailed(HRESULT hr) {
-    if (FAILED(hr)) {
-        throw SystemError(hr);
-    }
-}
-
-// The file is there but its bytes are no picture we can read.
+// The file is there but its bytes are no picture we can read. Reading the file itself failing
+// is ThrowIfFailed: the system's own words say why (no access, in use, ...).
 void ThrowIfNotPicture(HRESULT hr) {
     if (hr == E_OUTOFMEMORY) {
-        throw SystemError(hr);
+        throw ErrorFromHresult(hr);
     }
     if (FAILED(hr)) {
         throw Error(kErrInvalidPicture, L"图片无效");
@@ -84,7 +58,7 @@ UniqueBitmap NewBanner(int width, int height, void** bits) {
     info.bmiHeader.biCompression = BI_RGB;
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
     if (!bitmap) {
-        throw SystemError(E_OUTOFMEMORY);
+        throw ErrorFromHresult(E_OUTOFMEMORY);
     }
     return bitmap;
 }
@@ -97,15 +71,15 @@ ComPtr<IWICImagingFactory> WicFactory() {
     if (hr == REGDB_E_CLASSNOTREG) {
         return nullptr;
     }
-    ThrowIfFileFailed(hr);
+    ThrowIfFailed(hr);
     return factory;
 }
 
 UniqueBitmap LoadWithWic(IWICImagingFactory& factory, const std::wstring& path, int width,
                          int height, COLORREF background) {
     ComPtr<IWICStream> stream;
-    ThrowIfFileFailed(factory.CreateStream(&stream));
-    ThrowIfFileFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
+    ThrowIfFailed(factory.CreateStream(&stream));
+    ThrowIfFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
 
     ComPtr<IWICBitmapDecoder> decoder;
     ThrowIfNotPicture(factory.CreateDecoderFromStream(stream.Get(), nullptr,
@@ -145,31 +119,24 @@ UniqueBitmap LoadWithWic(IWICImagingFactory& factory, const std::wstring& path, 
     return bitmap;
 }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-struct GlobalFreer {
-    void operator()(HGLOBAL memory) const noexcept { GlobalFree(memory); }
-};
-
 // The whole file in movable memory, as OleLoadPicture takes it.
-std::unique_ptr<void, GlobalFreer> ReadIntoGlobal(const std::wstring& path, DWORD& size) {
-    const std::unique_ptr<void, HandleCloser> file(CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        ThrowIfFileFailed(HRESULT_FROM_WIN32(GetLastError()));
+UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
     }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.get(), &length)) {
-        ThrowIfFileFailed(HRESULT_FROM_WIN32(GetLastError()));
+        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
     }
     if (length.QuadPart <= 0 || length.QuadPart > MAXDWORD - 1) {
         ThrowIfNotPicture(E_FAIL);
     }
     size = static_cast<DWORD>(length.QuadPart);
-    std::unique_ptr<void, GlobalFreer> memory(GlobalAlloc(GMEM_MOVEABLE, size));
+    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
     if (!memory) {
-        throw SystemError(E_OUTOFMEMORY);
+        throw ErrorFromHresult(E_OUTOFMEMORY);
     }
     void* bytes = GlobalLock(memory.get());
     DWORD read = 0;
@@ -177,7 +144,7 @@ std::unique_ptr<void, GlobalFreer> ReadIntoGlobal(const std::wstring& path, DWOR
     const DWORD error = GetLastError();
     GlobalUnlock(memory.get());
     if (!ok) {
-        ThrowIfFileFailed(HRESULT_FROM_WIN32(error));
+        ThrowIfFailed(HRESULT_FROM_WIN32(error));
     }
     if (read != size) {
         ThrowIfNotPicture(E_FAIL);
@@ -201,14 +168,14 @@ bool IsPng(HGLOBAL memory, DWORD size) {
 UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, int height,
                                            COLORREF background) {
     DWORD size = 0;
-    std::unique_ptr<void, GlobalFreer> memory = ReadIntoGlobal(path, size);
+    UniqueGlobal memory = ReadIntoGlobal(path, size);
     // The OLE picture of Windows XP reads no PNG; Wine's does. Refusing it here keeps the
     // behaviour that of the systems that take this way.
     if (IsPng(memory.get(), size)) {
         ThrowIfNotPicture(E_FAIL);
     }
     ComPtr<IStream> stream;
-    ThrowIfFileFailed(CreateStreamOnHGlobal(memory.get(), TRUE, &stream));
+    ThrowIfFailed(CreateStreamOnHGlobal(memory.get(), TRUE, &stream));
     memory.release(); // the stream owns it now
 
     ComPtr<IPicture> picture;
@@ -236,15 +203,14 @@ UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, 
     }
     void* bits = nullptr;
     UniqueBitmap bitmap = NewBanner(part_width, part_height, &bits);
-    MemoryDc dc(CreateCompatibleDC(nullptr));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
     if (!dc) {
-        throw SystemError(E_OUTOFMEMORY);
+        throw ErrorFromHresult(E_OUTOFMEMORY);
     }
     const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
     // Transparent parts show the area's colour: the picture is drawn over it.
     const RECT all{0, 0, part_width, part_height};
-    const std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter> brush(
-        CreateSolidBrush(background));
+    const UniqueBrush brush(CreateSolidBrush(background));
     FillRect(dc.get(), &all, brush.get());
     const HRESULT drawn =
         picture->Render(dc.get(), 0, 0, info.bmWidth, info.bmHeight, 0, himetric_height,
@@ -276,7 +242,7 @@ void DrawPicture(HDC dc, const RECT& area, HBITMAP picture, double scale, HBRUSH
     FillRect(dc, &beside, background);
     FillRect(dc, &below, background);
 
-    MemoryDc memory(CreateCompatibleDC(dc));
+    UniqueMemoryDc memory(CreateCompatibleDC(dc));
     if (!memory) {
         return;
     }

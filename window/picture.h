@@ -1,21 +1,15 @@
 #pragma once
 // Pictures for the banner: loading a banner file and drawing a picture into the banner area.
 
-#include <windows.h>
+#include "base/handles.h"
 
-#include <memory>
+#include <cstdint>
 #include <string>
 
 namespace tamrick {
 
 // The error number of a file that can't be read as a picture.
 inline constexpr std::int32_t kErrInvalidPicture = 481;
-
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-};
-using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
 // A plain file: one that a listing of normal files shows. Hidden and system files and folders
 // are not; read-only and archived files are.

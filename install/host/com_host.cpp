@@ -3,6 +3,8 @@
 // host's type library.
 
 #include "base/error.h"
+#include "base/system_error.h"
+#include "base/system_text.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
 #include "install/host/host_busy.h"
@@ -20,7 +22,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 [[noreturn]] void ThrowFailure(HRESULT hr) {
-    throw Error(ErrorNumberFor(hr), DescribeHresult(hr));
+    throw ErrorFromHresult(hr);
 }
 
 // The number of a host exception is wCode when the host gave one, else scode (else the
@@ -36,8 +38,8 @@ using Microsoft::WRL::ComPtr;
         throw Error(excep.wCode, std::move(description));
     }
     if (description.empty())
-        description = DescribeHresult(code);
-    throw Error(ErrorNumberFor(code), std::move(description));
+        ThrowFailure(code);
+    throw Error(ErrorNumberForHresult(code), std::move(description));
 }
 
 // The interface asked for when the object offers it across this process boundary, else its
@@ -78,11 +80,11 @@ class ComHost final : public Host {
         if (SUCCEEDED(hr))
             hr = AskForInterface(*object.Get(), kHostApplicationIid, app_);
         if (FAILED(hr))
-            throw Error(kErrCantCreateObject,
-                        L"CorelDRAW's application object can't be created: " + DescribeHresult(hr));
+            throw Error(kErrCantCreateObject, L"CorelDRAW's application object can't be created: " +
+                                                  SystemErrorText(static_cast<std::uint32_t>(hr)));
     }
 
-    void SetSwitch() override {
+    void SetInvisible() override {
         std::array<VARIANTARG, 1> value{};
         V_VT(&value[0]) = VT_BOOL;
         V_BOOL(&value[0]) = VARIANT_FALSE;

@@ -2,6 +2,8 @@
 // Owning types and error helpers for talking to automation servers. The stand-in host uses them
 // too, so both sides of the tests speak through the same small vocabulary.
 
+#include "base/unique_resource.h"
+
 #include <windows.h>
 
 #include <oleauto.h>
@@ -21,10 +23,7 @@ inline constexpr IID kHostApplicationIid{
 inline constexpr IID kHostGmsManagerIid{
     0x398C0030, 0x8583, 0x4382, {0xB9, 0xA1, 0x4B, 0xDF, 0x34, 0x75, 0x94, 0xAC}};
 
-struct BstrFree {
-    void operator()(BSTR text) const noexcept { SysFreeString(text); }
-};
-using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
+using Bstr = UniqueValue<BSTR, &::SysFreeString>;
 
 // Throws on allocation failure, so a null Bstr always means an empty string was given.
 Bstr MakeBstr(std::wstring_view text);
@@ -65,13 +64,6 @@ struct ExcepInfo : EXCEPINFO {
     ExcepInfo(const ExcepInfo&) = delete;
     ExcepInfo& operator=(const ExcepInfo&) = delete;
 };
-
-// The error number that a failing HRESULT is reported with: FACILITY_CONTROL codes
-// (0x800Axxxx, how Basic-style automation servers raise their own numbers) carry the number in
-// their low word; any other HRESULT is its own number.
-std::int32_t ErrorNumberFor(HRESULT hr);
-// The system's text for hr, else "Automation error 0x8xxxxxxx".
-std::wstring DescribeHresult(HRESULT hr);
 
 // COM on the calling thread, for the owner's lifetime: a single-threaded apartment for a thread
 // with windows, the multithreaded one for a thread that only makes calls. A thread that is

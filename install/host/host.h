@@ -2,12 +2,14 @@
 // What the installation run needs of the host application. The run programs against Host; the
 // COM binding implements it for the real host, and tests fake it.
 
+#include "description/model.h"
 #include "install/host/host_busy.h"
 
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tamrick {
 
@@ -16,8 +18,8 @@ class Host {
     virtual ~Host() = default;
     // Creates a new application object; error 429 when it can't be created.
     virtual void Open() = 0;
-    // Writes false to the host's switch.
-    virtual void SetSwitch() = 0;
+    // Hides the host's window: writes false to the application's Visible property.
+    virtual void SetInvisible() = 0;
     // The folder for one of "userdatapath", "gmspath", "usergmspath", "applicationpath", exactly
     // as the host returns it; std::nullopt for any other key, and then nothing is asked of the
     // host.
@@ -32,14 +34,14 @@ class Host {
 enum class HostFolder { UserData, Gms, UserGms, Application };
 
 // Keys arrive lower-cased by the description reader, so the comparison is exact.
-inline std::optional<HostFolder> FolderForKey(const std::wstring& key) {
-    if (key == L"userdatapath")
+inline std::optional<HostFolder> FolderForKey(std::wstring_view key) {
+    if (key == kTargetUserDataPath)
         return HostFolder::UserData;
-    if (key == L"gmspath")
+    if (key == kTargetGmsPath)
         return HostFolder::Gms;
-    if (key == L"usergmspath")
+    if (key == kTargetUserGmsPath)
         return HostFolder::UserGms;
-    if (key == L"applicationpath")
+    if (key == kTargetApplicationPath)
         return HostFolder::Application;
     return std::nullopt;
 }

@@ -1,6 +1,8 @@
 #include "host_thread_win32.h"
 
 #include "base/error.h"
+#include "base/handles.h"
+#include "base/system_error.h"
 #include "install/host/com_support.h"
 
 #include <atomic>
@@ -11,16 +13,10 @@
 namespace tamrick {
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
 UniqueHandle MakeEvent() {
     UniqueHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     if (!event) {
-        const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-        throw Error(ErrorNumberFor(hr), DescribeHresult(hr));
+        throw ErrorFromLastError();
     }
     return event;
 }
@@ -78,10 +74,9 @@ class HostOnThread final : public Host {
         const UniqueHandle thread{
             CreateThread(nullptr, 0, &ServeThread, reference.get(), 0, nullptr)};
         if (!thread) {
-            const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-            throw Error(ErrorNumberFor(hr), DescribeHresult(hr));
+            throw ErrorFromLastError();
         }
-        reference.release(); // the thread owns it now, and runs on by itself
+        static_cast<void>(reference.release()); // the thread owns it now, and runs on by itself
     }
     HostOnThread(const HostOnThread&) = delete;
     HostOnThread& operator=(const HostOnThread&) = delete;
@@ -99,8 +94,8 @@ class HostOnThread final : public Host {
     void Open() override {
         Run([](Host& host) { host.Open(); });
     }
-    void SetSwitch() override {
-        Run([](Host& host) { host.SetSwitch(); });
+    void SetInvisible() override {
+        Run([](Host& host) { host.SetInvisible(); });
     }
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         std::optional<std::wstring> folder;

@@ -2,6 +2,7 @@
 // caller gets back, and what the host was asked (the stand-in's log).
 
 #include "base/error.h"
+#include "base/system_text.h"
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
@@ -57,7 +58,7 @@ void EndStandIns() {
 
 // Releases the connection and waits until the host has ended, so that its log is complete.
 void ReleaseAndWaitForExit(tamrick::Host& host) {
-    const std::vector<standin::UniqueHandle> running = StandInProcesses();
+    const std::vector<tamrick::UniqueHandle> running = StandInProcesses();
     host.Release();
     EXPECT_TRUE(EndedByThemselves(running))
         << "the host kept running after its last object was released";
@@ -87,7 +88,7 @@ class HostBinding : public testing::Test {
 TEST_F(HostBinding, DrivesTheHostAndLetsItEndOnRelease) {
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
-    host->SetSwitch();
+    host->SetInvisible();
     EXPECT_EQ(host->ResolveFolder(L"userdatapath"), L"C:\\users\\演示\\Corel\\Draw\\");
     EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
     EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"C:\\users\\演示\\Corel\\GMS\\");
@@ -161,7 +162,7 @@ TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
 
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
-    host->SetSwitch();
+    host->SetInvisible();
     EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
     EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\Corel\\Programs\\");
     host->ImportWorkspace(L"C:\\addon\\a.cdws");
@@ -210,7 +211,7 @@ TEST_F(HostBinding, AHostThatCannotBeCreatedIsError429) {
             EXPECT_EQ(error.number(), tamrick::kErrCantCreateObject);
         }
         // No connection, so every later call fails too, without reaching for a host.
-        EXPECT_THROW(host->SetSwitch(), Error);
+        EXPECT_THROW(host->SetInvisible(), Error);
         host->Release();
     }
 }
@@ -251,9 +252,10 @@ TEST_F(HostBinding, AFailingHostCallReachesTheCallerWithTheHostsNumberAndDescrip
     const HostFailure bare = FailureOf([&] { host->ResolveFolder(L"applicationpath"); });
     EXPECT_EQ(bare.number, static_cast<std::int32_t>(0x80041234));
     EXPECT_NE(bare.description.find(L"0x80041234"), std::wstring::npos);
-    const HostFailure denied = FailureOf([&] { host->SetSwitch(); });
+    const HostFailure denied = FailureOf([&] { host->SetInvisible(); });
     EXPECT_EQ(denied.number, static_cast<std::int32_t>(E_ACCESSDENIED));
-    EXPECT_EQ(denied.description, tamrick::DescribeHresult(E_ACCESSDENIED));
+    EXPECT_EQ(denied.description,
+              tamrick::SystemErrorText(static_cast<std::uint32_t>(E_ACCESSDENIED)));
     EXPECT_EQ(denied.description.find(L"0x"), std::wstring::npos);
 
     // The other members still answer.
@@ -298,7 +300,7 @@ TEST_F(HostBinding, AMemberThatIsTurnedAwayIsTriedAgainUntilTheHostTakesIt) {
     WriteConfig(std::wstring(kFolders) + L"busy=2,Visible\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
-    host->SetSwitch();
+    host->SetInvisible();
     EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"C:\\users\\演示\\Corel\\GMS\\");
     ReleaseAndWaitForExit(*host);
 
@@ -320,7 +322,8 @@ TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
     const HostFailure creation = FailureOf([&] { host->Open(); });
     EXPECT_EQ(creation.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
     // The system's text where it has one (Windows does; Wine names the code).
-    EXPECT_EQ(creation.description, tamrick::DescribeHresult(RPC_E_CALL_REJECTED));
+    EXPECT_EQ(creation.description,
+              tamrick::SystemErrorText(static_cast<std::uint32_t>(RPC_E_CALL_REJECTED)));
     EXPECT_GE(Count(LoggedCalls(), L"Application\tbusy"), 2u);
     EXPECT_EQ(Count(LoggedCalls(), L"Application\tcreate"), 0u);
 
@@ -328,16 +331,17 @@ TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
     WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
     const std::unique_ptr<tamrick::Host> second = MakeComHost(2s);
     second->Open();
-    const HostFailure member = FailureOf([&] { second->SetSwitch(); });
+    const HostFailure member = FailureOf([&] { second->SetInvisible(); });
     EXPECT_EQ(member.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
-    EXPECT_EQ(member.description, tamrick::DescribeHresult(RPC_E_CALL_REJECTED));
+    EXPECT_EQ(member.description,
+              tamrick::SystemErrorText(static_cast<std::uint32_t>(RPC_E_CALL_REJECTED)));
     second->Release();
 }
 
 // The stand-in's dialog that holds a hung call, once it shows.
 HWND HostDialog() {
     for (int i = 0; i < 200; ++i) {
-        for (const standin::UniqueHandle& process : StandInProcesses()) {
+        for (const tamrick::UniqueHandle& process : StandInProcesses()) {
             for (HWND window :
                  tamrick::driver::VisibleTopLevelWindows(GetProcessId(process.get()))) {
                 if (tamrick::driver::WindowText(window) == L"CorelDRAW X3") {
@@ -384,7 +388,7 @@ TEST_F(HostThread, TheCallerWaitsInItsOwnWayWhileTheHostStartsAndAnswers) {
     EXPECT_EQ(failure.description, L"宏文件夹不可用");
     EXPECT_EQ(waits_, 4);
     // Destroyed, it releases the host on its thread before it returns.
-    const std::vector<standin::UniqueHandle> running = StandInProcesses();
+    const std::vector<tamrick::UniqueHandle> running = StandInProcesses();
     host.reset();
     EXPECT_TRUE(EndedByThemselves(running, 5000));
 }
@@ -408,7 +412,7 @@ TEST_F(HostThread, DestroyedWhileACallIsPendingItReturnsAtOnceAndTheHostIsLetGoL
     WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
     std::unique_ptr<tamrick::Host> host = Make();
     host->Open();
-    const std::vector<standin::UniqueHandle> running = StandInProcesses();
+    const std::vector<tamrick::UniqueHandle> running = StandInProcesses();
     std::chrono::steady_clock::duration destruction{};
     whileWaiting_ = [&](HANDLE done) {
         if (!host) {
@@ -444,7 +448,7 @@ TEST_F(HostGone, AHostThatDiesInsideACallFailsWithTheSystemsDescriptionAndStaysG
     EXPECT_NE(inside.number, tamrick::kErrCantCreateObject);
     EXPECT_TRUE(StandInProcesses().empty());
     // Between calls, the host is still gone.
-    const HostFailure after = FailureOf([&] { host->SetSwitch(); });
+    const HostFailure after = FailureOf([&] { host->SetInvisible(); });
     EXPECT_FALSE(after.description.empty());
     host->Release();
 }

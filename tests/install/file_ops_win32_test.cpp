@@ -2,6 +2,7 @@
 // and the number and text of every failure.
 
 #include "base/error.h"
+#include "base/handles.h"
 #include "install/file_ops_win32.h"
 #include "test_folder.h"
 
@@ -165,12 +166,13 @@ TEST_F(FileOps, CopyOverTargetInUseFailsAndKeepsTheOldFile) {
     WriteTextFile(source_ + L"tool.gms", "version 2");
     WriteTextFile(dest_ + L"tool.gms", "version 1");
     // Open as a running program holds its files: nobody may delete or rename it meanwhile.
-    const HANDLE held = CreateFileW((dest_ + L"tool.gms").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    tamrick::UniqueHandle held(CreateFileW((dest_ + L"tool.gms").c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
 
     const Error error = FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_); });
-    CloseHandle(held);
+    held.reset();
 
     EXPECT_NE(error.number(), 0);
     EXPECT_NE(error.number(), tamrick::kErrCantCreateObject);
@@ -223,23 +225,6 @@ TEST_F(FileOps, DeleteOfMissingFileOrFolderIsAnError) {
     EXPECT_EQ(missing.description(), SystemSays(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(folder.number(), kPermissionDenied);
     EXPECT_EQ(NamesIn(dest_), Names{L"sub"});
-}
-
-TEST(Win32Error, FailureWithoutCodeIsStillAnError) {
-    const Error error = tamrick::Win32Error(ERROR_SUCCESS);
-
-    EXPECT_NE(error.number(), 0);
-    EXPECT_FALSE(error.description().empty());
-}
-
-TEST(Win32Error, UnusualCodesAreNeitherSuccessNorMissingObject) {
-    for (const DWORD code :
-         std::initializer_list<DWORD>{ERROR_INVALID_FUNCTION, 429, ERROR_NOT_SUPPORTED}) {
-        const Error error = tamrick::Win32Error(code);
-        EXPECT_NE(error.number(), 0) << code;
-        EXPECT_NE(error.number(), tamrick::kErrCantCreateObject) << code;
-        EXPECT_FALSE(error.description().empty()) << code;
-    }
 }
 
 } // namespace

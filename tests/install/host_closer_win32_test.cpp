@@ -2,6 +2,7 @@
 // image name ends, whatever the case of its name, and no other process does.
 
 #include "base/error.h"
+#include "base/handles.h"
 #include "install/host_closer_win32.h"
 #include "test_folder.h"
 
@@ -27,28 +28,27 @@ class Dummy {
         std::wstring commandLine = L"\"" + path + L"\"";
         if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                            CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
-            CloseHandle(started.hThread);
-            process_ = started.hProcess;
+            const tamrick::UniqueHandle thread(started.hThread);
+            process_.reset(started.hProcess);
         }
     }
     ~Dummy() {
         if (process_) {
-            TerminateProcess(process_, 0);
-            WaitForSingleObject(process_, kGenerousWait);
-            CloseHandle(process_);
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), kGenerousWait);
         }
     }
     Dummy(const Dummy&) = delete;
     Dummy& operator=(const Dummy&) = delete;
 
-    bool Started() const { return process_ != nullptr; }
+    bool Started() const { return static_cast<bool>(process_); }
     bool EndsWithin(DWORD milliseconds) const {
-        return WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0;
+        return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
     }
-    bool Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    bool Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
   private:
-    HANDLE process_ = nullptr;
+    tamrick::UniqueHandle process_;
 };
 
 class HostCloser : public testing::Test {

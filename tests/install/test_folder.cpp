@@ -1,5 +1,7 @@
 #include "test_folder.h"
 
+#include "base/handles.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -34,15 +36,11 @@ std::wstring FreshTestFolder() {
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using File = std::unique_ptr<void, HandleCloser>;
+using File = tamrick::UniqueHandle;
 
 File Open(const std::wstring& path, DWORD access, DWORD disposition) {
-    const HANDLE handle = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    return File(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+    return File(CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 } // namespace

@@ -31,7 +31,7 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     drv::WriteFileBytes(folders_.gms + L"Old.gms", "to be deleted");
 
     // A CorelDRAW that the user left running.
-    const standin::UniqueHandle running = StandIn().StartPlainly();
+    const tamrick::UniqueHandle running = StandIn().StartPlainly();
     ASSERT_TRUE(running);
 
     const HWND window = Start();
@@ -162,7 +162,7 @@ TEST_F(RunE2E, AReadOnlyTargetIsAnUnexpectedErrorAndStaysAsItWas) {
 TEST_F(RunE2E, CancelLeavesEverythingAsItWasAndASecondClickAsksAgain) {
     Description("FileItem=c|a.gms|1|GMSPath|\r\n");
     AddOnFile(L"a.gms", "a");
-    const standin::UniqueHandle running = StandIn().StartPlainly();
+    const tamrick::UniqueHandle running = StandIn().StartPlainly();
     ASSERT_TRUE(running);
 
     const HWND window = Start();

@@ -83,24 +83,24 @@ DWORD RunToEnd(std::wstring commandLine) {
                         &startup, &process)) {
         return GetLastError();
     }
-    const standin::UniqueHandle processHandle{process.hProcess};
-    const standin::UniqueHandle threadHandle{process.hThread};
+    const tamrick::UniqueHandle processHandle{process.hProcess};
+    const tamrick::UniqueHandle threadHandle{process.hThread};
     WaitForSingleObject(processHandle.get(), INFINITE);
     DWORD exitCode = 0;
     GetExitCodeProcess(processHandle.get(), &exitCode);
     return exitCode;
 }
 
-standin::UniqueHandle StandInControl::StartPlainly() const {
+tamrick::UniqueHandle StandInControl::StartPlainly() const {
     std::wstring commandLine = L"\"" + exe() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder_.c_str(), &startup, &process)) {
-        return standin::UniqueHandle{nullptr};
+        return tamrick::UniqueHandle{};
     }
-    CloseHandle(process.hThread);
+    const tamrick::UniqueHandle thread(process.hThread);
     // Running as a user would see it: once its window shows.
     struct Search {
         DWORD pid;
@@ -119,16 +119,16 @@ standin::UniqueHandle StandInControl::StartPlainly() const {
             Sleep(50);
         }
     }
-    return standin::UniqueHandle{process.hProcess};
+    return tamrick::UniqueHandle{process.hProcess};
 }
 
 void StandInControl::WriteConfig(std::wstring_view text) const {
     const std::string bytes = standin::ToUtf8(text);
-    const standin::UniqueHandle file{CreateFileW((folder_ + L"CorelDRW.ini").c_str(), GENERIC_WRITE,
+    const tamrick::UniqueHandle file{CreateFileW((folder_ + L"CorelDRW.ini").c_str(), GENERIC_WRITE,
                                                  0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                                  nullptr)};
     DWORD written = 0;
-    if (file.get() == INVALID_HANDLE_VALUE ||
+    if (!file ||
         !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
         throw std::runtime_error("the stand-in's config can't be written");
     }
@@ -140,11 +140,11 @@ void StandInControl::ClearLog() const {
 
 std::vector<std::wstring> StandInControl::LoggedCalls() const {
     std::vector<std::wstring> calls;
-    const standin::UniqueHandle file{
+    const tamrick::UniqueHandle file{
         CreateFileW((folder_ + L"CorelDRW.log").c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.get() == INVALID_HANDLE_VALUE) {
+    if (!file) {
         return calls;
     }
     std::string bytes;
@@ -163,9 +163,9 @@ std::vector<std::wstring> StandInControl::LoggedCalls() const {
     return calls;
 }
 
-std::vector<standin::UniqueHandle> StandInProcesses() {
-    std::vector<standin::UniqueHandle> processes;
-    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+std::vector<tamrick::UniqueHandle> StandInProcesses() {
+    std::vector<tamrick::UniqueHandle> processes;
+    const tamrick::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
@@ -184,20 +184,20 @@ std::vector<standin::UniqueHandle> StandInProcesses() {
 }
 
 bool QuitStandIns(DWORD patience) {
-    std::vector<standin::UniqueHandle> processes = StandInProcesses();
-    const standin::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)};
+    std::vector<tamrick::UniqueHandle> processes = StandInProcesses();
+    const tamrick::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0)};
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot.get(), &entry); more;
          more = Thread32Next(snapshot.get(), &entry)) {
-        for (const standin::UniqueHandle& process : processes) {
+        for (const tamrick::UniqueHandle& process : processes) {
             if (GetProcessId(process.get()) == entry.th32OwnerProcessID) {
                 PostThreadMessageW(entry.th32ThreadID, WM_QUIT, 0, 0);
             }
         }
     }
     bool allQuit = true;
-    for (const standin::UniqueHandle& process : processes) {
+    for (const tamrick::UniqueHandle& process : processes) {
         if (WaitForSingleObject(process.get(), patience) != WAIT_OBJECT_0) {
             allQuit = false;
             TerminateProcess(process.get(), 1);
@@ -207,9 +207,9 @@ bool QuitStandIns(DWORD patience) {
     return allQuit;
 }
 
-bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWORD patience) {
+bool EndedByThemselves(const std::vector<tamrick::UniqueHandle>& processes, DWORD patience) {
     bool ended = true;
-    for (const standin::UniqueHandle& process : processes) {
+    for (const tamrick::UniqueHandle& process : processes) {
         ended = WaitForSingleObject(process.get(), patience) == WAIT_OBJECT_0 && ended;
     }
     return ended;

@@ -25,7 +25,7 @@ class StandInControl {
     // Runs the stand-in with a switch (/RegServer, /UnregServer) and returns its exit code.
     DWORD Run(const std::wstring& arguments) const;
     // Starts it plainly, as a user would: it shows a window and keeps running.
-    standin::UniqueHandle StartPlainly() const;
+    tamrick::UniqueHandle StartPlainly() const;
 
     void WriteConfig(std::wstring_view text) const;
     void ClearLog() const;
@@ -68,7 +68,7 @@ HWND NextMessageBox(DWORD pid, HWND previous = nullptr,
 DWORD RunToEnd(std::wstring commandLine);
 
 // Every running CorelDRW.exe, opened to wait for it and to end it.
-std::vector<standin::UniqueHandle> StandInProcesses();
+std::vector<tamrick::UniqueHandle> StandInProcesses();
 
 // Asks every stand-in to quit and waits until it has; one that won't is killed. Under Wine a
 // killed server's class stays registered and later activations fail, so killing is the last
@@ -76,6 +76,6 @@ std::vector<standin::UniqueHandle> StandInProcesses();
 bool QuitStandIns(DWORD patience = 10000);
 
 // Waits for the given processes to end by themselves; false if one keeps running.
-bool EndedByThemselves(const std::vector<standin::UniqueHandle>& processes, DWORD patience = 30000);
+bool EndedByThemselves(const std::vector<tamrick::UniqueHandle>& processes, DWORD patience = 30000);
 
 } // namespace tamrick::test

@@ -1,6 +1,6 @@
 #include "addon_folder.h"
+#include "test_pictures.h"
 #include "tools/instinfo/check.h"
-#include "tools/instinfo/picture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,32 +10,12 @@
 #include <vector>
 
 using namespace tamrick;
+using tamrick::test::Bitmap;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace {
-
-// A Windows bitmap of the given size: 16-bit 5-5-5, no compression, all pixels black.
-std::string Bitmap(std::uint32_t width, std::uint32_t height, std::size_t cutPixels = 0) {
-    const std::uint32_t stride = (width * 16 + 31) / 32 * 4;
-    std::string b(54 + std::size_t{stride} * height - cutPixels, '\0');
-    const auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put(2, static_cast<std::uint32_t>(b.size()), 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, width, 4);
-    put(22, height, 4);
-    put(26, 1, 2);
-    put(28, 16, 2);
-    return b;
-}
 
 class CheckTest : public ::testing::Test {
   protected:
@@ -339,43 +319,4 @@ TEST_F(CheckTest, TextHasOneFindingALineAndJsonHasCounts) {
                                 R"("message": "action \"c \" has a trailing space)"));
     EXPECT_THAT(json, HasSubstr(R"({"line": null, "severity": "note", "code": "banner-missing")"));
     EXPECT_THAT(json, HasSubstr("\"errors\": 0,\n  \"warnings\": 2,\n  \"notes\": 1\n}"));
-}
-
-TEST(SniffPicture, KnowsTheFormatsTheWindowLoadsAndTheirSize) {
-    const PictureInfo bmp = SniffPicture(Bitmap(420, 78));
-    EXPECT_TRUE(bmp.ok);
-    EXPECT_EQ(bmp.format, "BMP");
-    EXPECT_EQ(bmp.width, 420u);
-    EXPECT_EQ(bmp.height, 78u);
-
-    const std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x01\xA4\0\0\0\x4E\x08\x02\0\0\0xxxx",
-                          33);
-    const PictureInfo p = SniffPicture(png);
-    EXPECT_TRUE(p.ok);
-    EXPECT_EQ(p.width, 420u);
-    EXPECT_EQ(p.height, 78u);
-
-    const PictureInfo gif = SniffPicture(std::string("GIF89a\xA4\x01\x4E\0\0\0\0", 13));
-    EXPECT_TRUE(gif.ok);
-    EXPECT_EQ(gif.width, 420u);
-
-    // SOI, an APP0 segment of 16 bytes, then the frame header: 78 rows of 420.
-    std::string jpeg("\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"
-                     "\xFF\xC0\0\x11\x08\0\x4E\x01\xA4\x03",
-                     30);
-    const PictureInfo j = SniffPicture(jpeg);
-    EXPECT_TRUE(j.ok) << j.problem;
-    EXPECT_EQ(j.width, 420u);
-    EXPECT_EQ(j.height, 78u);
-}
-
-TEST(SniffPicture, RefusesWhatNoLoaderTakes) {
-    EXPECT_EQ(SniffPicture("").problem, "the file is empty");
-    EXPECT_EQ(SniffPicture("BM").problem, "the header is cut off");
-    EXPECT_EQ(SniffPicture(Bitmap(420, 78).substr(0, 60)).problem, "the pixels are cut off");
-    std::string zeroWidth = Bitmap(1, 1);
-    zeroWidth[18] = 0;
-    EXPECT_EQ(SniffPicture(zeroWidth).problem, "the header gives no valid size");
-    EXPECT_EQ(SniffPicture(std::string("\xFF\xD8\xFF\xD9\0\0", 6)).problem, "no frame header");
-    EXPECT_FALSE(SniffPicture("<html>").ok);
 }

@@ -1,42 +1,48 @@
-#include "description/decode.h"
+// Decoding the description's bytes, through the reader as the installer reads them: a title
+// shows what a line's value decoded to.
+#include "description/reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace std::string_literals;
-using tamrick::DecodeDescription;
 using tamrick::Encoding;
+using tamrick::ParseDescription;
 
 TEST(Decode, ByteOrderMarksSelectTheEncodingAndAreDropped) {
-    auto utf8 = DecodeDescription("\xEF\xBB\xBF"
-                                  "a=\xE5\xAE\x89");
+    auto utf8 = ParseDescription("\xEF\xBB\xBF"
+                                 "setuptitle=\xE5\xAE\x89");
     EXPECT_EQ(utf8.encoding, Encoding::Utf8);
-    EXPECT_EQ(utf8.text, L"a=安");
+    EXPECT_EQ(utf8.SetupTitle, L"安");
 
-    auto le = DecodeDescription("\xFF\xFE"
-                                "a\0=\0\x89\x5B"s);
+    auto le = ParseDescription("\xFF\xFE"
+                               "t\0=\0\x89\x5B"s);
     EXPECT_EQ(le.encoding, Encoding::Utf16LE);
-    EXPECT_EQ(le.text, L"a=安");
+    auto leTitle = ParseDescription("\xFF\xFE"
+                                    "s\0e\0t\0u\0p\0t\0i\0t\0l\0e\0=\0\x89\x5B"s);
+    EXPECT_EQ(leTitle.SetupTitle, L"安");
 
-    auto be = DecodeDescription("\xFE\xFF\0a\0=\x5B\x89"s);
+    auto be = ParseDescription("\xFE\xFF\0s\0e\0t\0u\0p\0t\0i\0t\0l\0e\0=\x5B\x89"s);
     EXPECT_EQ(be.encoding, Encoding::Utf16BE);
-    EXPECT_EQ(be.text, L"a=安");
+    EXPECT_EQ(be.SetupTitle, L"安");
 }
 
 TEST(Decode, ValidUtf8WithoutMarkIsUtf8ButPlainAsciiIsAnsi) {
-    EXPECT_EQ(DecodeDescription("t=\xE5\xAE\x89\xE8\xA3\x85").encoding, Encoding::Utf8);
-    EXPECT_EQ(DecodeDescription("t=\xE5\xAE\x89\xE8\xA3\x85").text, L"t=安装");
-    EXPECT_EQ(DecodeDescription("plain ascii").encoding, Encoding::Ansi);
-    EXPECT_EQ(DecodeDescription("plain ascii").text, L"plain ascii");
-    EXPECT_EQ(DecodeDescription("").text, L"");
+    auto utf8 = ParseDescription("setuptitle=\xE5\xAE\x89\xE8\xA3\x85");
+    EXPECT_EQ(utf8.encoding, Encoding::Utf8);
+    EXPECT_EQ(utf8.SetupTitle, L"安装");
+    auto ascii = ParseDescription("setuptitle=plain ascii");
+    EXPECT_EQ(ascii.encoding, Encoding::Ansi);
+    EXPECT_EQ(ascii.SetupTitle, L"plain ascii");
+    EXPECT_EQ(ParseDescription("").SetupTitle, L"");
 }
 
 TEST(Decode, CodePage936WhenNotUtf8) {
     // "安装" in GBK is not valid UTF-8.
-    auto d = DecodeDescription("t=\xB0\xB2\xD7\xB0");
+    auto d = ParseDescription("setuptitle=\xB0\xB2\xD7\xB0");
     EXPECT_EQ(d.encoding, Encoding::Ansi);
-    EXPECT_EQ(d.text, L"t=安装");
+    EXPECT_EQ(d.SetupTitle, L"安装");
 }
 
 TEST(Decode, OverlongSurrogateAndTruncatedUtf8AreNotUtf8) {
@@ -48,28 +54,31 @@ TEST(Decode, OverlongSurrogateAndTruncatedUtf8AreNotUtf8) {
 }
 
 TEST(Decode, InvalidSequencesAfterAMarkBecomeReplacementCharacters) {
-    auto utf8 = DecodeDescription("\xEF\xBB\xBF"
-                                  "a\xFF"
-                                  "b\xE5\xAE");
-    EXPECT_EQ(utf8.text, L"a\uFFFDb\uFFFD\uFFFD");
+    auto utf8 = ParseDescription("\xEF\xBB\xBF"
+                                 "setuptitle=a\xFF"
+                                 "b\xE5\xAE");
+    EXPECT_EQ(utf8.SetupTitle, L"a\uFFFDb\uFFFD\uFFFD");
 
     // An unpaired surrogate and an odd trailing byte.
-    auto le = DecodeDescription("\xFF\xFE\x00\xD8x\0\x41"s);
-    EXPECT_EQ(le.text, L"\uFFFDx\uFFFD");
+    auto le = ParseDescription("\xFF\xFE"
+                               "s\0e\0t\0u\0p\0t\0i\0t\0l\0e\0=\0\x00\xD8x\0\x41"s);
+    EXPECT_EQ(le.SetupTitle, L"\uFFFDx\uFFFD");
 }
 
 TEST(Decode, InvalidAnsiBytesAreReplacedAndTheRestKept) {
     // 0x81 0x20 is no GBK character; NUL stays an ordinary character.
-    auto d = DecodeDescription("a\x81 b\0c"s);
+    auto d = ParseDescription("setuptitle=a\x81 b\0c"s);
     EXPECT_EQ(d.encoding, Encoding::Ansi);
-    EXPECT_EQ(d.text, L"a\uFFFD b\0c"s);
+    EXPECT_EQ(d.SetupTitle, L"a\uFFFD b\0c"s);
     // A lead byte cut off by the end of the file.
-    EXPECT_EQ(DecodeDescription("z\xB0").text, L"z\uFFFD");
+    EXPECT_EQ(ParseDescription("setuptitle=z\xB0").SetupTitle, L"z\uFFFD");
 }
 
 TEST(Decode, CharactersBeyondTheBasicPlaneSurviveTheRoundTrip) {
-    auto d = DecodeDescription("\xEF\xBB\xBF\xF0\x9F\x98\x80");
-    EXPECT_EQ(tamrick::ToUtf8(d.text), "\xF0\x9F\x98\x80");
-    auto le = DecodeDescription("\xFF\xFE\x3D\xD8\x00\xDE"s);
-    EXPECT_EQ(tamrick::ToUtf8(le.text), "\xF0\x9F\x98\x80");
+    auto d = ParseDescription("\xEF\xBB\xBF"
+                              "setuptitle=\xF0\x9F\x98\x80");
+    EXPECT_EQ(tamrick::ToUtf8(d.SetupTitle), "\xF0\x9F\x98\x80");
+    auto le = ParseDescription("\xFF\xFE"
+                               "s\0e\0t\0u\0p\0t\0i\0t\0l\0e\0=\0\x3D\xD8\x00\xDE"s);
+    EXPECT_EQ(tamrick::ToUtf8(le.SetupTitle), "\xF0\x9F\x98\x80");
 }

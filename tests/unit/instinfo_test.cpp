@@ -1,3 +1,4 @@
+#include "description/reader.h"
 #include "tools/instinfo/json.h"
 #include "tools/instinfo/show.h"
 
@@ -14,8 +15,8 @@ TEST(Json, StringsAreUtf8WithQuotesBackslashesAndControlsEscaped) {
 TEST(Show, TheEmptyLastRowHasNoLineAndAFailedReadHasNoItems) {
     tamrick::DescriptionRead read;
     read.result = true;
-    read.encoding = tamrick::Encoding::Utf8;
-    read.description = tamrick::ParseDescription(L"fileitem=C|a|1|GMSPATH|x\r\nfileitem=c");
+    read.description = tamrick::ParseDescription("\xEF\xBB\xBF"
+                                                 "fileitem=C|a|1|GMSPATH|x\r\nfileitem=c");
     read.description.SetupTitle = L"T";
     read.description.FlagsPicture = L"flags.bmp";
     const std::string json = tamrick::ShowJson(read);

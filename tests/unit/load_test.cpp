@@ -85,6 +85,6 @@ TEST_F(LoadTest, ReadDescriptionReportsTheEncodingItDecided) {
           "1\0|\0g\0m\0s\0p\0a\0t\0h\0|\0x\0"s);
     auto read = tamrick::ReadDescription(state_.AppFolder);
     EXPECT_TRUE(read.result);
-    EXPECT_EQ(read.encoding, tamrick::Encoding::Utf16LE);
+    EXPECT_EQ(read.description.encoding, tamrick::Encoding::Utf16LE);
     EXPECT_FALSE(read.missing);
 }

@@ -231,3 +231,15 @@ TEST_F(PlanTest, TextIsNumberedAndJsonCarriesEachItem) {
     EXPECT_THAT(json,
                 HasSubstr(R"({"step": 13, "kind": "message-information", "text": "安装成功！"})"));
 }
+
+TEST_F(PlanTest, AnItemWithoutAFolderOfItsOwnShowsTheFolderTheRunReallyCarries) {
+    // The first item asks for its folder and is then skipped: the folder stays all the same.
+    folder_.Description("FileItem=c|missing.gms|0|GMSPath|\r\n"
+                        "FileItem=c|a.gms|1|NoSuchKey|\r\n");
+    folder_.File("a.gms");
+    Make();
+    EXPECT_EQ(Item(0).operation, "skipped");
+    EXPECT_EQ(ToUtf8(Item(1).folder),
+              "target \"nosuchkey\" names no folder; the previous one stays: <gmspath>");
+    EXPECT_EQ(Local(Item(1).text), "copy ADDON/a.gms into <gmspath>\\");
+}

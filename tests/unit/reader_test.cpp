@@ -20,32 +20,32 @@ const FileItem kEmptyRow{};
 } // namespace
 
 TEST(ReaderLines, KeysAreTrimmedOfSpacesOnlyAndMatchedInAnyCase) {
-    auto d = ParseDescription(L"  SeTuPtItLe  =   My Title  \r\n");
+    auto d = ParseDescription("  SeTuPtItLe  =   My Title  \r\n");
     EXPECT_EQ(d.SetupTitle, L"My Title");
     // A tab before the key, or a space inside it, makes another key.
-    auto tab = ParseDescription(L"\tsetuptitle=A\r\nsetup title=B\r\n");
+    auto tab = ParseDescription("\tsetuptitle=A\r\nsetup title=B\r\n");
     EXPECT_EQ(tab.SetupTitle, L"");
 }
 
 TEST(ReaderLines, ASecondEqualsSignCutsTheValue) {
-    EXPECT_EQ(ParseDescription(L"setuptitle=a = b=c").SetupTitle, L"a");
+    EXPECT_EQ(ParseDescription("setuptitle=a = b=c").SetupTitle, L"a");
     // In a file item the cut usually leaves too few fields.
-    auto d = ParseDescription(L"fileitem=c|a=b.gms|1|gmspath|x");
+    auto d = ParseDescription("fileitem=c|a=b.gms|1|gmspath|x");
     ASSERT_TRUE(d.FileItems);
     EXPECT_EQ(d.FileItems->size(), 1u);
     EXPECT_TRUE((*d.FileItems)[0] == kEmptyRow);
 }
 
 TEST(ReaderLines, TheLastRepeatedTitleOrPictureWinsAnEmptyOneIncluded) {
-    auto d = ParseDescription(L"setuptitle=First\rsetuptitle=Second\rflagspicture=a.bmp\r"
-                              L"flagspicture=\r");
+    auto d = ParseDescription("setuptitle=First\rsetuptitle=Second\rflagspicture=a.bmp\r"
+                              "flagspicture=\r");
     EXPECT_EQ(d.SetupTitle, L"Second");
     EXPECT_EQ(d.FlagsPicture, L"");
 }
 
 TEST(ReaderLines, CrCrLfAndLoneLfAllEndALine) {
-    auto d = ParseDescription(L"setuptitle=A\nflagspicture=b.png\r\nfileitem=c|s|1|gmspath|x\r"
-                              L"fileitem=k|t|0|userdatapath|y");
+    auto d = ParseDescription("setuptitle=A\nflagspicture=b.png\r\nfileitem=c|s|1|gmspath|x\r"
+                              "fileitem=k|t|0|userdatapath|y");
     EXPECT_EQ(d.SetupTitle, L"A");
     EXPECT_EQ(d.FlagsPicture, L"b.png");
     ASSERT_TRUE(d.FileItems);
@@ -54,26 +54,26 @@ TEST(ReaderLines, CrCrLfAndLoneLfAllEndALine) {
 }
 
 TEST(ReaderLines, LineNumbersCountEmptyLinesAndEveryTerminator) {
-    auto d = ParseDescription(L"\r\n\n\r[files]\r\nfileitem=c|s|1|gmspath|x\n");
+    auto d = ParseDescription("\r\n\n\r[files]\r\nfileitem=c|s|1|gmspath|x\n");
     EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{5}));
 }
 
 TEST(ReaderLines, HeadingsCommentsAndUnknownKeysAreIgnoredAnywhere) {
-    auto d = ParseDescription(L"[Setup]\r\n;setuptitle=Commented\r\nother=1\r\n[Files]\r\n"
-                              L"setuptitle=After heading\r\nplain text\r\n");
+    auto d = ParseDescription("[Setup]\r\n;setuptitle=Commented\r\nother=1\r\n[Files]\r\n"
+                              "setuptitle=After heading\r\nplain text\r\n");
     EXPECT_EQ(d.SetupTitle, L"After heading");
     EXPECT_FALSE(d.FileItems);
 }
 
 TEST(ReaderItems, FieldsKeepTheirSpacesAndOnlyActionAndTargetAreLowerCased) {
-    auto d = ParseDescription(L"fileitem=  C |My File.GMS| 1 |GmsPath|Step ONE  ");
+    auto d = ParseDescription("fileitem=  C |My File.GMS| 1 |GmsPath|Step ONE  ");
     ASSERT_TRUE(d.FileItems);
     EXPECT_TRUE((*d.FileItems)[0] ==
                 (FileItem{L"c ", L"My File.GMS", L" 1 ", L"gmspath", L"Step ONE"}));
 }
 
 TEST(ReaderItems, FourFieldsStoreAnEmptyCaptionAndExtraFieldsAreDropped) {
-    auto d = ParseDescription(L"fileitem=c|a|1|gmspath\r\nfileitem=k|b|0|usergmspath|cap|x|y");
+    auto d = ParseDescription("fileitem=c|a|1|gmspath\r\nfileitem=k|b|0|usergmspath|cap|x|y");
     ASSERT_TRUE(d.FileItems);
     ASSERT_EQ(d.FileItems->size(), 2u);
     EXPECT_TRUE((*d.FileItems)[0] == (FileItem{L"c", L"a", L"1", L"gmspath", L""}));
@@ -81,8 +81,8 @@ TEST(ReaderItems, FourFieldsStoreAnEmptyCaptionAndExtraFieldsAreDropped) {
 }
 
 TEST(ReaderItems, AShortItemBetweenStoredOnesLeavesNoGap) {
-    auto d = ParseDescription(L"fileitem=c|a|1|gmspath|A\r\nfileitem=c|b\r\nfileitem=\r\n"
-                              L"fileitem=c|c|1|gmspath|C\r\n");
+    auto d = ParseDescription("fileitem=c|a|1|gmspath|A\r\nfileitem=c|b\r\nfileitem=\r\n"
+                              "fileitem=c|c|1|gmspath|C\r\n");
     ASSERT_TRUE(d.FileItems);
     ASSERT_EQ(d.FileItems->size(), 2u);
     EXPECT_EQ((*d.FileItems)[1].SourceName, L"c");
@@ -90,7 +90,7 @@ TEST(ReaderItems, AShortItemBetweenStoredOnesLeavesNoGap) {
 }
 
 TEST(ReaderItems, AShortLastItemLeavesAnEmptyLastRow) {
-    auto d = ParseDescription(L"fileitem=c|a|1|gmspath|A\r\nfileitem=c|b|1");
+    auto d = ParseDescription("fileitem=c|a|1|gmspath|A\r\nfileitem=c|b|1");
     ASSERT_TRUE(d.FileItems);
     ASSERT_EQ(d.FileItems->size(), 2u);
     EXPECT_TRUE((*d.FileItems)[1] == kEmptyRow);
@@ -98,9 +98,9 @@ TEST(ReaderItems, AShortLastItemLeavesAnEmptyLastRow) {
 }
 
 TEST(ReaderItems, AnOnlyShortItemMakesTheTablePresentWithOneEmptyRow) {
-    for (const auto* text : {L"fileitem=", L"FILEITEM = c|a", L"fileitem"}) {
+    for (const auto* text : {"fileitem=", "FILEITEM = c|a", "fileitem"}) {
         auto d = ParseDescription(text);
-        if (std::wstring(text) == L"fileitem") {
+        if (std::string(text) == "fileitem") {
             EXPECT_FALSE(d.FileItems) << "a line without = is no fileitem line";
             continue;
         }
@@ -111,22 +111,22 @@ TEST(ReaderItems, AnOnlyShortItemMakesTheTablePresentWithOneEmptyRow) {
 }
 
 TEST(ReaderItems, FiveEmptyFieldsAreAStoredRowNotAShortOne) {
-    auto d = ParseDescription(L"fileitem=||||\r\nfileitem=c|b|1|gmspath|B");
+    auto d = ParseDescription("fileitem=||||\r\nfileitem=c|b|1|gmspath|B");
     ASSERT_TRUE(d.FileItems);
     ASSERT_EQ(d.FileItems->size(), 2u);
     EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{1, 2}));
 }
 
 TEST(ReaderRobustness, NulBytesAndVeryLongLinesAreOrdinaryText) {
-    std::wstring longValue(20'000'000, L'x');
-    auto d = ParseDescription(L"setuptitle=a\0b"s + L"\r\nflagspicture=" + longValue);
+    std::string longValue(20'000'000, 'x');
+    auto d = ParseDescription("setuptitle=a\0b"s + "\r\nflagspicture=" + longValue);
     EXPECT_EQ(d.SetupTitle, L"a\0b"s);
     EXPECT_EQ(d.FlagsPicture.size(), longValue.size());
 }
 
 TEST(ReaderRobustness, NonAsciiLettersThatLowerCaseToAsciiMatchAKey) {
     // The Kelvin sign lower-cases to "k", so this is the delete action.
-    auto d = ParseDescription(L"fileitem=\u212A|a|1|gmspath|x");
+    auto d = ParseDescription("fileitem=\u212A|a|1|gmspath|x");
     ASSERT_TRUE(d.FileItems);
     EXPECT_EQ((*d.FileItems)[0].Action, L"k");
 }

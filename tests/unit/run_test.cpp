@@ -52,7 +52,7 @@ class FakeHost : public Host {
   public:
     explicit FakeHost(Log& log) : log_(log) {}
     void Open() override { log_.push_back(L"open"); }
-    void SetSwitch() override { log_.push_back(L"switch"); }
+    void SetInvisible() override { log_.push_back(L"invisible"); }
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         if (!FolderForKey(key)) {
             return std::nullopt;
@@ -144,10 +144,10 @@ class RunTest : public ::testing::Test {
         Log walk;
         bool started = false;
         for (const auto& line : log_) {
-            if (started && line != L"switch") {
+            if (started && line != L"invisible") {
                 walk.push_back(line);
             }
-            started = started || line == L"switch";
+            started = started || line == L"invisible";
         }
         return walk;
     }
@@ -184,11 +184,11 @@ TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
     EXPECT_EQ(Run(), RunOutcome::EndProgram);
     EXPECT_THAT(log_,
                 ElementsAre(kConfirm, L"disable", L"caption 正在初始化，请稍候...", L"close host",
-                            L"pause 10000", L"caption 正在检查 CorelDRAW X3...", L"open", L"switch",
-                            L"caption 正在安装宏...", L"resolve gmspath",
+                            L"pause 10000", L"caption 正在检查 CorelDRAW X3...", L"open",
+                            L"invisible", L"caption 正在安装宏...", L"resolve gmspath",
                             L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\",
                             L"caption 正在安装，请稍候...", L"resolve userdatapath",
-                            L"copy C:\\AddOn\\b.xml -> C:\\Users\\u\\Data\\", L"switch",
+                            L"copy C:\\AddOn\\b.xml -> C:\\Users\\u\\Data\\", L"invisible",
                             L"caption 安装过程结束！", L"info 安装成功！"));
     EXPECT_TRUE(hostApp_) << "HostApp lives until ShutDown";
     EXPECT_TRUE(fileSystem_);
@@ -237,7 +237,13 @@ TEST_F(RunTest, ARequiredDeleteOfAnAbsentFileNamesTheMissingTarget) {
     Items({{L"k", L"old.gms", L"1", L"gmspath", L""}});
     Run();
     EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\Corel\\GMS\\old.gms" + kContact);
-    // Optional, it is skipped.
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
+}
+
+TEST_F(RunTest, AnOptionalDeleteOfAnAbsentFileIsSkippedWithoutAWord) {
+    Items({{L"k", L"old.gms", L"0", L"gmspath", L""}});
+    Run();
+    EXPECT_EQ(log_.back(), L"info 安装成功！");
     EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
 }
 

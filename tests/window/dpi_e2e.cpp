@@ -31,9 +31,8 @@ int Height(const RECT& r) {
 } // namespace
 
 TEST(WindowDpi, EverySizeScalesWithTheDisplay) {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const tamrick::UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     ASSERT_EQ(dpi, gExpectedDpi) << "the prefix does not run at the DPI this test is for";
 
     const fs::path folder = gWork / "dpi";

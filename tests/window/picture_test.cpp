@@ -49,10 +49,9 @@ Pixels Read(const UniqueBitmap& bitmap) {
     header.bmiHeader.biPlanes = 1;
     header.bmiHeader.biBitCount = 32;
     header.bmiHeader.biCompression = BI_RGB;
-    const HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap.get(), 0, static_cast<UINT>(p.height), p.bgr.data(), &header,
+    const tamrick::UniqueScreenDc screen(GetDC(nullptr));
+    GetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(p.height), p.bgr.data(), &header,
               DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
     for (auto& v : p.bgr) {
         v &= 0xFFFFFF;
     }

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "base/executable_path.h"
+
 #include <algorithm>
 #include <cwctype>
 #include <fstream>
@@ -32,19 +34,6 @@ template <typename F> auto Poll(milliseconds timeout, F&& attempt) -> decltype(a
         std::this_thread::sleep_for(kPollInterval);
     }
 }
-
-struct DcReleaser {
-    void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
-};
-struct DcDeleter {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-struct ObjectDeleter {
-    void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-};
-using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using GdiObject = std::unique_ptr<void, ObjectDeleter>;
 
 // The selection of an object into a DC, undone on scope exit.
 class Selection {
@@ -134,7 +123,7 @@ Process Process::Launch(const std::filesystem::path& exe,
                         working_folder.c_str(), &startup, &info)) {
         throw Failure("CreateProcessW " + exe.string());
     }
-    CloseHandle(info.hThread);
+    const UniqueHandle thread(info.hThread);
     return Process(UniqueHandle(info.hProcess), info.dwProcessId);
 }
 
@@ -454,8 +443,8 @@ Capture CaptureScreen(const RECT& screen_rect) {
     if (capture.width == 0 || capture.height == 0) {
         return capture;
     }
-    ScreenDc screen(GetDC(nullptr));
-    MemoryDc memory(CreateCompatibleDC(screen.get()));
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = capture.width;
@@ -464,7 +453,8 @@ Capture CaptureScreen(const RECT& screen_rect) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    GdiObject bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const UniqueBitmap bitmap(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!screen || !memory || !bitmap) {
         throw Failure("screen capture");
     }
@@ -531,17 +521,7 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 }
 
 std::filesystem::path OwnFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return std::filesystem::path(path).parent_path();
+    return std::filesystem::path(ExecutablePath()).parent_path();
 }
 
 std::filesystem::path FromUnixPath(const std::filesystem::path& unix_path) {

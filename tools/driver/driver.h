@@ -3,6 +3,8 @@
 // Everything works across processes (the driven program is never linked in), so it runs
 // the same against the real installer under Wine as on Windows.
 
+#include "base/handles.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -20,11 +22,6 @@ using std::chrono::milliseconds;
 // How long the waits below give a program by default; generous, since a cold Wine prefix
 // is slow, and never reached when the program behaves.
 inline constexpr milliseconds kDefaultTimeout{20000};
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // A started program. Ending the object kills the process if it still runs, so a failing
 // test never leaves a program behind for the next one.

@@ -2,6 +2,7 @@
 // system folder. FCI names its files with 8-bit strings; the callbacks below hand it tokens
 // ("#3") that stand for the real, Unicode paths.
 
+#include "base/handles.h"
 #include "base/system_library.h"
 #include "cabinet.h"
 #include "description/decode.h"
@@ -11,7 +12,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -26,10 +26,6 @@ using FciDestroyFn = decltype(&FCIDestroy);
 // The date of every file (2000-01-01, 00:00), so that a folder packs to the same bytes.
 constexpr USHORT kDosDate = ((2000 - 1980) << 9) | (1 << 5) | 1;
 constexpr USHORT kNameIsUtf8 = 0x80; // _A_NAME_IS_UTF
-
-struct LibraryFree {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
 
 // What the callbacks share: the paths behind the tokens.
 struct Context {
@@ -91,6 +87,7 @@ INT_PTR OpenPath(const std::wstring& path, int oflag, int* err) {
 }
 
 FNFCIOPEN(Open) {
+    static_cast<void>(pmode); // permissions of a file FCI creates: the folder's, as any file's
     const std::wstring* path = Of(pv).Path(pszFile);
     if (path == nullptr) {
         *err = ERROR_FILE_NOT_FOUND;
@@ -213,8 +210,7 @@ std::string FciError(const ERF& erf) {
 } // namespace
 
 void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& cabinet) {
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree> library(
-        LoadSystemLibrary(L"cabinet.dll"));
+    const UniqueModule library(LoadSystemLibrary(L"cabinet.dll"));
     if (!library) {
         throw std::runtime_error("the system's cabinet.dll can't be loaded");
     }
@@ -232,14 +228,10 @@ void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& 
     const std::string cabinetToken = context.Token(cabinet);
     lstrcpynA(ccab.szCab, cabinetToken.c_str(), CB_MAX_CABINET_NAME);
     ERF erf{};
-    struct FciCloser {
-        FciDestroyFn destroy;
-        void operator()(void* fci) const noexcept { destroy(fci); }
-    };
-    const std::unique_ptr<void, FciCloser> fci(create(&erf, Placed, Alloc, Free, Open, Read, Write,
-                                                      Close, Seek, Delete, TempFile, &ccab,
-                                                      &context),
-                                               FciCloser{destroy});
+    const UniqueResource<ClosedByFound<HFCI, FciDestroyFn>> fci(
+        create(&erf, Placed, Alloc, Free, Open, Read, Write, Close, Seek, Delete, TempFile, &ccab,
+               &context),
+        {destroy});
     if (!fci) {
         throw std::runtime_error("the cabinet can't be started: " + FciError(erf));
     }

@@ -2,33 +2,23 @@
 
 #include "cabinet.h"
 
+#include "base/unique_resource.h"
 #include "description/decode.h"
 #include "files.h"
 
 #include <libgcab.h>
 
-#include <memory>
 #include <stdexcept>
 
 namespace tamrick {
 namespace {
 
-struct ObjectUnref {
-    void operator()(gpointer object) const noexcept { g_object_unref(object); }
-};
-template <typename T> using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
-
-struct ErrorFree {
-    void operator()(GError* error) const noexcept { g_error_free(error); }
-};
-
-struct DateUnref {
-    void operator()(GDateTime* date) const noexcept { g_date_time_unref(date); }
-};
+template <typename T> using GObjectPtr = UniqueValue<T*, &::g_object_unref>;
 
 [[noreturn]] void Fail(const std::string& what, GError* error) {
-    const std::unique_ptr<GError, ErrorFree> owned(error);
-    throw std::runtime_error(what + (owned ? std::string(": ") + owned->message : std::string()));
+    const UniqueValue<GError*, &::g_error_free> owned(error);
+    throw std::runtime_error(what +
+                             (owned ? std::string(": ") + owned.get()->message : std::string()));
 }
 
 std::string FsString(const std::wstring& path) {
@@ -41,7 +31,8 @@ std::string FsString(const std::wstring& path) {
 void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& cabinet) {
     // The date of every file: fixed, so that a folder packs to the same bytes whenever it is
     // packed.
-    const std::unique_ptr<GDateTime, DateUnref> date(g_date_time_new_utc(2000, 1, 1, 0, 0, 0));
+    const UniqueValue<GDateTime*, &::g_date_time_unref> date(
+        g_date_time_new_utc(2000, 1, 1, 0, 0, 0));
     const GObjectPtr<GCabCabinet> cab(gcab_cabinet_new());
     // Owned by the cabinet once added.
     GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);

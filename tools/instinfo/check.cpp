@@ -4,8 +4,8 @@
 #include "description/platform.h"
 #include "description/reader.h"
 #include "files.h"
-#include "install/host/host.h"
 #include "install/reports.h"
+#include "install/run.h"
 #include "json.h"
 #include "picture.h"
 #include "text.h"
@@ -17,7 +17,7 @@
 namespace tamrick {
 namespace {
 
-constexpr std::wstring_view kKeys[] = {L"setuptitle", L"flagspicture", L"fileitem"};
+constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem};
 
 // The first line of a report: enough to recognise it in a one-line finding.
 std::wstring FirstLine(const std::wstring& report) {
@@ -47,18 +47,16 @@ class Checker {
   public:
     explicit Checker(std::wstring folder) : folder_(std::move(folder)) {}
 
-    void Line(std::wstring_view line, std::size_t number) {
-        if (firstNonAscii_ == 0 && HasNonAscii(line)) {
+    void Line(const DescriptionLine& l) {
+        const std::size_t number = l.number;
+        if (firstNonAscii_ == 0 && HasNonAscii(l.text)) {
             firstNonAscii_ = number;
         }
-        const DescriptionLine l = SplitDescriptionLine(line);
         if (l.pieces < 2) {
-            NoEquals(line, number);
+            NoEquals(l.text, number);
             return;
         }
-        const auto known = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                        [&](std::wstring_view k) { return KeyIs(l.key, k); });
-        if (known == std::end(kKeys)) {
+        if (l.known == DescriptionKey::None) {
             UnknownKey(l.key, number);
             return;
         }
@@ -66,14 +64,23 @@ class Checker {
             Add(number, Severity::Warning, "value-cut",
                 L"a second \"=\" cuts the value: the installer reads only " + Quote(l.value));
         }
-        if (*known == L"fileitem") {
-            FileItemLine(l.value, number);
-        } else {
-            Repeated(*known, l.value, number);
+        switch (l.known) {
+        case DescriptionKey::FileItem:
+            FileItemLine(l.value, l.item, number);
+            break;
+        case DescriptionKey::SetupTitle:
+            Repeated(kKeySetupTitle, l.value, number);
+            break;
+        case DescriptionKey::FlagsPicture:
+            Repeated(kKeyFlagsPicture, l.value, number);
+            break;
+        case DescriptionKey::None:
+            break;
         }
     }
 
-    void Finish(const DescriptionRead& read, Encoding encoding) {
+    void Finish(const DescriptionRead& read) {
+        const Encoding encoding = read.description.encoding;
         if (encoding == Encoding::Ansi && firstNonAscii_ != 0) {
             Add(firstNonAscii_, Severity::Note, "ansi-text",
                 L"the description is not UTF-8 and holds non-ASCII text: it is read in the "
@@ -132,7 +139,7 @@ class Checker {
             return;
         }
         const std::wstring lower = ToLowerText(key);
-        const std::wstring_view meant = Nearest(lower, {kKeys[0], kKeys[1], kKeys[2]});
+        const std::wstring_view meant = Nearest(lower, kKeys);
         if (meant.empty()) {
             Add(number, Severity::Note, "unknown-key",
                 L"unknown key " + Quote(key) + L": the line is ignored");
@@ -161,10 +168,9 @@ class Checker {
         earlier->second = {number, std::wstring(value)};
     }
 
-    void FileItemLine(std::wstring_view value, std::size_t number) {
+    void FileItemLine(std::wstring_view value, const FileItem* item, std::size_t number) {
         const std::size_t fields = FieldCount(value);
-        const std::optional<FileItem> item = ParseFileItem(value);
-        if (!item) {
+        if (item == nullptr) {
             Add(number, Severity::Warning, "too-few-fields",
                 (value.empty() ? std::wstring(L"empty item")
                                : L"item of " + std::to_wstring(fields) +
@@ -187,19 +193,19 @@ class Checker {
     }
 
     void Item(const FileItem& item, std::size_t number) {
-        const bool copy = item.Action == L"c";
-        const bool erase = item.Action == L"k";
-        if (!copy && !erase) {
+        const ItemFolderUse use = FolderUseOf(item);
+        if (use == ItemFolderUse::None) {
             Action(item.Action, number);
             return;
         }
         anyActing_ = true;
         Required(item.Required, number);
-        if (copy && item.Target == L"importworkspace") {
+        if (use == ItemFolderUse::Import) {
             Source(item, number, L"import source");
             return;
         }
-        Target(item, number, copy);
+        const bool copy = item.Action == kActionCopy;
+        Target(item, number, use, copy);
         if (copy) {
             Source(item, number, L"copy source");
         } else if (IsRequired(item)) {
@@ -211,7 +217,7 @@ class Checker {
 
     void Action(const std::wstring& action, std::size_t number) {
         const std::wstring_view bare = TrimBlanks(action);
-        if (bare == L"c" || bare == L"k") {
+        if (bare == kActionCopy || bare == kActionDelete) {
             Add(number, Severity::Warning, "action-blank",
                 L"action " + Quote(action) + L" has " + BlankHint(action) +
                     L": the item does nothing (did you mean \"" + std::wstring(bare) + L"\"?)");
@@ -240,22 +246,22 @@ class Checker {
         }
     }
 
-    void Target(const FileItem& item, std::size_t number, bool copy) {
-        if (FolderForKey(item.Target)) {
+    void Target(const FileItem& item, std::size_t number, ItemFolderUse use, bool copy) {
+        if (use == ItemFolderUse::Resolves) {
             lastFolder_ = {item.Target, number};
             return;
         }
         // The host is asked for nothing, so the folder of the previous item stays.
         std::wstring message;
-        if (item.Target == L"importworkspace") {
+        if (item.Target == kTargetImportWorkspace) {
             message = L"target \"importworkspace\" on a delete item names no folder";
         } else {
             message = L"unknown target " + Quote(item.Target);
-            const std::wstring_view meant =
-                copy ? Nearest(item.Target, {L"userdatapath", L"gmspath", L"usergmspath",
-                                             L"applicationpath", L"importworkspace"})
-                     : Nearest(item.Target,
-                               {L"userdatapath", L"gmspath", L"usergmspath", L"applicationpath"});
+            std::vector<std::wstring_view> targets(kFolderTargets.begin(), kFolderTargets.end());
+            if (copy) {
+                targets.push_back(kTargetImportWorkspace);
+            }
+            const std::wstring_view meant = Nearest(item.Target, targets);
             if (!meant.empty()) {
                 message += WithoutBlanks(item.Target) == meant
                                ? L" (it has " + BlankHint(item.Target) + L")"
@@ -300,7 +306,7 @@ class Checker {
     }
 
     void Banner(const std::wstring& name) {
-        const auto set = lastValue_.find(L"flagspicture");
+        const auto set = lastValue_.find(std::wstring(kKeyFlagsPicture));
         const std::size_t line = set == lastValue_.end() ? 0 : set->second.first;
         const tamrick::Banner banner = LookAtBanner(folder_, name);
         const std::wstring what = L"banner " + Quote(name);
@@ -377,8 +383,7 @@ CheckReport CheckFolder(const std::wstring& folder) {
     CheckReport report;
     // Read once: the findings and what the installer makes of the file come from the same bytes.
     const FileBytes file = ReadWholeFile(folder + kDescriptionName);
-    const DescriptionRead read = InterpretDescription(file);
-    if (read.missing) {
+    if (file.status == ReadStatus::NotFound) {
         report.findings.push_back({0, Severity::Error, "missing-description",
                                    L"not found: the installer shows " +
                                        Quote(kMissingDescriptionMessage) + L" and ends"});
@@ -391,11 +396,10 @@ CheckReport CheckFolder(const std::wstring& folder) {
         return report;
     }
     Checker checker(folder);
-    report.encoding =
-        ForEachDecodedLine(file.bytes, [&](std::wstring_view line, std::size_t number) {
-            checker.Line(line, number);
-        });
-    checker.Finish(read, *report.encoding);
+    const DescriptionRead read =
+        InterpretDescription(file, [&](const DescriptionLine& line) { checker.Line(line); });
+    report.encoding = read.description.encoding;
+    checker.Finish(read);
     report.findings = checker.Take();
     std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
@@ -422,7 +426,11 @@ std::string CheckText(const CheckReport& report, const std::wstring& fileName) {
 std::string CheckJson(const CheckReport& report, const std::wstring& fileName) {
     std::string out = "{\n  \"file\": " + json::String(fileName);
     out += ",\n  \"encoding\": ";
-    out += report.encoding ? "\"" + std::string(EncodingName(*report.encoding)) + "\"" : "null";
+    if (report.encoding) {
+        out.append(1, '"').append(EncodingName(*report.encoding)).append(1, '"');
+    } else {
+        out += "null";
+    }
     out += ",\n  \"findings\": [";
     for (std::size_t i = 0; i < report.findings.size(); ++i) {
         const Finding& f = report.findings[i];

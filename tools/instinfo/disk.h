@@ -3,9 +3,10 @@
 // Windows it asks the system directly: the C++ file system library would bring the stream and
 // locale libraries and make instinfo.exe several times larger.
 
+#include "base/unique_resource.h"
+
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,13 +38,7 @@ std::wstring OwnFolder();
 // `folder` joined with a plain name.
 std::wstring Join(const std::wstring& folder, const std::wstring& name);
 
-struct FileCloser {
-    // The deleter is what owns the file.
-    void operator()(std::FILE* file) const noexcept {
-        std::fclose(file); // NOLINT(cppcoreguidelines-owning-memory)
-    }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+using UniqueFile = UniqueValue<std::FILE*, &::fclose>;
 UniqueFile Open(const std::wstring& path, bool write);
 
 } // namespace tamrick::disk

@@ -1,6 +1,7 @@
 #include "disk.h"
 
 #include "base/executable_path.h"
+#include "base/handles.h"
 #include "base/system_text.h"
 #include "description/decode.h"
 
@@ -12,21 +13,14 @@
 namespace tamrick::disk {
 namespace {
 
-struct FindCloser {
-    void operator()(HANDLE find) const noexcept { FindClose(find); }
-};
-
 std::string LastErrorText() {
-    const DWORD code = GetLastError();
-    const std::wstring text = SystemMessageText(code);
-    return text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+    return ToUtf8(SystemErrorText(GetLastError()));
 }
 
 void Walk(const std::wstring& folder, const std::wstring& prefix, std::vector<FoundFile>& found) {
     WIN32_FIND_DATAW entry{};
-    const std::unique_ptr<void, FindCloser> find(
-        FindFirstFileW(Join(folder, L"*").c_str(), &entry));
-    if (find.get() == INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle find(FindFirstFileW(Join(folder, L"*").c_str(), &entry));
+    if (!find) {
         throw std::runtime_error("the folder " + ToUtf8(folder) +
                                  " can't be read: " + LastErrorText());
     }
@@ -54,16 +48,14 @@ void Walk(const std::wstring& folder, const std::wstring& prefix, std::vector<Fo
 }
 
 std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::wstring& path) {
-    const HANDLE file =
+    const UniqueHandle file(
         CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) {
         return std::nullopt;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL ok = GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    return ok ? std::optional(info) : std::nullopt;
+    return info;
 }
 
 } // namespace

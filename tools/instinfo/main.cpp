@@ -166,9 +166,9 @@ int wmain(int argc, wchar_t** argv) {
 int main(int argc, char** argv) {
     std::vector<std::wstring> args;
     for (int i = 1; i < argc; ++i) {
-        tamrick::DecodedText arg;
-        tamrick::AppendUtf8(argv[i], arg.text);
-        args.push_back(std::move(arg.text));
+        std::wstring arg;
+        tamrick::AppendUtf8(argv[i], arg);
+        args.push_back(std::move(arg));
     }
     return Run(args);
 }

@@ -119,7 +119,6 @@ std::wstring SetupProgram(const std::vector<std::wstring>& folders) {
     return *stub;
 }
 
-// Copies a file's bytes to `out`, feeding them to `crc` when given.
 // Copies a file's bytes to `out` (when given), feeding them to `crc` (when given).
 void CopyInto(const std::wstring& from, std::FILE* out, payload::Crc32* crc) {
     const disk::UniqueFile in = disk::Open(from, false);

@@ -43,6 +43,14 @@ PictureInfo Ok(std::string format, std::uint32_t width, std::uint32_t height) {
     return info;
 }
 
+// A picture whose header gives its size; no size is no picture.
+PictureInfo Sized(std::string format, std::uint32_t width, std::uint32_t height) {
+    if (width == 0 || height == 0) {
+        return Fail(std::move(format), "the header gives no valid size");
+    }
+    return Ok(std::move(format), width, height);
+}
+
 PictureInfo Bmp(std::string_view b) {
     constexpr std::size_t kFileHeader = 14;
     if (b.size() < kFileHeader + 12) {
@@ -96,24 +104,14 @@ PictureInfo Png(std::string_view b) {
     if (b.size() < 33 || b.substr(12, 4) != "IHDR") {
         return Fail("PNG", "no image header");
     }
-    const std::uint32_t width = Be32(b, 16);
-    const std::uint32_t height = Be32(b, 20);
-    if (width == 0 || height == 0) {
-        return Fail("PNG", "the header gives no valid size");
-    }
-    return Ok("PNG", width, height);
+    return Sized("PNG", Be32(b, 16), Be32(b, 20));
 }
 
 PictureInfo Gif(std::string_view b) {
     if (b.size() < 13) {
         return Fail("GIF", "the header is cut off");
     }
-    const std::uint32_t width = Le16(b, 6);
-    const std::uint32_t height = Le16(b, 8);
-    if (width == 0 || height == 0) {
-        return Fail("GIF", "the header gives no valid size");
-    }
-    return Ok("GIF", width, height);
+    return Sized("GIF", Le16(b, 6), Le16(b, 8));
 }
 
 bool IsStartOfFrame(unsigned marker) {
@@ -147,12 +145,7 @@ PictureInfo Jpeg(std::string_view b) {
             if (at + 9 > b.size()) {
                 break;
             }
-            const std::uint32_t height = Be16(b, at + 5);
-            const std::uint32_t width = Be16(b, at + 7);
-            if (width == 0 || height == 0) {
-                return Fail("JPEG", "the header gives no valid size");
-            }
-            return Ok("JPEG", width, height);
+            return Sized("JPEG", Be16(b, at + 7), Be16(b, at + 5));
         }
         at += 2 + length;
     }

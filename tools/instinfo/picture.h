@@ -8,9 +8,6 @@
 
 namespace tamrick {
 
-inline constexpr std::uint32_t kBannerWidth = 420;
-inline constexpr std::uint32_t kBannerHeight = 78;
-
 struct PictureInfo {
     bool ok = false;
     std::string format; // "BMP", "PNG", "JPEG", "GIF"; empty when unknown

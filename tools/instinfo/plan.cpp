@@ -29,7 +29,7 @@ struct Event {
         Exists, // answer: the result; assumed: answered by the policy, not by looking
         Copy,   // text: the source, path: the folder
         Delete,
-        Item, // number: the row
+        Item, // number: the row; path: the folder the items before it left
         Message,
     };
     Kind kind;
@@ -91,7 +91,7 @@ class SimHost : public Host {
   public:
     SimHost(Events& events, const HostFolders& folders) : events_(events), folders_(folders) {}
     void Open() override { events_.push_back({Event::Kind::Open, {}, {}}); }
-    void SetSwitch() override { events_.push_back({Event::Kind::Switch, {}, {}}); }
+    void SetInvisible() override { events_.push_back({Event::Kind::Switch, {}, {}}); }
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         if (!FolderForKey(key)) {
             return std::nullopt;
@@ -138,84 +138,76 @@ class SimFiles : public FileSystemOps {
     std::wstring appFolder_;
 };
 
-// Turns the events of one row into what a packager wants to know about it.
-class ItemFolder {
-  public:
-    PlanItem Describe(const FileItem& item, std::size_t row, std::size_t line, const Events& events,
-                      bool stopped) {
-        PlanItem p;
-        p.row = row;
-        p.line = line;
-        p.required = IsRequired(item);
-        const Event* exists = nullptr;
-        for (const Event& e : events) {
-            switch (e.kind) {
-            case Event::Kind::Caption:
-                p.caption = e.text;
-                break;
-            case Event::Kind::Resolve:
-                p.folder = e.text + L" -> " + (e.path.empty() ? L"\"\" (empty)" : e.path);
-                current_ = e.path;
-                break;
-            case Event::Kind::Exists:
-                exists = &e;
-                break;
-            case Event::Kind::Copy:
-                current_ = e.path;
-                p.operation = "copy";
-                p.text = L"copy " + e.text + L" into " + e.path;
-                break;
-            case Event::Kind::Import:
-                p.operation = "import";
-                p.text = L"CorelDRAW imports " + e.path + L" as a workspace";
-                break;
-            case Event::Kind::Delete:
-                current_ = e.path.substr(0, e.path.size() - item.SourceName.size());
-                p.operation = "delete";
-                p.text = L"delete " + e.path;
-                if (exists != nullptr && exists->assumed) {
-                    p.text += p.required ? L" (if it is there; if not, the installation stops "
-                                           L"with the missing-file report)"
-                                         : L" (if it is there; if not, the item is skipped)";
-                }
-                break;
-            default:
-                break;
+// Turns the events of one row into what a packager wants to know about it; `carried` is the
+// folder that the items before it left.
+PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
+                      const std::wstring& carried, const Events& events, bool stopped) {
+    PlanItem p;
+    p.row = row;
+    p.line = line;
+    p.required = IsRequired(item);
+    const Event* exists = nullptr;
+    for (const Event& e : events) {
+        switch (e.kind) {
+        case Event::Kind::Caption:
+            p.caption = e.text;
+            break;
+        case Event::Kind::Resolve:
+            p.folder = e.text + L" -> " + (e.path.empty() ? L"\"\" (empty)" : e.path);
+            break;
+        case Event::Kind::Exists:
+            exists = &e;
+            break;
+        case Event::Kind::Copy:
+            p.operation = "copy";
+            p.text = L"copy " + e.text + L" into " + e.path;
+            break;
+        case Event::Kind::Import:
+            p.operation = "import";
+            p.text = L"CorelDRAW imports " + e.path + L" as a workspace";
+            break;
+        case Event::Kind::Delete:
+            p.operation = "delete";
+            p.text = L"delete " + e.path;
+            if (exists != nullptr && exists->assumed) {
+                p.text += p.required ? L" (if it is there; if not, the installation stops "
+                                       L"with the missing-file report)"
+                                     : L" (if it is there; if not, the item is skipped)";
             }
+            break;
+        default:
+            break;
         }
-        const bool acting = item.Action == L"c" || item.Action == L"k";
-        const bool import = item.Action == L"c" && item.Target == L"importworkspace";
-        if (acting && !import && p.folder.empty()) {
-            p.folder = L"target " + Quote(item.Target) +
-                       L" names no folder; the previous one "
-                       L"stays: " +
-                       (current_.empty() ? L"none yet (empty)" : current_);
-        }
-        if (!p.operation.empty()) {
-            return p;
-        }
-        const std::wstring why = exists != nullptr && !exists->answer
-                                     ? exists->path + L" is not there"
-                                     : std::wstring(L"the folder is empty");
-        if (stopped) {
-            p.operation = "stop";
-            p.text = L"the installation stops: " + why;
-        } else if (acting) {
-            p.operation = "skipped";
-            p.text = L"skipped: " + why + L" (the item is optional)";
-        } else {
-            p.operation = "nothing";
-            p.text = line == 0 ? std::wstring(L"nothing: an empty row, left by a last "
-                                              L"\"fileitem\" line with too few fields")
-                               : L"nothing: action " + Quote(item.Action) +
-                                     L" is neither \"c\" nor \"k\"";
-        }
+    }
+    const ItemFolderUse use = FolderUseOf(item);
+    const bool acting = use != ItemFolderUse::None;
+    if (use == ItemFolderUse::CarriesOver) {
+        p.folder = L"target " + Quote(item.Target) +
+                   L" names no folder; the previous one "
+                   L"stays: " +
+                   (carried.empty() ? L"none yet (empty)" : carried);
+    }
+    if (!p.operation.empty()) {
         return p;
     }
-
-  private:
-    std::wstring current_; // the run's folder as the events show it
-};
+    const std::wstring why = exists != nullptr && !exists->answer
+                                 ? exists->path + L" is not there"
+                                 : std::wstring(L"the folder is empty");
+    if (stopped) {
+        p.operation = "stop";
+        p.text = L"the installation stops: " + why;
+    } else if (acting) {
+        p.operation = "skipped";
+        p.text = L"skipped: " + why + L" (the item is optional)";
+    } else {
+        p.operation = "nothing";
+        p.text = line == 0
+                     ? std::wstring(L"nothing: an empty row, left by a last "
+                                    L"\"fileitem\" line with too few fields")
+                     : L"nothing: action " + Quote(item.Action) + L" is neither \"c\" nor \"k\"";
+    }
+    return p;
+}
 
 PlanStep Step(std::string kind, std::wstring text) {
     return PlanStep{std::move(kind), std::move(text), std::nullopt};
@@ -234,14 +226,13 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
         [&]() -> std::unique_ptr<FileSystemOps> {
             return std::make_unique<SimFiles>(events, state.AppFolder);
         },
-        [&](std::size_t row) {
-            Event e{Event::Kind::Item, {}, {}};
+        [&](std::size_t row, const std::wstring& destFolder) {
+            Event e{Event::Kind::Item, {}, destFolder};
             e.number = row;
             events.push_back(e);
         }};
     RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
 
-    ItemFolder describe;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const Event& e = events[i];
         switch (e.kind) {
@@ -255,8 +246,9 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
             plan.steps.push_back(Step("caption", e.text));
             break;
         case Event::Kind::CloseHost:
-            plan.steps.push_back(Step("close-host", L"every running CorelDRW.exe is closed by "
-                                                    L"force, without waiting"));
+            plan.steps.push_back(Step("close-host", L"every running " +
+                                                        std::wstring(kHostImageName) +
+                                                        L" is closed by force, without waiting"));
             break;
         case Event::Kind::Pause:
             plan.steps.push_back(
@@ -282,8 +274,8 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
             const Events rowEvents(events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                    events.begin() + static_cast<std::ptrdiff_t>(end));
             PlanStep step = Step("item", {});
-            step.item = describe.Describe((*state.FileItems)[e.number], e.number,
-                                          d.ItemLines[e.number], rowEvents, stopped);
+            step.item = DescribeItem((*state.FileItems)[e.number], e.number, d.ItemLines[e.number],
+                                     e.path, rowEvents, stopped);
             plan.steps.push_back(std::move(step));
             i = end - 1;
             break;

@@ -22,7 +22,7 @@ struct PlanItem {
 
 struct PlanStep {
     // "start", "window", "confirm", "disable", "caption", "close-host", "pause", "open-host",
-    // "switch", "item", "message" or "end"
+    // "switch", "item", "message-information", "message-error" or "end"
     std::string kind;
     std::wstring text;
     std::optional<PlanItem> item;

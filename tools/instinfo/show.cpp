@@ -12,7 +12,7 @@ std::string ShowJson(const DescriptionRead& read) {
     out += ",\n  \"message\": ";
     out += read.missing ? json::String(kMissingDescriptionMessage) : "null";
     out += ",\n  \"encoding\": \"";
-    out += EncodingName(read.encoding);
+    out += EncodingName(read.description.encoding);
     out += "\",\n  \"setupTitle\": " + json::String(d.SetupTitle);
     out += ",\n  \"flagsPicture\": " + json::String(d.FlagsPicture);
     out += ",\n  \"fileItems\": ";

@@ -93,7 +93,7 @@ std::wstring Quote(std::wstring_view text) {
     return out;
 }
 
-std::wstring_view Nearest(std::wstring_view text, std::initializer_list<std::wstring_view> known) {
+std::wstring_view Nearest(std::wstring_view text, std::span<const std::wstring_view> known) {
     const std::wstring bare = WithoutBlanks(text);
     for (const auto k : known) {
         if (bare == k) {

@@ -2,7 +2,7 @@
 // Small text helpers for the packager's messages.
 
 #include <cstddef>
-#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,7 +21,7 @@ std::wstring Quote(std::wstring_view text);
 
 // The candidate that `text` most likely meant: equal once blanks are removed, or within two
 // edits (letters swapped count as one); empty when none is that close.
-std::wstring_view Nearest(std::wstring_view text, std::initializer_list<std::wstring_view> known);
+std::wstring_view Nearest(std::wstring_view text, std::span<const std::wstring_view> known);
 
 // "1 error", "2 warnings".
 std::string Counted(std::size_t n, const char* noun);

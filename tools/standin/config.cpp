@@ -47,13 +47,9 @@ std::optional<DWORD> ParseSeconds(std::wstring_view text) {
 }
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    struct TaskMemFree {
-        void operator()(wchar_t* text) const noexcept { CoTaskMemFree(text); }
-    };
-    wchar_t* path = nullptr;
-    const HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, &path);
-    const std::unique_ptr<wchar_t, TaskMemFree> owner{path};
-    return SUCCEEDED(hr) && path ? std::wstring(path) : L"C:";
+    tamrick::UniqueValue<wchar_t*, &::CoTaskMemFree> path;
+    const HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, path.put());
+    return SUCCEEDED(hr) && path ? std::wstring(path.get()) : L"C:";
 }
 
 } // namespace
@@ -162,7 +158,7 @@ Config LoadConfig(const std::wstring& folder) {
     const UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.get() == INVALID_HANDLE_VALUE)
+    if (!file)
         return DefaultConfig();
     std::string text;
     char buffer[4096];

@@ -42,7 +42,7 @@ void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring
     const UniqueHandle file{CreateFileW(logPath.c_str(), FILE_APPEND_DATA,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.get() == INVALID_HANDLE_VALUE)
+    if (!file)
         return;
     const std::string bytes = ToUtf8(line);
     DWORD written = 0;

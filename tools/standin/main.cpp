@@ -2,28 +2,15 @@
 // object; /RegServer and /UnregServer write and remove its registration; started plainly it
 // shows a window and keeps running, like a host that the user opened.
 
+#include "base/executable_path.h"
 #include "install/host/com_support.h"
 #include "standin.h"
 
 #include <shellapi.h>
 
-#include <memory>
 #include <string_view>
 
 namespace {
-
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 bool IsSwitch(std::wstring_view argument, std::wstring_view name) {
     if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-'))
@@ -72,15 +59,11 @@ int ShowWindowAndWait(HINSTANCE instance, int show) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    const std::wstring exePath = ModulePath();
+    const std::wstring exePath = tamrick::ExecutablePath();
     const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\') + 1);
 
     int count = 0;
-    struct LocalFreeDeleter {
-        void operator()(LPWSTR* arguments) const noexcept { LocalFree(arguments); }
-    };
-    const std::unique_ptr<LPWSTR, LocalFreeDeleter> arguments{
-        CommandLineToArgvW(GetCommandLineW(), &count)};
+    const tamrick::UniqueLocal<LPWSTR*> arguments{CommandLineToArgvW(GetCommandLineW(), &count)};
     for (int i = 1; arguments && i < count; ++i) {
         const std::wstring_view argument = arguments.get()[i];
         if (IsSwitch(argument, L"RegServer") || IsSwitch(argument, L"UnregServer")) {

@@ -16,11 +16,6 @@ using Microsoft::WRL::ComPtr;
 
 constexpr const wchar_t* kProgId = L"CorelDRAW.Application.13";
 
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
 std::wstring GuidText(const GUID& guid) {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, static_cast<int>(std::size(text)));
@@ -32,12 +27,11 @@ std::wstring ClassesKey(const std::wstring& subkey) {
 }
 
 HRESULT SetValue(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
-    HKEY raw = nullptr;
+    tamrick::UniqueKey key;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, ClassesKey(subkey).c_str(), 0, nullptr, 0,
-                                     KEY_SET_VALUE, nullptr, &raw, nullptr);
+                                     KEY_SET_VALUE, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
-    const UniqueKey key{raw};
     status =
         RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));

@@ -3,6 +3,8 @@
 // members the installer uses, with folders and faults read from CorelDRW.ini beside it, and
 // appends every call it receives to CorelDRW.log beside it.
 
+#include "base/handles.h"
+
 #include <windows.h>
 
 #include <oleauto.h>
@@ -16,6 +18,8 @@
 
 namespace standin {
 
+using tamrick::UniqueHandle;
+
 // The stand-in's own type library, which lets COM marshal the host's two dual interfaces.
 inline constexpr GUID kTypeLibId{
     0xddc67e58, 0x6b19, 0x42fd, {0xa3, 0x50, 0xf2, 0x47, 0x45, 0x40, 0xf3, 0x6a}};
@@ -26,14 +30,6 @@ inline constexpr SYSKIND kSysKind = SYS_WIN64;
 #else
 inline constexpr SYSKIND kSysKind = SYS_WIN32;
 #endif
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 inline constexpr std::wstring_view kConfigName = L"CorelDRW.ini";
 inline constexpr std::wstring_view kLogName = L"CorelDRW.log";
