@@ -26,20 +26,14 @@ std::string Utf8(const std::wstring& text) {
 
 } // namespace
 
-LogFile::LogFile(const std::wstring& path) noexcept {
-    // Append only (no FILE_WRITE_DATA): every write goes to the end, whoever else writes.
-    // Reading is needed for the lock.
-    file_ = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+// Append only (no FILE_WRITE_DATA): every write goes to the end, whoever else writes. Reading
+// is needed for the lock.
+LogFile::LogFile(const std::wstring& path) noexcept
+    : file_(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) {
+                        FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (!file_) {
         error_ = GetLastError();
-    }
-}
-
-LogFile::~LogFile() {
-    if (IsOpen()) {
-        CloseHandle(file_);
     }
 }
 
@@ -55,19 +49,19 @@ void LogFile::Write(std::span<const std::wstring_view> fields) {
 
     OVERLAPPED lock{};
     lock.OffsetHigh = kLockOffsetHigh;
-    const bool locked = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
+    const bool locked = LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(file_, &size) && size.QuadPart == 0) {
+    if (GetFileSizeEx(file_.get(), &size) && size.QuadPart == 0) {
         bytes.insert(0, "\xEF\xBB\xBF");
     }
     DWORD written = 0;
     const BOOL ok =
-        WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     if ((!ok || written != bytes.size()) && error_ == 0) {
         error_ = ok ? ERROR_HANDLE_DISK_FULL : GetLastError();
     }
     if (locked) {
-        UnlockFileEx(file_, 0, 1, 0, &lock);
+        UnlockFileEx(file_.get(), 0, 1, 0, &lock);
     }
 }
 

@@ -4,6 +4,7 @@
 // fails the program: a file that can't be opened or written says so through error(), and the
 // program goes on without it.
 
+#include "base/handles.h"
 #include "log/log.h"
 
 #include <windows.h>
@@ -17,11 +18,8 @@ class LogFile final : public LogSink {
     // Opens the file, creating it (but not its folder) when it is not there. A relative path is
     // taken from the current folder.
     explicit LogFile(const std::wstring& path) noexcept;
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-    ~LogFile() override;
 
-    bool IsOpen() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const noexcept { return static_cast<bool>(file_); }
     // The first failure, of opening or of a write; 0 while there was none.
     DWORD error() const noexcept { return error_; }
 
@@ -31,7 +29,7 @@ class LogFile final : public LogSink {
     void Write(std::span<const std::wstring_view> fields) override;
 
   private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    UniqueHandle file_;
     DWORD error_ = 0;
 };
 

@@ -13,13 +13,11 @@ constexpr const wchar_t* kOwnerAndAdministrators =
     L"O:BAD:P(A;OICI;0x1f01ff;;;SY)(A;OICI;0x1f01ff;;;BA)(A;OICI;0x1200a9;;;";
 
 std::wstring SidText(PSID sid) {
-    LPWSTR text = nullptr;
-    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) {
+    UniqueLocal<LPWSTR> text;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, text.put())) {
         return {};
     }
-    std::wstring result(text);
-    LocalFree(text);
-    return result;
+    return text.get();
 }
 
 } // namespace
@@ -33,16 +31,17 @@ bool RunsAsAdministrator() noexcept {
 }
 
 std::wstring CurrentUserSid() noexcept {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
         return {};
     }
     // TOKEN_USER and the SID it points to, which follows it.
     alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
     DWORD size = 0;
-    const bool read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    CloseHandle(token);
-    return read ? SidText(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid) : std::wstring();
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) {
+        return {};
+    }
+    return SidText(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid);
 }
 
 UnpackFolderSecurity::UnpackFolderSecurity() noexcept {
@@ -53,15 +52,8 @@ UnpackFolderSecurity::UnpackFolderSecurity() noexcept {
     }
     const std::wstring text = kOwnerAndAdministrators + user + L")";
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
-                                                              &descriptor_, nullptr)) {
+                                                              descriptor_.put(), nullptr)) {
         error_ = GetLastError();
-        descriptor_ = nullptr;
-    }
-}
-
-UnpackFolderSecurity::~UnpackFolderSecurity() {
-    if (descriptor_ != nullptr) {
-        LocalFree(descriptor_);
     }
 }
 
@@ -72,20 +64,13 @@ DWORD CreateFolder(const std::wstring& path, PSECURITY_DESCRIPTOR security) noex
                : GetLastError();
 }
 
-FolderHold::FolderHold(const std::wstring& folder) noexcept {
-    // Without FILE_SHARE_DELETE nobody else can open the folder to rename or remove it.
-    handle_ = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+// Without FILE_SHARE_DELETE nobody else can open the folder to rename or remove it.
+FolderHold::FolderHold(const std::wstring& folder) noexcept
+    : handle_(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) {
+                          FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
+    if (!handle_) {
         error_ = GetLastError();
-    }
-}
-
-void FolderHold::Release() noexcept {
-    if (handle_ != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
     }
 }
 
@@ -129,18 +114,16 @@ AccessList ReadAccessList(PSECURITY_DESCRIPTOR security) noexcept {
 }
 
 AccessList ReadAccessList(const std::wstring& path) noexcept {
-    PSECURITY_DESCRIPTOR security = nullptr;
+    UniqueLocal<PSECURITY_DESCRIPTOR> security;
     const DWORD error = GetNamedSecurityInfoW(
         path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-        nullptr, nullptr, nullptr, nullptr, &security);
+        nullptr, nullptr, nullptr, nullptr, security.put());
     if (error != ERROR_SUCCESS) {
         AccessList list;
         list.error = error;
         return list;
     }
-    AccessList list = ReadAccessList(security);
-    LocalFree(security);
-    return list;
+    return ReadAccessList(security.get());
 }
 
 } // namespace tamrick::setup

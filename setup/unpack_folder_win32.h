@@ -4,6 +4,8 @@
 // that no process of the user without elevation can write to. Free of exceptions, as the whole
 // setup program is.
 
+#include "base/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -24,15 +26,12 @@ class UnpackFolderSecurity {
   public:
     // Empty (get() is nullptr, error() says why) when the user or the descriptor can't be had.
     UnpackFolderSecurity() noexcept;
-    UnpackFolderSecurity(const UnpackFolderSecurity&) = delete;
-    UnpackFolderSecurity& operator=(const UnpackFolderSecurity&) = delete;
-    ~UnpackFolderSecurity();
 
-    PSECURITY_DESCRIPTOR get() const noexcept { return descriptor_; }
+    PSECURITY_DESCRIPTOR get() const noexcept { return descriptor_.get(); }
     DWORD error() const noexcept { return error_; }
 
   private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    UniqueLocal<PSECURITY_DESCRIPTOR> descriptor_;
     DWORD error_ = 0;
 };
 
@@ -46,16 +45,13 @@ DWORD CreateFolder(const std::wstring& path, PSECURITY_DESCRIPTOR security) noex
 class FolderHold {
   public:
     explicit FolderHold(const std::wstring& folder) noexcept;
-    FolderHold(const FolderHold&) = delete;
-    FolderHold& operator=(const FolderHold&) = delete;
-    ~FolderHold() { Release(); }
 
-    bool IsHeld() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    bool IsHeld() const noexcept { return static_cast<bool>(handle_); }
     DWORD error() const noexcept { return error_; }
-    void Release() noexcept;
+    void Release() noexcept { handle_.reset(); }
 
   private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    UniqueHandle handle_;
     DWORD error_ = 0;
 };
 
