@@ -271,10 +271,14 @@ DescriptionRead InterpretDescription(const FileBytes& file, const LineObserver& 
 }
 
 bool LoadInstallInfo(SharedState& state,
-                     const std::function<void(const std::wstring&)>& showCritical) {
+                     const std::function<void(const std::wstring&)>& showCritical,
+                     Encoding* encoding) {
     DescriptionRead read = ReadDescription(state.AppFolder);
     if (read.missing) {
         showCritical(kMissingDescriptionMessage);
+    }
+    if (encoding != nullptr) {
+        *encoding = read.description.encoding;
     }
     state.SetupTitle = std::move(read.description.SetupTitle);
     state.FlagsPicture = std::move(read.description.FlagsPicture);

@@ -63,8 +63,10 @@ DescriptionRead InterpretDescription(const FileBytes& file, const LineObserver& 
 bool HasFileItems(const std::optional<FileItemTable>& table);
 
 // Fills the shared state from AppFolder's description; `showCritical` shows the one message
-// (the missing description). True when the installer can go on.
+// (the missing description). True when the installer can go on. `encoding`, when given, gets
+// the encoding the description was read in.
 bool LoadInstallInfo(SharedState& state,
-                     const std::function<void(const std::wstring&)>& showCritical);
+                     const std::function<void(const std::wstring&)>& showCritical,
+                     Encoding* encoding = nullptr);
 
 } // namespace tamrick

@@ -1,6 +1,8 @@
 #include "run.h"
 
 #include "base/error.h"
+#include "base/exit_codes.h"
+#include "install/reports.h"
 
 #include <optional>
 
@@ -16,6 +18,7 @@ constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
 constexpr const wchar_t* kSuccessText = L"安装成功！";
 constexpr const wchar_t* kNoHostText = L"本程序只能在安装有 CorelDRAW X3 的系统中使用。";
 constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
+constexpr const wchar_t* kHostName = L"CorelDRAW X3";
 
 // An abort report; the item procedures return one to end the run.
 struct Report {
@@ -23,11 +26,6 @@ struct Report {
     std::wstring path;
 };
 using Abort = std::optional<Report>;
-
-// A fault ends a required item's run with its report; an optional item is skipped silently.
-Abort Fault(const FileItem& item, Report report) {
-    return IsRequired(item) ? Abort(std::move(report)) : std::nullopt;
-}
 
 Report MissingFile(const std::wstring& path) {
     return Report{false, path};
@@ -44,42 +42,46 @@ void AppendSeparator(std::wstring& folder) {
 
 class Walk {
   public:
-    Walk(Host& host, FileSystemOps& files) : host_(host), files_(files) {}
+    Walk(Host& host, FileSystemOps& files, RunObserver& observer)
+        : host_(host), files_(files), observer_(observer) {}
 
     Abort Import(const FileItem& item, const std::wstring& sourcePath) {
         if (!files_.FileExists(sourcePath)) {
-            return Fault(item, MissingFile(sourcePath));
+            return Fault(item, sourcePath, SkipReason::SourceMissing, MissingFile(sourcePath));
         }
         host_.ImportWorkspace(sourcePath);
+        observer_.Imported(sourcePath);
         return std::nullopt;
     }
 
     Abort Copy(const FileItem& item, const std::wstring& sourcePath) {
         Resolve(item);
         if (!files_.FileExists(sourcePath)) {
-            return Fault(item, MissingFile(sourcePath));
+            return Fault(item, sourcePath, SkipReason::SourceMissing, MissingFile(sourcePath));
         }
         if (DestFolder.empty()) {
-            return Fault(item, BadFolder(DestFolder));
+            return Fault(item, sourcePath, SkipReason::NoFolder, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         files_.CopyFileInto(sourcePath, DestFolder);
+        observer_.Copied(sourcePath, DestFolder + FileName(sourcePath));
         return std::nullopt;
     }
 
     Abort Delete(const FileItem& item) {
         Resolve(item);
         if (DestFolder.empty()) {
-            return Fault(item, BadFolder(DestFolder));
+            return Fault(item, item.SourceName, SkipReason::NoFolder, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         // The file's path is its own: the folder carried to the next item stays a folder.
         const std::wstring target = DestFolder + item.SourceName;
         if (!files_.FileExists(target)) {
             // Names what is missing: the file in the host's folder.
-            return Fault(item, MissingFile(target));
+            return Fault(item, target, SkipReason::NotThere, MissingFile(target));
         }
         files_.RemoveFile(target);
+        observer_.Deleted(target);
         return std::nullopt;
     }
 
@@ -94,12 +96,28 @@ class Walk {
             return;
         }
         if (auto folder = host_.ResolveFolder(item.Target)) {
+            observer_.FolderReturned(item.Target, *folder);
             DestFolder = std::move(*folder);
         }
     }
 
+    // A fault ends a required item's run with its report; an optional item is skipped silently.
+    Abort Fault(const FileItem& item, const std::wstring& path, SkipReason reason, Report report) {
+        if (IsRequired(item)) {
+            return report;
+        }
+        observer_.Skipped(item, path, reason);
+        return std::nullopt;
+    }
+
+    // The name a copy keeps: what follows the last separator.
+    static std::wstring FileName(const std::wstring& path) {
+        return path.substr(path.find_last_of(L"\\/") + 1);
+    }
+
     Host& host_;
     FileSystemOps& files_;
+    RunObserver& observer_;
 };
 
 } // namespace
@@ -115,10 +133,32 @@ ItemFolderUse FolderUseOf(const FileItem& item) {
     return FolderForKey(item.Target) ? ItemFolderUse::Resolves : ItemFolderUse::CarriesOver;
 }
 
+int ExitCodeFor(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Cancelled:
+        return exit_code::kCancelled;
+    case RunOutcome::Succeeded:
+        return exit_code::kSuccess;
+    case RunOutcome::MissingFile:
+        return exit_code::kMissingFile;
+    case RunOutcome::BadFolder:
+        return exit_code::kMissingFolder;
+    case RunOutcome::HostNotInstalled:
+        return exit_code::kHostNotInstalled;
+    case RunOutcome::Failed:
+        break;
+    }
+    return exit_code::kOtherError;
+}
+
 RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                            const RunServices& services) {
     RunWindow& window = services.window;
-    if (!window.Confirm(kConfirmText)) {
+    RunObserver unobserved;
+    RunObserver& observer = services.observer != nullptr ? *services.observer : unobserved;
+    const bool confirmed = window.Confirm(kConfirmText);
+    observer.Confirmed(kConfirmText, confirmed);
+    if (!confirmed) {
         return RunOutcome::Cancelled;
     }
     window.DisableButton();
@@ -133,10 +173,11 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
         window.SetCaption(kCheckingCaption);
         members.HostApp = services.createHost();
         members.HostApp->Open();
+        observer.HostOpened(kHostName);
         members.HostApp->SetInvisible();
         members.FileSystem = services.createFileSystem();
 
-        Walk walk(*members.HostApp, *members.FileSystem);
+        Walk walk(*members.HostApp, *members.FileSystem, observer);
         const FileItemTable noItems;
         const FileItemTable& items = state.FileItems ? *state.FileItems : noItems;
         for (std::size_t row = 0; row < items.size(); ++row) {
@@ -153,14 +194,18 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                 abort = walk.Copy(item, sourcePath);
             } else if (item.Action == kActionDelete) {
                 abort = walk.Delete(item);
+            } else {
+                observer.Skipped(item, sourcePath, SkipReason::NoAction);
+            }
+            if (abort && abort->badFolder) {
+                observer.Ended(RunOutcome::BadFolder, BadFolderReport(abort->path));
+                window.ReportBadFolder(abort->path);
+                return RunOutcome::BadFolder;
             }
             if (abort) {
-                if (abort->badFolder) {
-                    window.ReportBadFolder(abort->path);
-                } else {
-                    window.ReportMissingFile(abort->path);
-                }
-                return RunOutcome::EndProgram;
+                observer.Ended(RunOutcome::MissingFile, MissingFileReport(abort->path));
+                window.ReportMissingFile(abort->path);
+                return RunOutcome::MissingFile;
             }
         }
 
@@ -174,13 +219,19 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
     }
 
     if (number == 0) {
+        observer.Ended(RunOutcome::Succeeded, kSuccessText);
         window.ShowMessage(kSuccessText, MessageKind::Information);
-    } else if (number == kErrCantCreateObject) {
-        window.ShowMessage(kNoHostText, MessageKind::Error);
-    } else {
-        window.ShowMessage(kUnexpectedPrefix + description, MessageKind::Error);
+        return RunOutcome::Succeeded;
     }
-    return RunOutcome::EndProgram;
+    if (number == kErrCantCreateObject) {
+        observer.Ended(RunOutcome::HostNotInstalled, kNoHostText);
+        window.ShowMessage(kNoHostText, MessageKind::Error);
+        return RunOutcome::HostNotInstalled;
+    }
+    const std::wstring text = kUnexpectedPrefix + description;
+    observer.Ended(RunOutcome::Failed, text);
+    window.ShowMessage(text, MessageKind::Error);
+    return RunOutcome::Failed;
 }
 
 } // namespace tamrick

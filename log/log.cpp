@@ -2,18 +2,19 @@
 
 #include "base/exit_codes.h"
 
+#include <array>
 #include <string>
-#include <vector>
 
 namespace tamrick {
 namespace {
 
+// `digits` decimal digits of `value`, leading zeros included.
 void AppendNumber(std::wstring& line, unsigned value, int digits) {
-    std::wstring text = std::to_wstring(value);
-    if (text.size() < static_cast<std::size_t>(digits)) {
-        line.append(static_cast<std::size_t>(digits) - text.size(), L'0');
+    wchar_t text[8] = {};
+    for (int i = digits - 1; i >= 0; --i, value /= 10) {
+        text[i] = static_cast<wchar_t>(L'0' + value % 10);
     }
-    line += text;
+    line.append(text, static_cast<std::size_t>(digits));
 }
 
 void AppendField(std::wstring& line, std::wstring_view field) {
@@ -57,11 +58,15 @@ void ProgramLog::Write(std::initializer_list<std::wstring_view> fields) {
     if (sink_ == nullptr) {
         return;
     }
-    std::vector<std::wstring_view> record;
-    record.reserve(fields.size() + 1);
-    record.push_back(program_);
-    record.insert(record.end(), fields.begin(), fields.end());
-    sink_->Write(record);
+    // The program's name, then the fields: no record has more than the item's seven.
+    std::array<std::wstring_view, 8> record{program_};
+    std::size_t count = 1;
+    for (const std::wstring_view field : fields) {
+        if (count < record.size()) {
+            record[count++] = field;
+        }
+    }
+    sink_->Write(std::span<const std::wstring_view>(record.data(), count));
 }
 
 void ProgramLog::Start(std::wstring_view version, std::wstring_view path,

@@ -26,6 +26,15 @@ std::string Utf8(const std::wstring& text) {
 
 } // namespace
 
+void LogFile::Append(std::string_view bytes) noexcept {
+    DWORD written = 0;
+    const BOOL ok =
+        WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if ((!ok || written != bytes.size()) && error_ == 0) {
+        error_ = ok ? ERROR_HANDLE_DISK_FULL : GetLastError();
+    }
+}
+
 // Append only (no FILE_WRITE_DATA): every write goes to the end, whoever else writes. Reading
 // is needed for the lock.
 LogFile::LogFile(const std::wstring& path) noexcept
@@ -45,21 +54,16 @@ void LogFile::Write(std::span<const std::wstring_view> fields) {
     GetLocalTime(&now);
     const LogTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                        now.wMinute, now.wSecond, now.wMilliseconds};
-    std::string bytes = Utf8(FormatLogLine(time, fields) + L"\r\n");
+    const std::string bytes = Utf8(FormatLogLine(time, fields) + L"\r\n");
 
     OVERLAPPED lock{};
     lock.OffsetHigh = kLockOffsetHigh;
     const bool locked = LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file_.get(), &size) && size.QuadPart == 0) {
-        bytes.insert(0, "\xEF\xBB\xBF");
+        Append("\xEF\xBB\xBF");
     }
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    if ((!ok || written != bytes.size()) && error_ == 0) {
-        error_ = ok ? ERROR_HANDLE_DISK_FULL : GetLastError();
-    }
+    Append(bytes);
     if (locked) {
         UnlockFileEx(file_.get(), 0, 1, 0, &lock);
     }

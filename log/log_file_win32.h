@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tamrick {
 
@@ -29,6 +30,9 @@ class LogFile final : public LogSink {
     void Write(std::span<const std::wstring_view> fields) override;
 
   private:
+    // One write; a failure is remembered.
+    void Append(std::string_view bytes) noexcept;
+
     UniqueHandle file_;
     DWORD error_ = 0;
 };

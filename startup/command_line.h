@@ -7,8 +7,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tamrick {
+
+class ProgramLog;
 
 enum class UsageProblem {
     None,
@@ -43,5 +46,15 @@ std::wstring_view ArgumentsOf(std::wstring_view commandLine);
 // The text of the usage box: what was wrong (when something was), the switches and the exit
 // codes.
 std::wstring UsageText(const CommandLine& commandLine);
+
+#ifdef _WIN32
+// The end of a program whose command line is a usage error (or /?): the usage box unless
+// silent, the same text in the log; the usage exit code.
+int EndWithUsage(const CommandLine& commandLine, ProgramLog& log);
+// This program's arguments, split by CommandLineToArgvW, without its name.
+std::vector<std::wstring> ProgramArguments();
+// This program's raw command line after its name.
+std::wstring_view RawArguments();
+#endif
 
 } // namespace tamrick

@@ -1,4 +1,5 @@
 #include "log/log.h"
+#include "recording_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,6 @@ namespace {
 std::wstring Line(std::vector<std::wstring_view> fields) {
     return FormatLogLine(LogTime{2026, 3, 7, 9, 5, 4, 12}, fields);
 }
-
-// Keeps each record as its fields joined by " | ", for comparing with literals.
-class RecordingSink : public tamrick::LogSink {
-  public:
-    void Write(std::span<const std::wstring_view> fields) override {
-        std::wstring record;
-        for (const std::wstring_view field : fields) {
-            record += (record.empty() ? L"" : L" | ") + std::wstring(field);
-        }
-        records.push_back(record);
-    }
-    std::vector<std::wstring> records;
-};
 
 } // namespace
 
