@@ -185,6 +185,21 @@ void Process::Kill() const {
 
 // --- Watching a process ----------------------------------------------------------------------
 
+namespace {
+
+// The file name of a process's program; empty when it is gone.
+std::wstring ProgramOf(DWORD pid) {
+    const UniqueHandle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)};
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &size)) {
+        return {};
+    }
+    return std::filesystem::path(std::wstring(path, size)).filename().wstring();
+}
+
+} // namespace
+
 struct WindowWatch::State {
     DWORD pid = 0;
     UniqueHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -205,6 +220,8 @@ struct WindowWatch::State {
         found.message_only =
             parent != nullptr && !found.top_level && Lower(WindowClass(parent)) == L"message";
         found.visible = visible || IsWindowVisible(window);
+        GetWindowThreadProcessId(window, &found.pid);
+        found.program = ProgramOf(found.pid);
         const auto [at, added] = index.try_emplace(window, seen.size());
         if (added) {
             seen.push_back(found);
@@ -225,7 +242,7 @@ struct WindowWatch::State {
                 auto* self = reinterpret_cast<Search*>(parameter)->state;
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
-                if (owner == self->pid && IsWindowVisible(window)) {
+                if ((self->pid == 0 || owner == self->pid) && IsWindowVisible(window)) {
                     self->Note(window, true);
                 }
                 return TRUE;

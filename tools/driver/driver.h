@@ -83,11 +83,14 @@ class WindowWatch {
     struct Seen {
         std::wstring class_name; // empty for a window gone before it could be read
         std::wstring text;
-        bool top_level = false;    // a child of the desktop, where a person could see it
+        DWORD pid = 0;
+        std::wstring program;   // the file name of the process's program, e.g. L"TamrickSetup.exe"
+        bool top_level = false; // a child of the desktop, where a person could see it
         bool message_only = false; // under HWND_MESSAGE: never shown
         bool visible = false;
     };
 
+    // Watches the process `pid`, or with 0 every process (for a program and what it starts).
     explicit WindowWatch(DWORD pid);
     WindowWatch(const WindowWatch&) = delete;
     WindowWatch& operator=(const WindowWatch&) = delete;
