@@ -64,17 +64,6 @@ std::string Described(const std::vector<std::wstring>& windows) {
     return text;
 }
 
-// The records of one kind ("installer<TAB>copy", ...), each without the kind.
-std::vector<std::wstring> Of(const std::vector<std::wstring>& records, const std::wstring& kind) {
-    std::vector<std::wstring> found;
-    for (const std::wstring& record : records) {
-        if (record.starts_with(kind + L"\t")) {
-            found.push_back(record.substr(kind.size() + 1));
-        }
-    }
-    return found;
-}
-
 } // namespace
 
 TEST_F(CommandLineE2E, ASilentRunShowsNothingLandsEveryItemAndLogsEveryStep) {
@@ -106,32 +95,33 @@ TEST_F(CommandLineE2E, ASilentRunShowsNothingLandsEveryItemAndLogsEveryStep) {
     ASSERT_GE(log.size(), 2u) << "no log";
     EXPECT_EQ(log.front(), L"installer\tstart\t1.0.0.30\t" + addOn_ + L"TamrickInstaller.exe\t/S " +
                                LogSwitch());
-    EXPECT_EQ(Of(log, L"installer\tdescription"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tdescription"),
               std::vector<std::wstring>{addOn_ + L"InstInfo.ini\tutf-8"});
     EXPECT_EQ(
-        Of(log, L"installer\tsetting"),
+        RecordsOf(log, L"installer\tsetting"),
         (std::vector<std::wstring>{L"SetupTitle\tTamrick 工具箱", L"FlagsPicture\tflags.bmp"}));
-    EXPECT_EQ(Of(log, L"installer\titem"),
+    EXPECT_EQ(RecordsOf(log, L"installer\titem"),
               (std::vector<std::wstring>{L"1\tc\t宏工具.gms\t1\tgmspath\t正在安装宏工程...",
                                          L"2\tc\tWorkspace.xml\t1\timportworkspace\t",
                                          L"3\tk\tOld.gms\t0\tusergmspath\t",
                                          L"4\tc\tMissing.gms\t0\tuserdatapath\t"}));
-    EXPECT_EQ(Of(log, L"installer\tconfirm").size(), 1u);
-    EXPECT_TRUE(Of(log, L"installer\tconfirm")[0].starts_with(L"ok\t将要强制关闭"));
-    EXPECT_EQ(Of(log, L"installer\thost"), std::vector<std::wstring>{L"CorelDRAW X3"});
+    EXPECT_EQ(RecordsOf(log, L"installer\tconfirm").size(), 1u);
+    EXPECT_TRUE(RecordsOf(log, L"installer\tconfirm")[0].starts_with(L"ok\t将要强制关闭"));
+    EXPECT_EQ(RecordsOf(log, L"installer\thost"), std::vector<std::wstring>{L"CorelDRAW X3"});
     // Each folder exactly as the host returned it.
     EXPECT_EQ(
-        Of(log, L"installer\tfolder"),
+        RecordsOf(log, L"installer\tfolder"),
         (std::vector<std::wstring>{L"gmspath\t" + folders_.gms, L"usergmspath\t" + folders_.userGms,
                                    L"userdatapath\t" + folders_.userData}));
-    EXPECT_EQ(Of(log, L"installer\tcopy"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tcopy"),
               std::vector<std::wstring>{addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms"});
-    EXPECT_EQ(Of(log, L"installer\timport"), std::vector<std::wstring>{addOn_ + L"Workspace.xml"});
-    EXPECT_EQ(Of(log, L"installer\tdelete"),
+    EXPECT_EQ(RecordsOf(log, L"installer\timport"),
+              std::vector<std::wstring>{addOn_ + L"Workspace.xml"});
+    EXPECT_EQ(RecordsOf(log, L"installer\tdelete"),
               std::vector<std::wstring>{folders_.userGms + L"Old.gms"});
-    EXPECT_EQ(Of(log, L"installer\tskip"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tskip"),
               std::vector<std::wstring>{addOn_ + L"Missing.gms\toptional, the file is not there"});
-    EXPECT_EQ(Of(log, L"installer\tmessage"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"information\t安装成功！"});
     EXPECT_EQ(log.back(), L"installer\tend\t0\t安装成功");
 }
@@ -148,7 +138,7 @@ TEST_F(CommandLineE2E, ASilentRunThatFailsLogsTheReportItWouldHaveShown) {
     EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"a.gms"});
     const std::vector<std::wstring> log = Log();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(Of(log, L"installer\tmessage"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"error\t缺少安装必需的文件，文件(" + addOn_ +
                                         L"missing.gms)不存在。\\x0D\\x0A请联系软件作者寻求帮助。"});
     EXPECT_EQ(log.back(), L"installer\tend\t4\t缺少安装必需的文件");
@@ -175,7 +165,7 @@ TEST_F(CommandLineE2E, EachWayASilentRunEndsHasItsCode) {
         const Watched run = RunWatched(L"/S " + LogSwitch());
         EXPECT_EQ(run.code, std::optional<DWORD>(c.code));
         EXPECT_TRUE(run.windows.empty()) << Described(run.windows);
-        EXPECT_EQ(Of(Log(), L"installer\tmessage"), std::vector<std::wstring>{c.message});
+        EXPECT_EQ(RecordsOf(Log(), L"installer\tmessage"), std::vector<std::wstring>{c.message});
         QuitStandIns();
     }
 }
@@ -189,7 +179,7 @@ TEST_F(CommandLineE2E, WithoutTheHostASilentRunEndsWith429) {
     const Watched run = RunWatched(L"/S " + LogSwitch());
     EXPECT_EQ(run.code, std::optional<DWORD>(429));
     EXPECT_TRUE(run.windows.empty()) << Described(run.windows);
-    EXPECT_EQ(Of(Log(), L"installer\tmessage"),
+    EXPECT_EQ(RecordsOf(Log(), L"installer\tmessage"),
               std::vector<std::wstring>{L"error\t本程序只能在安装有 CorelDRAW X3 的系统中使用。"});
     EXPECT_TRUE(FilesIn(folders_.gms).empty());
 }
@@ -199,9 +189,9 @@ TEST_F(CommandLineE2E, WithoutADescriptionOrItemsASilentRunEndsAtOnceWith7) {
     EXPECT_EQ(missing.code, std::optional<DWORD>(7));
     EXPECT_TRUE(missing.windows.empty()) << "the missing-description message showed";
     std::vector<std::wstring> log = Log();
-    EXPECT_EQ(Of(log, L"installer\tdescription"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tdescription"),
               std::vector<std::wstring>{addOn_ + L"InstInfo.ini\tmissing"});
-    EXPECT_EQ(Of(log, L"installer\tmessage"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"error\t" + kMissingDescription});
 
     Description("SetupTitle=Demo\r\n; fileitem=c|a.gms|1|gmspath|x\r\n");
@@ -210,7 +200,7 @@ TEST_F(CommandLineE2E, WithoutADescriptionOrItemsASilentRunEndsAtOnceWith7) {
     EXPECT_TRUE(empty.windows.empty()) << Described(empty.windows);
     log = Log();
     EXPECT_EQ(log.back(), L"installer\tend\t7\t没有安装信息文件，或其中没有文件项");
-    EXPECT_EQ(Of(log, L"installer\tnote").back(), L"the description has no file items");
+    EXPECT_EQ(RecordsOf(log, L"installer\tnote").back(), L"the description has no file items");
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
 }
 
@@ -221,7 +211,7 @@ TEST_F(CommandLineE2E, ASecondSilentStartWhileTheFirstRunsEndsWith8AndShowsNothi
     const Watched second = RunWatched(L"/S " + LogSwitch(), 20s);
     EXPECT_EQ(second.code, std::optional<DWORD>(8));
     EXPECT_TRUE(second.windows.empty()) << Described(second.windows);
-    EXPECT_EQ(Of(Log(), L"installer\tnote"),
+    EXPECT_EQ(RecordsOf(Log(), L"installer\tnote"),
               std::vector<std::wstring>{L"another instance of this installer is running"});
     EXPECT_TRUE(process_->running()) << "the first copy was disturbed";
     drv::RequestClose(window);
@@ -244,7 +234,7 @@ TEST_F(CommandLineE2E, AWrongSwitchShowsTheUsageAndEndsWith2InstallingNothing) {
     drv::PressButton(box, IDOK);
     EXPECT_EQ(process_->WaitForExit(), std::optional<DWORD>(2));
     // The box's exact text, its line ends and tabs written as \xHH.
-    const std::vector<std::wstring> messages = Of(Log(), L"installer\tmessage");
+    const std::vector<std::wstring> messages = RecordsOf(Log(), L"installer\tmessage");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].starts_with(
         L"error\t无法识别的开关：/Silent\\x0D\\x0A\\x0D\\x0A用法：[/S] [/LOG=文件]\\x0D\\x0A"))
@@ -292,9 +282,9 @@ TEST_F(CommandLineE2E, AWindowedRunWritesTheSameLog) {
     EXPECT_EQ(done.text, L"安装成功！");
     EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
     const std::vector<std::wstring> log = Log();
-    EXPECT_EQ(Of(log, L"installer\tcopy"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tcopy"),
               std::vector<std::wstring>{addOn_ + L"a.gms\t" + folders_.gms + L"a.gms"});
-    EXPECT_EQ(Of(log, L"installer\tmessage"),
+    EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"information\t安装成功！"});
     EXPECT_EQ(log.back(), L"installer\tend\t0\t安装成功");
 }

@@ -24,6 +24,7 @@ using tamrick::test::LogRecords;
 using tamrick::test::NextMessageBox;
 using tamrick::test::QuitStandIns;
 using tamrick::test::ReadFile;
+using tamrick::test::RecordsOf;
 using tamrick::test::StandInControl;
 using namespace std::chrono_literals;
 
@@ -129,17 +130,6 @@ std::vector<std::wstring> OurWindows(const std::vector<drv::WindowWatch::Seen>& 
         }
     }
     return tamrick::test::WindowsMade(ours);
-}
-
-// The records of one kind, each without the kind.
-std::vector<std::wstring> Of(const std::vector<std::wstring>& records, const std::wstring& kind) {
-    std::vector<std::wstring> found;
-    for (const std::wstring& record : records) {
-        if (record.starts_with(kind + L"\t")) {
-            found.push_back(record.substr(kind.size() + 1));
-        }
-    }
-    return found;
 }
 
 // Runs a command line under a token in which Administrators only denies, as Windows runs a
@@ -369,24 +359,24 @@ TEST_F(SetupE2E, SilentlyTheSetupShowsNothingPassesItsArgumentsOnAndReturnsTheIn
     const std::vector<std::wstring> log = LogRecords(LogPath());
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log.front(), L"setup\tstart\t1.0.0.30\t" + setup + L"\t/S " + LogSwitch());
-    const std::vector<std::wstring> unpacked = Of(log, L"setup\tunpack");
+    const std::vector<std::wstring> unpacked = RecordsOf(log, L"setup\tunpack");
     ASSERT_EQ(unpacked.size(), 1u);
     EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), SystemTempPath().c_str(), SystemTempPath().size()), 0)
         << "an administrator's setup unpacks under Windows' temporary folder: "
         << Utf8(unpacked[0]);
     EXPECT_TRUE(unpacked[0].ends_with(L"\\\tprotected")) << Utf8(unpacked[0]);
     const std::wstring folder = unpacked[0].substr(0, unpacked[0].find(L'\t'));
-    EXPECT_EQ(Of(log, L"setup\trun"),
+    EXPECT_EQ(RecordsOf(log, L"setup\trun"),
               std::vector<std::wstring>{folder + L"TamrickInstaller.exe\t/S " + LogSwitch()});
     // The installer knows its own path as the disk spells it.
-    const std::vector<std::wstring> installer = Of(log, L"installer\tstart");
+    const std::vector<std::wstring> installer = RecordsOf(log, L"installer\tstart");
     ASSERT_EQ(installer.size(), 1u);
     EXPECT_EQ(
         _wcsicmp(installer[0].c_str(),
                  (L"1.0.0.30\t" + folder + L"TamrickInstaller.exe\t/S " + LogSwitch()).c_str()),
         0)
         << Utf8(installer[0]);
-    EXPECT_EQ(Of(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+    EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
     EXPECT_EQ(log.back(), L"setup\tend\t0\t安装成功");
 }
 
@@ -411,7 +401,7 @@ TEST_F(SetupE2E, ADamagedSetupRunSilentlyShowsNothingAndEndsWith9) {
     EXPECT_TRUE(run.windows.empty()) << Utf8(run.windows.empty() ? L"" : run.windows[0]);
     EXPECT_TRUE(SetupFolders().empty());
     const std::vector<std::wstring> log = LogRecords(LogPath());
-    EXPECT_EQ(Of(log, L"setup\tmessage"),
+    EXPECT_EQ(RecordsOf(log, L"setup\tmessage"),
               std::vector<std::wstring>{L"error\t安装程序已损坏，可能是下载不完整。\\x0D\\x0A"
                                         L"请重新下载安装程序后再运行。"});
     ASSERT_FALSE(log.empty());
@@ -446,7 +436,7 @@ TEST_F(SetupE2E, AnAdministratorsSetupUnpacksIntoAFolderOnlyAdministratorsMayCha
                        SystemTempPath().substr(0, SystemTempPath().size() - 1).c_str()),
               0)
         << Utf8(folder);
-    EXPECT_EQ(Of(LogRecords(LogPath()), L"setup\tunpack"),
+    EXPECT_EQ(RecordsOf(LogRecords(LogPath()), L"setup\tunpack"),
               std::vector<std::wstring>{folder + L"\\\tprotected"});
 
     // Wine keeps of the access list only what Unix permissions hold, and enforces none of it:
@@ -471,7 +461,7 @@ TEST_F(SetupE2E, AStandardUsersSetupUnpacksIntoTheUsersTemporaryFolderAsBefore) 
               std::optional<DWORD>(0));
     EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "a");
     EXPECT_TRUE(SetupFolders().empty());
-    const std::vector<std::wstring> unpacked = Of(LogRecords(LogPath()), L"setup\tunpack");
+    const std::vector<std::wstring> unpacked = RecordsOf(LogRecords(LogPath()), L"setup\tunpack");
     ASSERT_EQ(unpacked.size(), 1u);
     EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), TempPath().c_str(), TempPath().size()), 0)
         << Utf8(unpacked[0]);
@@ -484,8 +474,8 @@ TEST_F(SetupE2E, ARelativeLogIsOneFileForTheSetupAndTheInstaller) {
     const Watched run = RunWatched(setup, L"/S /LOG=relative.log");
     EXPECT_EQ(run.code, std::optional<DWORD>(0));
     const std::vector<std::wstring> log = LogRecords(TempRoot() + L"relative.log");
-    EXPECT_EQ(Of(log, L"setup\tend"), std::vector<std::wstring>{L"0\t安装成功"});
-    EXPECT_EQ(Of(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+    EXPECT_EQ(RecordsOf(log, L"setup\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+    EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
 }
 
 TEST_F(SetupE2E, TheReadmesBatchFileInstallsSilentlyAndChecksTheExitCode) {

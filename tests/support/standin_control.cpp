@@ -170,6 +170,17 @@ std::vector<std::wstring> LogRecords(const std::filesystem::path& log) {
     return records;
 }
 
+std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
+                                    const std::wstring& kind) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& record : records) {
+        if (record.starts_with(kind + L"\t")) {
+            found.push_back(record.substr(kind.size() + 1));
+        }
+    }
+    return found;
+}
+
 std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen) {
     std::vector<std::wstring> made;
     for (const driver::WindowWatch::Seen& window : seen) {

@@ -53,6 +53,10 @@ struct HostFolders {
 // its time: "what<TAB>...". A byte-order mark is dropped.
 std::vector<std::wstring> LogRecords(const std::filesystem::path& log);
 
+// The records of one kind ("installer<TAB>copy", ...), each without the kind.
+std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
+                                    const std::wstring& kind);
+
 // The windows a watched program made, described for a test's message, besides COM's hidden
 // helpers: a silent program has none.
 std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen);
