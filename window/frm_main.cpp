@@ -14,7 +14,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
