@@ -233,22 +233,17 @@ struct WindowWatch::State {
         }
     }
 
-    void Poll() {
-        struct Search {
-            State* state;
-        } search{this};
-        EnumWindows(
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* self = reinterpret_cast<Search*>(parameter)->state;
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if ((self->pid == 0 || owner == self->pid) && IsWindowVisible(window)) {
-                    self->Note(window, true);
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+    static BOOL CALLBACK NoteVisible(HWND window, LPARAM parameter) {
+        auto* self = reinterpret_cast<State*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if ((self->pid == 0 || owner == self->pid) && IsWindowVisible(window)) {
+            self->Note(window, true);
+        }
+        return TRUE;
     }
+
+    void Poll() { EnumWindows(NoteVisible, reinterpret_cast<LPARAM>(this)); }
 };
 
 namespace {
