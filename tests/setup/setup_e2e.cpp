@@ -133,8 +133,10 @@ std::vector<std::wstring> OurWindows(const std::vector<drv::WindowWatch::Seen>& 
 }
 
 // Runs a command line under a token in which Administrators only denies, as Windows runs a
-// standard user's programs (and an administrator's unelevated ones); its exit code.
-std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder) {
+// standard user's programs (and an administrator's unelevated ones); its exit code. With
+// `temp`, the program's TEMP and TMP name that folder.
+std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder,
+                                         const std::wstring& temp = {}) {
     tamrick::UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, token.put())) {
         return std::nullopt;
@@ -148,11 +150,28 @@ std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::ws
                                nullptr, restricted.put())) {
         return std::nullopt;
     }
+    // This process's environment, with TEMP and TMP replaced where asked.
+    std::wstring environment;
+    const wchar_t* const own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        if (!temp.empty() &&
+            (_wcsnicmp(entry, L"TEMP=", 5) == 0 || _wcsnicmp(entry, L"TMP=", 4) == 0)) {
+            continue;
+        }
+        environment += text + L'\0';
+    }
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(own));
+    if (!temp.empty()) {
+        environment += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0';
+    }
+    environment += L'\0';
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessAsUserW(restricted.get(), nullptr, commandLine.data(), nullptr, nullptr,
-                              FALSE, 0, nullptr, folder.c_str(), &startup, &info)) {
+                              FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(),
+                              &startup, &info)) {
         return std::nullopt;
     }
     const tamrick::UniqueHandle process{info.hProcess};
@@ -495,6 +514,38 @@ TEST_F(SetupE2E, TheReadmesBatchFileInstallsSilentlyAndChecksTheExitCode) {
     drv::WriteFileBytes(addOn_ + L"InstInfo.ini", "FileItem=c|missing.gms|1|GMSPath|\r\n");
     ASSERT_EQ(Pack(addOn_, setup, true), 0u);
     EXPECT_EQ(tamrick::test::RunToEnd(L"cmd /c \"" + script + L"\""), 4u);
+}
+
+TEST_F(SetupE2E, ASetupThatCantUnpackEndsWith10AndSaysWhyInTheLog) {
+    const std::wstring setup = PackSmallAddOn();
+    // A standard user's temporary folder that is not there.
+    EXPECT_EQ(RunWithoutElevation(L"\"" + setup + L"\" /S " + LogSwitch(), TempRoot(),
+                                  TempRoot() + L"no such temp"),
+              std::optional<DWORD>(10));
+    const std::vector<std::wstring> messages = RecordsOf(LogRecords(LogPath()), L"setup\tmessage");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(
+        messages[0].starts_with(L"error\t无法创建临时文件夹(" + TempRoot() + L"no such temp"))
+        << Utf8(messages[0]);
+    EXPECT_TRUE(FilesIn(folders_.gms).empty());
+}
+
+TEST_F(SetupE2E, AnInstallerThatCantBeStartedEndsTheSetupWith12) {
+    drv::WriteFileBytes(addOn_ + L"InstInfo.ini", "FileItem=c|a.gms|1|GMSPath|\r\n");
+    drv::WriteFileBytes(addOn_ + L"a.gms", "a");
+    // Not a program: the system refuses to start it.
+    drv::WriteFileBytes(addOn_ + L"TamrickInstaller.exe", "not a program");
+    const std::wstring setup = TempRoot() + L"broken-setup.exe";
+    ASSERT_EQ(Pack(addOn_, setup, true), 0u);
+    const Watched run = RunWatched(setup, L"/S " + LogSwitch());
+    EXPECT_EQ(run.code, std::optional<DWORD>(12));
+    EXPECT_TRUE(run.windows.empty());
+    const std::vector<std::wstring> log = LogRecords(LogPath());
+    const std::vector<std::wstring> messages = RecordsOf(log, L"setup\tmessage");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with(L"error\t无法启动安装程序(")) << Utf8(messages[0]);
+    EXPECT_EQ(log.back(), L"setup\tend\t12\t无法启动安装程序");
+    EXPECT_TRUE(SetupFolders().empty());
 }
 
 } // namespace
