@@ -220,7 +220,9 @@ class QuietWindow : public RunWindow {
         succeeded = kind == MessageKind::Information;
     }
     void ReportMissingFile(const std::wstring& path) override { message = L"missing " + path; }
-    void ReportBadFolder(const std::wstring& path) override { message = L"bad folder " + path; }
+    void ReportBadFolder(const std::wstring& path, int) override {
+        message = L"bad folder " + path;
+    }
 
     std::wstring message;
     bool succeeded = false;
@@ -258,9 +260,11 @@ void ByRun(const std::wstring&, const FileSet& set, const std::wstring& destinat
     QuietCloser closer;
     std::unique_ptr<Host> hostApp;
     std::unique_ptr<FileSystemOps> fileSystem;
-    const RunServices services{window, closer,
-                               [&destination] { return std::make_unique<FolderHost>(destination); },
-                               [] { return MakeWin32FileSystem(); }};
+    // The description names no versions: the run installs into X3 and asks no finder.
+    const RunServices services{
+        window, closer, nullptr,
+        [&destination](int) { return std::make_unique<FolderHost>(destination); },
+        [] { return MakeWin32FileSystem(); }};
     RunInstallation(set.state, RunMembers{hostApp, fileSystem}, services);
     if (!window.succeeded) {
         throw std::runtime_error("the run failed: " + ToUtf8(window.message));

@@ -26,6 +26,7 @@ inline constexpr const wchar_t* kHostImageName = L"CorelDRW.exe";
 inline constexpr std::wstring_view kKeySetupTitle = L"setuptitle";
 inline constexpr std::wstring_view kKeyFlagsPicture = L"flagspicture";
 inline constexpr std::wstring_view kKeyFileItem = L"fileitem";
+inline constexpr std::wstring_view kKeyHostVersions = L"hostversions";
 
 // A file item's actions, as the reader stores them (lower case). A copy with the target
 // kTargetImportWorkspace is an import.
@@ -63,6 +64,9 @@ struct SharedState {
     std::wstring SetupTitle;
     std::wstring FlagsPicture;
     std::optional<FileItemTable> FileItems;
+    // The majors of the CorelDRAW versions that the description names, ascending; empty when it
+    // names none (no "HostVersions", or no entry that can be read): then X3 alone, as always.
+    std::vector<int> HostVersions;
 };
 
 } // namespace tamrick

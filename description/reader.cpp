@@ -1,5 +1,6 @@
 #include "reader.h"
 
+#include "host_versions.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -47,6 +48,9 @@ DescriptionKey KnownKey(std::wstring_view key) {
     }
     if (KeyIs(key, kKeyFileItem)) {
         return DescriptionKey::FileItem;
+    }
+    if (KeyIs(key, kKeyHostVersions)) {
+        return DescriptionKey::HostVersions;
     }
     return DescriptionKey::None;
 }
@@ -131,6 +135,9 @@ class DescriptionBuilder {
             break;
         case DescriptionKey::FlagsPicture:
             d_.FlagsPicture = line.value;
+            break;
+        case DescriptionKey::HostVersions:
+            d_.HostVersions = line.value;
             break;
         case DescriptionKey::FileItem:
             // Every "fileitem" line makes the table present, even one that stores nothing; a
@@ -270,6 +277,16 @@ DescriptionRead InterpretDescription(const FileBytes& file, const LineObserver& 
     return read;
 }
 
+void ApplyDescription(ParsedDescription description, SharedState& state) {
+    state.SetupTitle = std::move(description.SetupTitle);
+    state.FlagsPicture = std::move(description.FlagsPicture);
+    state.FileItems = std::move(description.FileItems);
+    state.HostVersions.clear();
+    if (description.HostVersions) {
+        state.HostVersions = ParseHostVersions(*description.HostVersions).majors;
+    }
+}
+
 bool LoadInstallInfo(SharedState& state,
                      const std::function<void(const std::wstring&)>& showCritical,
                      Encoding* encoding) {
@@ -280,9 +297,7 @@ bool LoadInstallInfo(SharedState& state,
     if (encoding != nullptr) {
         *encoding = read.description.encoding;
     }
-    state.SetupTitle = std::move(read.description.SetupTitle);
-    state.FlagsPicture = std::move(read.description.FlagsPicture);
-    state.FileItems = std::move(read.description.FileItems);
+    ApplyDescription(std::move(read.description), state);
     return read.result;
 }
 

@@ -23,12 +23,13 @@ struct ParsedDescription {
     std::wstring SetupTitle;   // as read: empty when no line set it
     std::wstring FlagsPicture; // as read
     std::optional<FileItemTable> FileItems;
+    std::optional<std::wstring> HostVersions; // the value as read; absent without the key
     // The 1-based line of the "fileitem" line that filled each row; 0 for a row left empty.
     std::vector<std::size_t> ItemLines;
 };
 
 // The keys the reader knows.
-enum class DescriptionKey { None, SetupTitle, FlagsPicture, FileItem };
+enum class DescriptionKey { None, SetupTitle, FlagsPicture, FileItem, HostVersions };
 
 // One line as the reader saw it, for the packager's checker.
 struct DescriptionLine {
@@ -61,6 +62,9 @@ DescriptionRead InterpretDescription(const FileBytes& file, const LineObserver& 
 
 // True when the table is present.
 bool HasFileItems(const std::optional<FileItemTable>& table);
+
+// What a description gives the shared state: its title, picture, items and versions.
+void ApplyDescription(ParsedDescription description, SharedState& state);
 
 // Fills the shared state from AppFolder's description; `showCritical` shows the one message
 // (the missing description). True when the installer can go on. `encoding`, when given, gets

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/exit_codes.h"
+#include "description/host_versions.h"
 #include "install/reports.h"
 
 #include <optional>
@@ -12,13 +13,23 @@ namespace {
 constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
                                         L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 constexpr const wchar_t* kInitializingCaption = L"正在初始化，请稍候...";
-constexpr const wchar_t* kCheckingCaption = L"正在检查 CorelDRAW X3...";
 constexpr const wchar_t* kInstallingCaption = L"正在安装，请稍候...";
 constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
 constexpr const wchar_t* kSuccessText = L"安装成功！";
-constexpr const wchar_t* kNoHostText = L"本程序只能在安装有 CorelDRAW X3 的系统中使用。";
 constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
-constexpr const wchar_t* kHostName = L"CorelDRAW X3";
+
+// The texts that name versions of CorelDRAW; for X3 alone they are the texts of old.
+std::wstring CheckingCaption(int major) {
+    return L"正在检查 CorelDRAW " + HostVersionDisplayName(major) + L"...";
+}
+// The lines added to the confirmation and to the success message when the description names
+// versions.
+std::wstring VersionsToInstallLine(std::span<const int> majors) {
+    return L"将安装到 CorelDRAW " + HostVersionsPhrase(majors) + L"。";
+}
+std::wstring VersionsInstalledLine(std::span<const int> majors) {
+    return L"已安装到 CorelDRAW " + HostVersionsPhrase(majors) + L"。";
+}
 
 // An abort report; the item procedures return one to end the run.
 struct Report {
@@ -42,8 +53,8 @@ void AppendSeparator(std::wstring& folder) {
 
 class Walk {
   public:
-    Walk(Host& host, FileSystemOps& files, RunObserver& observer)
-        : host_(host), files_(files), observer_(observer) {}
+    Walk(Host& host, FileSystemOps& files, RunObserver& observer, int major)
+        : host_(host), files_(files), observer_(observer), major_(major) {}
 
     Abort Import(const FileItem& item, const std::wstring& sourcePath) {
         if (!files_.FileExists(sourcePath)) {
@@ -96,7 +107,7 @@ class Walk {
             return;
         }
         if (auto folder = host_.ResolveFolder(item.Target)) {
-            observer_.FolderReturned(item.Target, *folder);
+            observer_.FolderReturned(major_, item.Target, *folder);
             DestFolder = std::move(*folder);
         }
     }
@@ -118,20 +129,10 @@ class Walk {
     Host& host_;
     FileSystemOps& files_;
     RunObserver& observer_;
+    int major_;
 };
 
 } // namespace
-
-ItemFolderUse FolderUseOf(const FileItem& item) {
-    const bool copy = item.Action == kActionCopy;
-    if (!copy && item.Action != kActionDelete) {
-        return ItemFolderUse::None;
-    }
-    if (copy && item.Target == kTargetImportWorkspace) {
-        return ItemFolderUse::Import;
-    }
-    return FolderForKey(item.Target) ? ItemFolderUse::Resolves : ItemFolderUse::CarriesOver;
-}
 
 int ExitCodeFor(RunOutcome outcome) {
     switch (outcome) {
@@ -151,42 +152,109 @@ int ExitCodeFor(RunOutcome outcome) {
     return exit_code::kOtherError;
 }
 
-RunOutcome RunInstallation(const SharedState& state, RunMembers members,
-                           const RunServices& services) {
-    RunWindow& window = services.window;
-    RunObserver unobserved;
-    RunObserver& observer = services.observer != nullptr ? *services.observer : unobserved;
-    const bool confirmed = window.Confirm(kConfirmText);
-    observer.Confirmed(kConfirmText, confirmed);
-    if (!confirmed) {
-        return RunOutcome::Cancelled;
+ItemFolderUse FolderUseOf(const FileItem& item) {
+    const bool copy = item.Action == kActionCopy;
+    if (!copy && item.Action != kActionDelete) {
+        return ItemFolderUse::None;
     }
-    window.DisableButton();
-    window.SetCaption(kInitializingCaption);
+    if (copy && item.Target == kTargetImportWorkspace) {
+        return ItemFolderUse::Import;
+    }
+    return FolderForKey(item.Target) ? ItemFolderUse::Resolves : ItemFolderUse::CarriesOver;
+}
 
-    std::int32_t number = 0;
-    std::wstring description;
-    try {
-        services.closer.StartClosingHost();
-        window.PauseWithEvents(kHostClosePause);
+namespace {
 
-        window.SetCaption(kCheckingCaption);
-        members.HostApp = services.createHost();
-        members.HostApp->Open();
-        observer.HostOpened(kHostName);
-        members.HostApp->SetInvisible();
-        members.FileSystem = services.createFileSystem();
+// One installation: the versions it works on, and the walk of the items in each.
+class Installation {
+  public:
+    Installation(const SharedState& state, RunMembers members, const RunServices& services)
+        : state_(state), members_(members), services_(services), window_(services.window),
+          observer_(services.observer != nullptr ? *services.observer : unobserved_) {}
 
-        Walk walk(*members.HostApp, *members.FileSystem, observer);
+    RunOutcome Run() {
+        // Versions named: find which are installed before anything is asked or closed.
+        const bool named = !state_.HostVersions.empty();
+        if (named) {
+            std::optional<Error> failure;
+            try {
+                versions_ = services_.findInstalledHosts(state_.HostVersions);
+            } catch (...) {
+                failure = CurrentExceptionAsError();
+            }
+            if (failure) {
+                return End(*failure);
+            }
+            if (versions_.empty()) {
+                return Ending(RunOutcome::HostNotInstalled, NoHostMessage(state_.HostVersions));
+            }
+        }
+        const std::wstring confirmText =
+            named ? kConfirmText + (L"\r\n" + VersionsToInstallLine(versions_)) : kConfirmText;
+        const bool confirmed = window_.Confirm(confirmText);
+        observer_.Confirmed(confirmText, confirmed);
+        if (!confirmed) {
+            return RunOutcome::Cancelled;
+        }
+        window_.DisableButton();
+        window_.SetCaption(kInitializingCaption);
+
+        std::optional<Error> failure;
+        try {
+            services_.closer.StartClosingHost();
+            window_.PauseWithEvents(kHostClosePause);
+            for (std::size_t i = 0; i < versions_.size(); ++i) {
+                if (i > 0) {
+                    // The previous version's object goes before the next one is created.
+                    members_.HostApp->Release();
+                    members_.HostApp.reset();
+                }
+                current_ = versions_[i];
+                if (const Abort abort = InstallInto(current_)) {
+                    return EndWithReport(*abort);
+                }
+            }
+            window_.SetCaption(kFinishedCaption);
+        } catch (...) {
+            // Nothing may end the run without a word.
+            failure = CurrentExceptionAsError();
+        }
+        if (failure) {
+            return End(*failure);
+        }
+        return Ending(RunOutcome::Succeeded,
+                      named ? kSuccessText + (L"\r\n" + VersionsInstalledLine(versions_))
+                            : std::wstring(kSuccessText));
+    }
+
+  private:
+    // One version: its object opened and hidden, every item with DestFolder starting empty, the
+    // object hidden again. An abort report ends the installation there.
+    Abort InstallInto(int major) {
+        window_.SetCaption(CheckingCaption(major));
+        members_.HostApp = services_.createHost(major);
+        members_.HostApp->Open();
+        observer_.HostOpened(major);
+        members_.HostApp->SetInvisible();
+        if (!members_.FileSystem) {
+            members_.FileSystem = services_.createFileSystem();
+        }
+
+        Walk walk(*members_.HostApp, *members_.FileSystem, observer_, major);
+        // Where more than one version gets the add-on, the captions say which one is at work.
+        const std::wstring captionSuffix =
+            versions_.size() > 1 ? L"（" + HostVersionDisplayName(major) + L"）" : L"";
         const FileItemTable noItems;
-        const FileItemTable& items = state.FileItems ? *state.FileItems : noItems;
+        const FileItemTable& items = state_.FileItems ? *state_.FileItems : noItems;
         for (std::size_t row = 0; row < items.size(); ++row) {
             const FileItem& item = items[row];
-            if (services.onItem) {
-                services.onItem(row, walk.DestFolder);
+            if (services_.onItem) {
+                services_.onItem(row, walk.DestFolder);
             }
-            window.SetCaption(item.StepCaption.empty() ? kInstallingCaption : item.StepCaption);
-            const std::wstring sourcePath = state.AppFolder + item.SourceName;
+            window_.SetCaption(
+                (item.StepCaption.empty() ? std::wstring(kInstallingCaption) : item.StepCaption) +
+                captionSuffix);
+            const std::wstring sourcePath = state_.AppFolder + item.SourceName;
             Abort abort;
             if (FolderUseOf(item) == ItemFolderUse::Import) {
                 abort = walk.Import(item, sourcePath);
@@ -195,43 +263,62 @@ RunOutcome RunInstallation(const SharedState& state, RunMembers members,
             } else if (item.Action == kActionDelete) {
                 abort = walk.Delete(item);
             } else {
-                observer.Skipped(item, sourcePath, SkipReason::NoAction);
-            }
-            if (abort && abort->badFolder) {
-                observer.Ended(RunOutcome::BadFolder, BadFolderReport(abort->path));
-                window.ReportBadFolder(abort->path);
-                return RunOutcome::BadFolder;
+                observer_.Skipped(item, sourcePath, SkipReason::NoAction);
             }
             if (abort) {
-                observer.Ended(RunOutcome::MissingFile, MissingFileReport(abort->path));
-                window.ReportMissingFile(abort->path);
-                return RunOutcome::MissingFile;
+                return abort;
             }
         }
-
-        members.HostApp->SetInvisible();
-        window.SetCaption(kFinishedCaption);
-    } catch (...) {
-        // Nothing may end the run without a word.
-        const Error e = CurrentExceptionAsError();
-        number = e.number();
-        description = e.description();
+        members_.HostApp->SetInvisible();
+        return std::nullopt;
     }
 
-    if (number == 0) {
-        observer.Ended(RunOutcome::Succeeded, kSuccessText);
-        window.ShowMessage(kSuccessText, MessageKind::Information);
-        return RunOutcome::Succeeded;
+    // An abort report, which ends the installation: told to the observer before the window
+    // shows it (the window ends the program there).
+    RunOutcome EndWithReport(const Report& abort) {
+        if (abort.badFolder) {
+            observer_.Ended(RunOutcome::BadFolder, BadFolderReport(abort.path, current_));
+            window_.ReportBadFolder(abort.path, current_);
+            return RunOutcome::BadFolder;
+        }
+        observer_.Ended(RunOutcome::MissingFile, MissingFileReport(abort.path));
+        window_.ReportMissingFile(abort.path);
+        return RunOutcome::MissingFile;
     }
-    if (number == kErrCantCreateObject) {
-        observer.Ended(RunOutcome::HostNotInstalled, kNoHostText);
-        window.ShowMessage(kNoHostText, MessageKind::Error);
-        return RunOutcome::HostNotInstalled;
+
+    // The message of a failure, which ends the installation.
+    RunOutcome End(const Error& failure) {
+        if (failure.number() == kErrCantCreateObject) {
+            return Ending(RunOutcome::HostNotInstalled,
+                          NoHostMessage(std::span<const int>(&current_, 1)));
+        }
+        return Ending(RunOutcome::Failed, kUnexpectedPrefix + failure.description());
     }
-    const std::wstring text = kUnexpectedPrefix + description;
-    observer.Ended(RunOutcome::Failed, text);
-    window.ShowMessage(text, MessageKind::Error);
-    return RunOutcome::Failed;
+
+    // The message that ends the run, told to the observer first: its exact text.
+    RunOutcome Ending(RunOutcome outcome, const std::wstring& text) {
+        observer_.Ended(outcome, text);
+        window_.ShowMessage(text, outcome == RunOutcome::Succeeded ? MessageKind::Information
+                                                                   : MessageKind::Error);
+        return outcome;
+    }
+
+    const SharedState& state_;
+    RunMembers members_;
+    const RunServices& services_;
+    RunWindow& window_;
+    RunObserver unobserved_;
+    RunObserver& observer_;
+    // Without versions named, X3 alone.
+    std::vector<int> versions_{kX3Major};
+    int current_ = kX3Major; // the version being worked on
+};
+
+} // namespace
+
+RunOutcome RunInstallation(const SharedState& state, RunMembers members,
+                           const RunServices& services) {
+    return Installation(state, members, services).Run();
 }
 
 } // namespace tamrick

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tamrick {
 
@@ -29,10 +31,11 @@ class RunWindow {
     virtual void PauseWithEvents(std::chrono::milliseconds duration) = 0;
     // A modal message box with OK only.
     virtual void ShowMessage(const std::wstring& text, MessageKind kind) = 0;
-    // The abort reports: an error message naming a path. The window ends the program there; a
-    // face that returns lets the run return the report's outcome.
+    // The abort reports: an error message naming a path (and, for a folder, the version of
+    // CorelDRAW it belongs to). The window ends the program there; a face that returns lets the
+    // run return the report's outcome.
     virtual void ReportMissingFile(const std::wstring& path) = 0;
-    virtual void ReportBadFolder(const std::wstring& path) = 0;
+    virtual void ReportBadFolder(const std::wstring& path, int major) = 0;
 };
 
 // The three file operations of the run. Every failure throws Error with the system's text.
@@ -81,10 +84,11 @@ class RunObserver {
   public:
     virtual ~RunObserver() = default;
     virtual void Confirmed(std::wstring_view /*text*/, bool /*ok*/) {}
-    // The host, by its name, once it is open.
-    virtual void HostOpened(std::wstring_view /*name*/) {}
-    // A folder the host was asked for, exactly as returned.
-    virtual void FolderReturned(std::wstring_view /*key*/, std::wstring_view /*folder*/) {}
+    // A version of the host (13 is X3), once it is open.
+    virtual void HostOpened(int /*major*/) {}
+    // A folder that version was asked for, exactly as returned.
+    virtual void FolderReturned(int /*major*/, std::wstring_view /*key*/,
+                                std::wstring_view /*folder*/) {}
     virtual void Copied(std::wstring_view /*source*/, std::wstring_view /*destination*/) {}
     virtual void Imported(std::wstring_view /*path*/) {}
     virtual void Deleted(std::wstring_view /*path*/) {}
@@ -105,8 +109,12 @@ struct RunMembers {
 struct RunServices {
     RunWindow& window;
     HostCloser& closer;
-    // Each makes a new object; failures throw Error (429 when it can't be created).
-    std::function<std::unique_ptr<Host>()> createHost;
+    // Which of the versions named (ascending majors) are installed, ascending; it only reads.
+    // Asked once, before the confirmation, and only when the description names versions.
+    std::function<std::vector<int>(std::span<const int> named)> findInstalledHosts;
+    // Each makes a new object; failures throw Error (429 when it can't be created). The host is
+    // the one of that major: 13 is X3.
+    std::function<std::unique_ptr<Host>(int major)> createHost;
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
     // Told the row index before each row is worked on, with the folder that the items before
     // it left (DestFolder); for tools that explain a run.
@@ -127,7 +135,8 @@ enum class ItemFolderUse {
 ItemFolderUse FolderUseOf(const FileItem& item);
 
 // What the install button does: the whole installation, from the confirmation to the final
-// message. Every outcome but Cancelled ends the program.
+// message. Without versions named in the description it installs into X3; with them, into each
+// of them that is installed, in ascending order. Every outcome but Cancelled ends the program.
 RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                            const RunServices& services);
 

@@ -1,17 +1,19 @@
 #include "run_log.h"
 
+#include "description/host_versions.h"
+
 namespace tamrick {
 
 void RunLog::Confirmed(std::wstring_view text, bool ok) {
     log_.Confirm(text, ok ? L"ok" : L"cancel");
 }
 
-void RunLog::HostOpened(std::wstring_view name) {
-    log_.Host(name);
+void RunLog::HostOpened(int major) {
+    log_.Host(L"CorelDRAW " + HostVersionDisplayName(major));
 }
 
-void RunLog::FolderReturned(std::wstring_view key, std::wstring_view folder) {
-    log_.Folder(key, folder);
+void RunLog::FolderReturned(int major, std::wstring_view key, std::wstring_view folder) {
+    log_.Folder(HostVersionDisplayName(major), key, folder);
 }
 
 void RunLog::Copied(std::wstring_view source, std::wstring_view destination) {

@@ -12,8 +12,8 @@ class RunLog final : public RunObserver {
     explicit RunLog(ProgramLog& log) : log_(log) {}
 
     void Confirmed(std::wstring_view text, bool ok) override;
-    void HostOpened(std::wstring_view name) override;
-    void FolderReturned(std::wstring_view key, std::wstring_view folder) override;
+    void HostOpened(int major) override;
+    void FolderReturned(int major, std::wstring_view key, std::wstring_view folder) override;
     void Copied(std::wstring_view source, std::wstring_view destination) override;
     void Imported(std::wstring_view path) override;
     void Deleted(std::wstring_view path) override;

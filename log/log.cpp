@@ -97,8 +97,8 @@ void ProgramLog::Host(std::wstring_view name) {
     Write({L"host", name});
 }
 
-void ProgramLog::Folder(std::wstring_view key, std::wstring_view path) {
-    Write({L"folder", key, path});
+void ProgramLog::Folder(std::wstring_view version, std::wstring_view key, std::wstring_view path) {
+    Write({L"folder", version, key, path});
 }
 
 void ProgramLog::Copy(std::wstring_view source, std::wstring_view destination) {

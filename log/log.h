@@ -55,8 +55,9 @@ class ProgramLog {
               std::wstring_view required, std::wstring_view target, std::wstring_view caption);
     // The host that was opened, by its name (e.g. "CorelDRAW X3").
     void Host(std::wstring_view name);
-    // A folder the host returned for a target key, exactly as returned (empty included).
-    void Folder(std::wstring_view key, std::wstring_view path);
+    // A folder a version of the host (by its name, "X3") returned for a target key, exactly as
+    // returned (empty included).
+    void Folder(std::wstring_view version, std::wstring_view key, std::wstring_view path);
     void Copy(std::wstring_view source, std::wstring_view destination);
     void Import(std::wstring_view path);
     void Delete(std::wstring_view path);

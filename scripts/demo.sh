@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The demo: builds the release (i686) distributable and the i686 stand-in host (the x86_64 ones
-# where 32-bit programs can't run), prepares a Wine prefix in which the stand-in is CorelDRAW X3
-# (registered, with its folders in the prefix; the real host is 32-bit too), and starts the
-# installer from the distributable on the demo add-on. With a display you click through it yourself; without one it runs
-# under Xvfb, clicks through by itself, saves pictures and prints what a person would read and
-# what landed in each of CorelDRAW's folders. Then the same add-on packed by `instinfo pack` into one
+# where 32-bit programs can't run), prepares a Wine prefix in which two copies of the stand-in are
+# CorelDRAW X7 and CorelDRAW 2020 installed side by side (registered, each with its folders in the
+# prefix), and starts the installer from the distributable on the demo add-on, which names both.
+# With a display you click through it yourself; without one it runs under Xvfb, clicks through by
+# itself, saves pictures and prints what a person would read and what landed in each version's
+# folders. Then the same add-on packed by `instinfo pack` into one
 # setup file, and that setup run: it unpacks, starts the installer and removes what it unpacked.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -54,27 +55,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# CorelDRAW X3 as the stand-in, where the real one installs itself.
+# CorelDRAW X7 and CorelDRAW 2020 as stand-ins, each where that version installs itself.
 drive_c="$WINEPREFIX/drive_c"
 user="$(whoami)"
-suite='Corel\CorelDRAW Graphics Suite 13'
-programs="C:\\Program Files\\$suite\\Programs\\"
-gms="C:\\Program Files\\$suite\\Draw\\GMS\\"
-user_gms="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\GMS\\"
-user_data="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\"
 unix_path() { # C:\a\b\ -> the prefix's folder
     local p="${1#C:\\}"
     printf '%s/%s' "$drive_c" "${p//\\//}"
 }
-host_dir="$(unix_path "$programs")"
-mkdir -p "$host_dir"
-cp "$bin/tools/standin/CorelDRW.exe" "$host_dir/"
-printf 'path=%s\ngmspath=%s\nusergmspath=%s\nuserdatapath=%s\n' \
-    "$programs" "$gms" "$user_gms" "$user_data" >"$host_dir/CorelDRW.ini"
-"$WINE" "$host_dir/CorelDRW.exe" /RegServer
-# An older version of the add-on, which the demo's last item deletes.
-printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
-echo "CorelDRAW's GMS folder holds OldTamrickTools.gms, an older version that the demo deletes."
+declare -A programs gms user_gms user_data
+versions=(X7 2020)
+declare -A major=([X7]=17 [2020]=22)
+for v in "${versions[@]}"; do
+    suite="Corel\\CorelDRAW Graphics Suite $v"
+    programs[$v]="C:\\Program Files\\$suite\\Programs\\"
+    gms[$v]="C:\\Program Files\\$suite\\Draw\\GMS\\"
+    user_gms[$v]="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\GMS\\"
+    user_data[$v]="C:\\users\\$user\\AppData\\Roaming\\$suite\\Draw\\"
+    host_dir="$(unix_path "${programs[$v]}")"
+    mkdir -p "$host_dir"
+    cp "$bin/tools/standin/CorelDRW.exe" "$host_dir/"
+    printf 'version=%s\npath=%s\ngmspath=%s\nusergmspath=%s\nuserdatapath=%s\n' "${major[$v]}" \
+        "${programs[$v]}" "${gms[$v]}" "${user_gms[$v]}" "${user_data[$v]}" >"$host_dir/CorelDRW.ini"
+    "$WINE" "$host_dir/CorelDRW.exe" /RegServer
+    # An older version of the add-on, which the demo's last item deletes.
+    printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "${gms[$v]}")/OldTamrickTools.gms"
+done
+echo "CorelDRAW X7 and CorelDRAW 2020 are installed; each GMS folder holds OldTamrickTools.gms, an"
+echo "older version of the add-on that the demo deletes."
 
 # The add-on folder as a packager ships it.
 addon="$out/TamrickDemo"
@@ -96,19 +103,23 @@ else
     echo "Pictures: $(ls "$out"/*.png | tr '\n' ' ')"
 fi
 
-echo
-echo "What landed in CorelDRAW's folders:"
-for folder in "$programs" "$gms" "$user_gms" "$user_data"; do
-    echo "  $folder"
-    (cd "$(unix_path "$folder")" && find . -maxdepth 1 -type f ! -name 'CorelDRW.*' -printf '    %P\n' | sort)
+for v in "${versions[@]}"; do
+    echo
+    echo "What landed in CorelDRAW $v's folders:"
+    for folder in "${programs[$v]}" "${gms[$v]}" "${user_gms[$v]}" "${user_data[$v]}"; do
+        echo "  $folder"
+        (cd "$(unix_path "$folder")" && find . -maxdepth 1 -type f ! -name 'CorelDRW.*' -printf '    %P\n' | sort)
+    done
+    echo "What CorelDRAW $v was asked (its log):"
+    sed 's/^/  /' "$(unix_path "${programs[$v]}")/CorelDRW.log"
 done
-echo "What the host was asked (its log):"
-sed 's/^/  /' "$host_dir/CorelDRW.log"
 
 echo
 echo "=== The same add-on as one setup file"
 # The setup program and the installer come from the distributable.
-printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "$gms")/OldTamrickTools.gms"
+for v in "${versions[@]}"; do
+    printf 'Tamrick Tools 0.9\r\n' >"$(unix_path "${gms[$v]}")/OldTamrickTools.gms"
+done
 setup="$out/TamrickDemo-setup.exe"
 TAMRICK_DIST="$dist" build/native/tools/instinfo/instinfo pack -o "$setup" demo
 if [ "$interactive" = 1 ]; then
@@ -123,6 +134,8 @@ else
     done
     echo "Pictures: $(ls "$out"/setup/*.png | tr '\n' ' ')"
 fi
-echo "What landed in CorelDRAW's GMS folder: $(cd "$(unix_path "$gms")" && ls | tr '\n' ' ')"
+for v in "${versions[@]}"; do
+    echo "What landed in CorelDRAW $v's GMS folder: $(cd "$(unix_path "${gms[$v]}")" && ls | tr '\n' ' ')"
+done
 left=$(find "$drive_c/users" -maxdepth 4 -type d -name 'TamrickSetup.*' | wc -l)
 echo "Folders the setup left in the temporary folder: $left"

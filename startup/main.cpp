@@ -10,6 +10,7 @@
 #include "base/system_error.h"
 #include "base/system_library.h"
 #include "command_line.h"
+#include "description/host_versions.h"
 #include "description/model.h"
 #include "description/reader.h"
 #include "install/run_log.h"
@@ -43,6 +44,9 @@ void LogDescription(ProgramLog& log, const SharedState& state, Encoding encoding
     log.Description(path, Widened(EncodingName(encoding)));
     log.Setting(L"SetupTitle", state.SetupTitle);
     log.Setting(L"FlagsPicture", state.FlagsPicture);
+    if (!state.HostVersions.empty()) {
+        log.Setting(L"HostVersions", HostVersionsPhrase(state.HostVersions));
+    }
     if (!state.FileItems) {
         log.Note(L"the description has no file items");
         return;

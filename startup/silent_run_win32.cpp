@@ -3,6 +3,7 @@
 #include "base/message_wait.h"
 #include "install/file_ops_win32.h"
 #include "install/host/host.h"
+#include "install/host/host_finder_win32.h"
 #include "install/host/host_thread_win32.h"
 #include "install/host_closer_win32.h"
 
@@ -21,7 +22,7 @@ class SilentFace final : public RunWindow {
     }
     void ShowMessage(const std::wstring& /*text*/, MessageKind /*kind*/) override {}
     void ReportMissingFile(const std::wstring& /*path*/) override {}
-    void ReportBadFolder(const std::wstring& /*path*/) override {}
+    void ReportBadFolder(const std::wstring& /*path*/, int /*major*/) override {}
 };
 
 } // namespace
@@ -32,9 +33,9 @@ RunOutcome RunSilently(const SharedState& state, RunObserver& observer) {
     // The file system goes after the host, as ShutDown lets them go.
     std::unique_ptr<FileSystemOps> fileSystem;
     std::unique_ptr<Host> host;
-    RunServices services{face, *closer,
-                         [] {
-                             return MakeHostOnThread(MakeComHost(), [](HANDLE done) {
+    RunServices services{face, *closer, &FindInstalledHosts,
+                         [](int major) {
+                             return MakeHostOnThread(MakeComHost(major), [](HANDLE done) {
                                  WaitWithMessages(done, [] { DispatchWaitingMessages(); });
                              });
                          },

@@ -5,6 +5,7 @@
 #include "base/system_error.h"
 #include "base/system_library.h"
 #include "install/file_ops_win32.h"
+#include "install/host/host_finder_win32.h"
 #include "install/host/host_thread_win32.h"
 #include "install/host_closer_win32.h"
 #include "install/reports.h"
@@ -191,9 +192,9 @@ void frmMain::cmdInstall_Click() {
     }
     running_ = true;
     const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
-    RunServices services{*this, *closer,
-                         [this] {
-                             return MakeHostOnThread(MakeComHost(),
+    RunServices services{*this, *closer, &FindInstalledHosts,
+                         [this](int major) {
+                             return MakeHostOnThread(MakeComHost(major),
                                                      [this](HANDLE done) { WaitForHost(done); });
                          },
                          [] { return MakeWin32FileSystem(); }};
@@ -253,8 +254,8 @@ void frmMain::ReportMissingFile(const std::wstring& path) {
     ShutDown(ExitCodeFor(RunOutcome::MissingFile));
 }
 
-void frmMain::ReportBadFolder(const std::wstring& path) {
-    ShowMessage(BadFolderReport(path), MessageKind::Error);
+void frmMain::ReportBadFolder(const std::wstring& path, int major) {
+    ShowMessage(BadFolderReport(path, major), MessageKind::Error);
     ShutDown(ExitCodeFor(RunOutcome::BadFolder));
 }
 

@@ -50,7 +50,7 @@ class frmMain final : public RunWindow {
 
     void cmdInstall_Click();
     [[noreturn]] void ReportMissingFile(const std::wstring& path) override;
-    [[noreturn]] void ReportBadFolder(const std::wstring& path) override;
+    [[noreturn]] void ReportBadFolder(const std::wstring& path, int major) override;
     // Sets the title from SetupTitle, the banner's hand cursor, and the banner file in place
     // of the design-time banner when one is there. Throws Error for a banner file that is not
     // a picture.

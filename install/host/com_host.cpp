@@ -1,6 +1,7 @@
 // The host binding over COM: the application object is created by its class, and every member
 // is called by name through IDispatch, which works whether or not this process can see the
-// host's type library.
+// host's type library. X3's interfaces are asked for where offered; any other version is driven
+// through IDispatch alone, since only X3's interfaces are fixed.
 
 #include "base/error.h"
 #include "base/system_error.h"
@@ -8,6 +9,7 @@
 #include "install/host/com_support.h"
 #include "install/host/host.h"
 #include "install/host/host_busy.h"
+#include "install/host/host_finder_win32.h"
 
 #include <wrl/client.h>
 
@@ -64,21 +66,30 @@ class SleepingClock final : public RetryClock {
 
 class ComHost final : public Host {
   public:
-    explicit ComHost(std::chrono::milliseconds busyLimit) : busyLimit_(busyLimit) {}
+    ComHost(int major, std::chrono::milliseconds busyLimit)
+        : major_(major), busyLimit_(busyLimit),
+          applicationIid_(major == kX3Major ? kHostApplicationIid : IID_IDispatch),
+          gmsManagerIid_(major == kX3Major ? kHostGmsManagerIid : IID_IDispatch) {}
 
     void Open() override {
         app_.Reset();
+        // X3 by its class; any other version by the class its ProgID names, in either registry
+        // view (the host may be of the other width), created without a width of its own: COM
+        // starts the installer's width where both are registered, else the other.
+        const std::optional<CLSID> clsid =
+            major_ == kX3Major ? std::optional(kHostApplicationClsid) : FindHostClass(major_);
+        if (!clsid)
+            throw Error(kErrCantCreateObject, HostProgId(major_) + L" is not registered.");
+        const DWORD context =
+            major_ == kX3Major ? CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER : CLSCTX_LOCAL_SERVER;
         ComPtr<IUnknown> object;
-        HRESULT hr = WhileBusy([&] {
-            return CoCreateInstance(kHostApplicationClsid, nullptr,
-                                    CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                    &object);
-        });
+        HRESULT hr = WhileBusy(
+            [&] { return CoCreateInstance(*clsid, nullptr, context, IID_IUnknown, &object); });
         // A host that is there but kept turning the creation away is not a missing host.
         if (IsBusyRefusal(hr))
             ThrowFailure(hr);
         if (SUCCEEDED(hr))
-            hr = AskForInterface(*object.Get(), kHostApplicationIid, app_);
+            hr = AskForInterface(*object.Get(), applicationIid_, app_);
         if (FAILED(hr))
             throw Error(kErrCantCreateObject, L"CorelDRAW's application object can't be created: " +
                                                   SystemErrorText(static_cast<std::uint32_t>(hr)));
@@ -99,13 +110,13 @@ class ComHost final : public Host {
         case HostFolder::UserData:
             return GetString(App(), L"UserDataPath");
         case HostFolder::Gms:
-            return GetString(*GetMemberObject(App(), L"GMSManager", kHostGmsManagerIid).Get(),
+            return GetString(*GetMemberObject(App(), L"GMSManager", gmsManagerIid_).Get(),
                              L"GMSPath");
         case HostFolder::UserGms:
-            return GetString(*GetMemberObject(App(), L"GMSManager", kHostGmsManagerIid).Get(),
+            return GetString(*GetMemberObject(App(), L"GMSManager", gmsManagerIid_).Get(),
                              L"UserGMSPath");
         case HostFolder::Application:
-            return GetString(*GetMemberObject(App(), L"Application", kHostApplicationIid).Get(),
+            return GetString(*GetMemberObject(App(), L"Application", applicationIid_).Get(),
                              L"Path");
         }
         return std::nullopt;
@@ -192,14 +203,18 @@ class ComHost final : public Host {
         return result;
     }
 
+    int major_;
     std::chrono::milliseconds busyLimit_;
+    // What is asked of the objects: X3's interfaces, or IDispatch for any other version.
+    IID applicationIid_;
+    IID gmsManagerIid_;
     ComPtr<IDispatch> app_;
 };
 
 } // namespace
 
-std::unique_ptr<Host> MakeComHost(std::chrono::milliseconds busyLimit) {
-    return std::make_unique<ComHost>(busyLimit);
+std::unique_ptr<Host> MakeComHost(int major, std::chrono::milliseconds busyLimit) {
+    return std::make_unique<ComHost>(major, busyLimit);
 }
 
 } // namespace tamrick

@@ -2,6 +2,7 @@
 // What the installation run needs of the host application. The run programs against Host; the
 // COM binding implements it for the real host, and tests fake it.
 
+#include "description/host_versions.h"
 #include "description/model.h"
 #include "install/host/host_busy.h"
 
@@ -47,10 +48,11 @@ inline std::optional<HostFolder> FolderForKey(std::wstring_view key) {
 }
 
 #ifdef _WIN32
-// The binding to the host's automation server. Needs a COM apartment on the calling thread.
-// A creation or call that the host turns away is tried again for up to busyLimit (shorter only
-// in tests), sleeping in between.
-std::unique_ptr<Host> MakeComHost(std::chrono::milliseconds busyLimit = kHostBusyLimit);
+// The binding to the automation server of one version of the host (13 is X3). Needs a COM
+// apartment on the calling thread. A creation or call that the host turns away is tried again for
+// up to busyLimit (shorter only in tests), sleeping in between.
+std::unique_ptr<Host> MakeComHost(int major = kX3Major,
+                                  std::chrono::milliseconds busyLimit = kHostBusyLimit);
 #endif
 
 } // namespace tamrick

@@ -2,10 +2,12 @@
 // caller gets back, and what the host was asked (the stand-in's log).
 
 #include "base/error.h"
+#include "base/registry.h"
 #include "base/system_text.h"
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
+#include "install/host/host_finder_win32.h"
 #include "install/host/host_thread_win32.h"
 #include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
@@ -318,7 +320,7 @@ TEST_F(HostBinding, AMemberThatIsTurnedAwayIsTriedAgainUntilTheHostTakesIt) {
 
 TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
     WriteConfig(std::wstring(kFolders) + L"busy=60\n");
-    const std::unique_ptr<tamrick::Host> host = MakeComHost(2s);
+    const std::unique_ptr<tamrick::Host> host = MakeComHost(tamrick::kX3Major, 2s);
     const HostFailure creation = FailureOf([&] { host->Open(); });
     EXPECT_EQ(creation.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
     // The system's text where it has one (Windows does; Wine names the code).
@@ -329,7 +331,7 @@ TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
 
     EndStandIns();
     WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
-    const std::unique_ptr<tamrick::Host> second = MakeComHost(2s);
+    const std::unique_ptr<tamrick::Host> second = MakeComHost(tamrick::kX3Major, 2s);
     second->Open();
     const HostFailure member = FailureOf([&] { second->SetInvisible(); });
     EXPECT_EQ(member.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
@@ -431,6 +433,103 @@ TEST_F(HostThread, DestroyedWhileACallIsPendingItReturnsAtOnceAndTheHostIsLetGoL
     EXPECT_EQ(closed.number, 91);
     EXPECT_LT(destruction, 1s) << "the destruction waited for the pending call";
     EXPECT_TRUE(EndedByThemselves(running, 10000)) << "the host was not let go";
+}
+
+// Versions other than X3, each a stand-in of its own folder, registered as a setup of that
+// version would register it.
+class HostVersions : public HostBinding {
+  protected:
+    // The stand-in of one version, registered (with /OtherView, in the other width's registry
+    // view), with its folders under C:\V<major>\.
+    const tamrick::test::StandInControl& Version(int major, bool otherView = false) {
+        const std::wstring folder = TestFolder() + L"v" + std::to_wstring(major) + L"\\";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        auto standIn = std::make_unique<tamrick::test::StandInControl>(
+            tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), folder);
+        const std::wstring root = L"C:\\V" + std::to_wstring(major) + L"\\";
+        standIn->WriteConfig(L"version=" + std::to_wstring(major) + L"\npath=" + root +
+                             L"Programs\\\ngmspath=" + root + L"GMS\\\nusergmspath=" + root +
+                             L"UserGMS\\\nuserdatapath=" + root + L"Draw\\\n");
+        standIn->ClearLog();
+        EXPECT_TRUE(standIn->Install());
+        if (otherView) {
+            EXPECT_EQ(standIn->Run(L"/UnregServer"), 0u);
+            EXPECT_EQ(standIn->Run(L"/RegServer /OtherView"), 0u);
+        }
+        versions_.push_back(std::move(standIn));
+        return *versions_.back();
+    }
+
+    void TearDown() override {
+        HostBinding::TearDown();
+        for (const auto& standIn : versions_) {
+            EXPECT_EQ(standIn->Run(L"/UnregServer"), 0u);
+        }
+    }
+
+    std::vector<std::unique_ptr<tamrick::test::StandInControl>> versions_;
+};
+
+// The default value of a key under HKEY_CLASSES_ROOT in one registry view; empty where none.
+std::wstring ClassesValue(const std::wstring& path, REGSAM view = 0) {
+    return tamrick::RegistryDefaultString(HKEY_CLASSES_ROOT, path, view).value_or(L"");
+}
+
+TEST_F(HostVersions, AVersionIsOpenedByItsOwnProgIdWhateverTheLatestRegisteredIs) {
+    const auto& x7 = Version(17);
+    const auto& v2020 = Version(22);
+    // What a script asking for "CorelDRAW.Application" would get: the last one registered.
+    ASSERT_EQ(ClassesValue(L"CorelDRAW.Application\\CurVer"), L"CorelDRAW.Application.22");
+
+    const std::unique_ptr<tamrick::Host> host = MakeComHost(17);
+    host->Open();
+    host->SetInvisible();
+    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\V17\\GMS\\");
+    EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\V17\\Programs\\");
+    host->ImportWorkspace(L"C:\\加载项\\工作区.cdws");
+    ReleaseAndWaitForExit(*host);
+
+    const std::vector<std::wstring> expected = {
+        L"17\tApplication\tcreate",
+        L"17\tApplication.Visible\tput\tFalse",
+        L"17\tApplication.GMSManager\tget",
+        L"17\tGMSManager.GMSPath\tget",
+        L"17\tApplication.Application\tget",
+        L"17\tApplication.Path\tget",
+        L"17\tApplication.ImportWorkspace\tcall\tC:\\加载项\\工作区.cdws",
+        L"17\tCorelDRW.exe\texit",
+    };
+    EXPECT_EQ(x7.LoggedCalls(), expected);
+    EXPECT_TRUE(v2020.LoggedCalls().empty());
+    EXPECT_TRUE(LoggedCalls().empty()) << "X3 was asked";
+}
+
+TEST_F(HostVersions, TheFinderNamesTheVersionsWhoseClassIsRegisteredAndAnyOtherIs429) {
+    Version(17);
+    Version(22);
+    const std::vector<int> named{13, 17, 20, 22, 24};
+    EXPECT_EQ(tamrick::FindInstalledHosts(named), (std::vector<int>{13, 17, 22}));
+
+    const std::unique_ptr<tamrick::Host> host = MakeComHost(20);
+    const HostFailure missing = FailureOf([&] { host->Open(); });
+    EXPECT_EQ(missing.number, tamrick::kErrCantCreateObject);
+    EXPECT_TRUE(StandInProcesses().empty());
+}
+
+TEST_F(HostVersions, AHostRegisteredInTheOtherWidthsRegistryViewIsFoundAndStarted) {
+    // A host of the other width than this program: its class key is in the other view only.
+    const auto& x8 = Version(18, true);
+    const std::wstring classKey = L"CLSID\\{5A110012-2109-4B5D-BC63-17AE8914E384}";
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    ASSERT_EQ(ClassesValue(classKey), L"") << "the class is in this program's view";
+    ASSERT_NE(ClassesValue(classKey, otherView), L"");
+
+    EXPECT_EQ(tamrick::FindInstalledHosts(std::vector<int>{18}), (std::vector<int>{18}));
+    const std::unique_ptr<tamrick::Host> host = MakeComHost(18);
+    host->Open();
+    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\V18\\GMS\\");
+    ReleaseAndWaitForExit(*host);
+    EXPECT_EQ(x8.LoggedCalls().front(), L"18\tApplication\tcreate");
 }
 
 // Last in this program: a host that crashed while serving stays registered in Wine's services,

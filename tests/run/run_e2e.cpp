@@ -83,26 +83,6 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit") << "the host did not end on release";
 }
 
-TEST_F(RunE2E, WithoutTheHostTheMessageSaysSoAfterThePause) {
-    ASSERT_EQ(StandIn().Run(L"/UnregServer"), 0u);
-    struct Reregister {
-        ~Reregister() { EXPECT_EQ(StandIn().Run(L"/RegServer"), 0u); }
-    } reregister;
-    Description("FileItem=c|a.gms|1|GMSPath|\r\n");
-    AddOnFile(L"a.gms", "a");
-
-    const HWND window = Start();
-    ASSERT_NE(window, nullptr);
-    ClickAndAnswer(window, IDOK);
-    std::wstring caption;
-    const drv::MessageBoxInfo done = FinalMessage(window, &caption);
-    EXPECT_EQ(done.text, L"本程序只能在安装有 CorelDRAW X3 的系统中使用。");
-    EXPECT_EQ(done.icon, drv::IconKind::Error) << drv::ToString(done.icon);
-    EXPECT_EQ(caption, L"正在检查 CorelDRAW X3...");
-    EXPECT_EQ(exitCode_, std::optional<DWORD>(429));
-    EXPECT_TRUE(FilesIn(folders_.gms).empty());
-}
-
 TEST_F(RunE2E, ARequiredSourceMissingStopsTheRunAfterTheItemsBefore) {
     Description("FileItem=c|a.gms|1|GMSPath|\r\n"
                 "FileItem=c|missing.gms|1|GMSPath|\r\n"

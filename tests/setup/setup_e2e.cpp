@@ -263,6 +263,18 @@ class SetupE2E : public testing::Test {
 };
 
 TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
+    // The demo add-on is for X7 and 2020: here CorelDRAW 2020 is installed, with the folders of
+    // X3's stand-in.
+    const StandInControl v2020(StandIn().built(), TempRoot() + L"host22\\");
+    fs::create_directories(v2020.folder());
+    v2020.WriteConfig(L"version=22\n" + folders_.Config());
+    v2020.ClearLog();
+    ASSERT_TRUE(v2020.Install());
+    struct Unregister {
+        const StandInControl& standIn;
+        ~Unregister() { EXPECT_EQ(standIn.Run(L"/UnregServer"), 0u); }
+    } unregister{v2020};
+
     const std::wstring demo = TempRoot() + L"TamrickDemo\\";
     fs::remove_all(demo);
     fs::copy(gDemo, demo, fs::copy_options::recursive);
@@ -292,7 +304,7 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
     const HWND done = NextMessageBox(installer, confirm);
     ASSERT_NE(done, nullptr);
     const drv::MessageBoxInfo info = drv::ReadMessageBox(done, Icons());
-    EXPECT_EQ(info.text, L"安装成功！");
+    EXPECT_EQ(info.text, L"安装成功！\r\n已安装到 CorelDRAW 2020。");
     drv::PressButton(done, IDOK);
 
     EXPECT_EQ(process.WaitForExit(kRunTimeout), std::optional<DWORD>(0));
@@ -301,9 +313,9 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
     EXPECT_EQ(FilesIn(folders_.userGms), std::vector<std::wstring>{L"TamrickUser.gms"});
     EXPECT_EQ(FilesIn(folders_.userData), std::vector<std::wstring>{L"TamrickPalette.xml"});
     EXPECT_EQ(FilesIn(folders_.programs), std::vector<std::wstring>{L"TamrickReadme.txt"});
-    const std::vector<std::wstring> calls = StandIn().LoggedCalls();
-    const std::wstring imported =
-        L"Application.ImportWorkspace\tcall\t" + unpacked[0].wstring() + L"\\TamrickWorkspace.xml";
+    const std::vector<std::wstring> calls = v2020.LoggedCalls();
+    const std::wstring imported = L"22\tApplication.ImportWorkspace\tcall\t" +
+                                  unpacked[0].wstring() + L"\\TamrickWorkspace.xml";
     // File names match in any case: Wine hands the installer its folder as the disk spells it.
     EXPECT_NE(std::find_if(calls.begin(), calls.end(),
                            [&](const std::wstring& call) {

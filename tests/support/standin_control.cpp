@@ -142,14 +142,18 @@ std::vector<std::wstring> StandInControl::LoggedCalls() const {
     return LogRecords(folder_ + L"CorelDRW.log");
 }
 
-std::vector<std::wstring> LogRecords(const std::filesystem::path& log) {
-    std::vector<std::wstring> records;
+std::vector<std::wstring> StandInControl::LogLines() const {
+    return LogLinesOf(folder_ + L"CorelDRW.log");
+}
+
+std::vector<std::wstring> LogLinesOf(const std::filesystem::path& log) {
+    std::vector<std::wstring> lines;
     // Shared as the writers share it: a log may be read while it is written.
     const tamrick::UniqueHandle file{CreateFileW(
         log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
-        return records;
+        return lines;
     }
     std::string bytes;
     char buffer[4096];
@@ -163,9 +167,16 @@ std::vector<std::wstring> LogRecords(const std::filesystem::path& log) {
     const std::wstring text = standin::FromUtf8(bytes);
     for (size_t start = 0; start < text.size();) {
         const size_t end = text.find(L"\r\n", start);
-        const std::wstring line = text.substr(start, end - start);
-        records.push_back(line.substr(line.find(L'\t') + 1));
+        lines.push_back(text.substr(start, end - start));
         start = end == std::wstring::npos ? text.size() : end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::wstring> LogRecords(const std::filesystem::path& log) {
+    std::vector<std::wstring> records;
+    for (const std::wstring& line : LogLinesOf(log)) {
+        records.push_back(line.substr(line.find(L'\t') + 1));
     }
     return records;
 }

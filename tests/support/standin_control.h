@@ -19,6 +19,8 @@ class StandInControl {
     StandInControl(std::wstring builtStandIn, std::wstring folder);
 
     const std::wstring& folder() const { return folder_; }
+    // The built program that Install copies.
+    const std::wstring& built() const { return built_; }
     std::wstring exe() const { return folder_ + L"CorelDRW.exe"; }
 
     // Copies the stand-in into its folder and registers it; false when either fails.
@@ -30,7 +32,10 @@ class StandInControl {
 
     void WriteConfig(std::wstring_view text) const;
     void ClearLog() const;
-    // The calls in the log, each without its time: "what<TAB>access[<TAB>argument]".
+    // The log's lines as written: "time<TAB>...".
+    std::vector<std::wstring> LogLines() const;
+    // The calls in the log, each without its time: "what<TAB>access[<TAB>argument]" (a version
+    // other than X3 starts with its major: "17<TAB>what<TAB>...").
     std::vector<std::wstring> LoggedCalls() const;
 
   private:
@@ -49,8 +54,10 @@ struct HostFolders {
     std::wstring Config() const;
 };
 
-// The records of a log (the stand-in's or the installer's, which share the form), each without
-// its time: "what<TAB>...". A byte-order mark is dropped.
+// The lines of a log (the stand-in's or the installer's, which share the form): "time<TAB>...".
+// A byte-order mark is dropped.
+std::vector<std::wstring> LogLinesOf(const std::filesystem::path& log);
+// The same lines without their time: "what<TAB>...".
 std::vector<std::wstring> LogRecords(const std::filesystem::path& log);
 
 // The records of one kind ("installer<TAB>copy", ...), each without the kind.

@@ -320,3 +320,71 @@ TEST_F(CheckTest, TextHasOneFindingALineAndJsonHasCounts) {
     EXPECT_THAT(json, HasSubstr(R"({"line": null, "severity": "note", "code": "banner-missing")"));
     EXPECT_THAT(json, HasSubstr("\"errors\": 0,\n  \"warnings\": 2,\n  \"notes\": 1\n}"));
 }
+
+// --- HostVersions ------------------------------------------------------------------------------
+
+TEST_F(CheckTest, EveryEntryThatCantBeReadIsReportedOnTheKeysLastLine) {
+    folder_.Description("HostVersions=X7\r\n"
+                        "hostversions=x7 - 2020, X9,, 12, 2020-X8, 17, 2026, X7，X8, 2O20\r\n"
+                        "FileItem=c|a.gms|1|GMSPath|\r\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(),
+                ElementsAre("0 note banner-missing", "2 warning repeated-key",
+                            "2 warning host-version-unknown", "2 note host-version-empty",
+                            "2 warning host-version-out-of-range",
+                            "2 warning host-version-reversed", "2 warning host-version-duplicate",
+                            "2 warning host-version-unknown", "2 warning host-version-unknown",
+                            "2 warning host-version-unknown", "2 note host-versions"));
+    const std::string all = CheckText(report_, L"InstInfo.ini");
+    EXPECT_THAT(all, HasSubstr("\"X9\" is no version of CorelDRAW that the installer knows"));
+    EXPECT_THAT(all, HasSubstr("\"2O20\" is no version of CorelDRAW that the installer knows (X3 "
+                               "to X8, 2017 to 2025, a major number from 13 to 99, or a range "
+                               "A-B of them) (did you mean \"2020\"?)"));
+    EXPECT_THAT(all, HasSubstr("\"X9\" is no version of CorelDRAW that the installer knows (X3 "
+                               "to X8, 2017 to 2025, a major number from 13 to 99, or a range "
+                               "A-B of them): the installer ignores it"));
+    EXPECT_THAT(all, HasSubstr("\"12\" is outside the major numbers 13 (X3) to 99"));
+    EXPECT_THAT(all, HasSubstr("range \"2020-X8\" runs backwards, so it names nothing (did you "
+                               "mean \"X8-2020\"?)"));
+    EXPECT_THAT(all, HasSubstr("\"17\" names X7 again"));
+    EXPECT_THAT(all, HasSubstr("\"2026\" is no version of CorelDRAW that the installer knows (X3 "
+                               "to X8, 2017 to 2025, a major number from 13 to 99, or a range "
+                               "A-B of them) (a version newer than the table is written as its "
+                               "major number)"));
+    EXPECT_THAT(all, HasSubstr("\"X7，X8\" is no version"));
+    EXPECT_THAT(all, HasSubstr("(entries are separated by \",\" only: it holds another "
+                               "separator)"));
+    EXPECT_THAT(Message("host-versions"),
+                HasSubstr("the installer looks for CorelDRAW X7 至 2020 and installs into each "
+                          "one it finds, in that order; where it finds none, it says "
+                          "\"本程序只能在安装有 CorelDRAW X7 至 2020 的系统中使用。\" and closes "
+                          "nothing"));
+}
+
+TEST_F(CheckTest, AKeyThatNamesNothingServesX3AsWithoutIt) {
+    folder_.Description("HostVersions=junk\r\nFileItem=c|a.gms|1|GMSPath|\r\n");
+    folder_.File("a.gms");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 warning host-version-unknown",
+                                       "1 warning host-versions-none"));
+    EXPECT_THAT(Message("host-versions-none"),
+                HasSubstr("names no version that can be read: the installer serves CorelDRAW X3 "
+                          "alone, as without the key"));
+
+    folder_.Description("HostVersions=\r\nFileItem=c|a.gms|1|GMSPath|\r\n");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 note host-versions-none"));
+}
+
+TEST_F(CheckTest, AWorkspaceImportIntoVersionsAfterX8IsNotedAsUnconfirmed) {
+    folder_.Description("HostVersions=X7-X8\r\nFileItem=c|w.xml|1|ImportWorkspace\r\n");
+    folder_.File("w.xml");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 note host-versions"));
+
+    folder_.Description("HostVersions=X7-2017\r\nFileItem=c|w.xml|1|ImportWorkspace\r\n");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 note host-versions",
+                                       "1 note import-unconfirmed"));
+}

@@ -42,7 +42,11 @@ expect_run(1 "0 errors, 1 warning" check --strict ${WORK}/warnonly)
 expect_run(1 "ANSI code page" check ${DATA}/cp936)
 
 # plan: the run step by step, down to its last message.
-expect_run(0 "10\\. item 1, line 8, required: caption \"正在安装宏工程...\".*copy [^\n]*TamrickTools.gms into <gmspath>\\\\.*message \\(information\\): 安装成功！.*outcome: success" plan ${DEMO})
+expect_run(0 "11\\. item 1, line 10, required: caption \"正在安装宏工程...（X7）\".*copy [^\n]*TamrickTools.gms into <X7:gmspath>\\\\.*message \\(information\\):\n *安装成功！\n *已安装到 CorelDRAW X7、2020。\n.*outcome: success" plan ${DEMO})
+expect_run(1 "message \\(error\\): 本程序只能在安装有 CorelDRAW X7、2020 的系统中使用。\n.*outcome: error" plan ${DEMO} --installed none)
+expect_run(0 "copy [^\n]*TamrickTools.gms into <X7:gmspath>\\\\\n.*copy [^\n]*TamrickTools.gms into D:\\\\2020\\\\\n" plan ${DEMO} --folder 2020:gmspath=D:\\2020\\)
+expect_run(2 "usage: instinfo" plan ${DEMO} --installed X9)
+expect_run(2 "usage: instinfo" plan ${DEMO} --folder X9:gmspath=C:\\x)
 expect_run(0 "copy [^\n]*TamrickTools.gms into C:\\\\Corel\\\\GMS\\\\\n" plan ${DEMO} --folder GMSPath=C:\\Corel\\GMS)
 expect_run(1 "the installation stops: [^\n]*TamrickExtras.gms is not there\n[^\n]*message \\(error\\):\n *缺少安装必需的文件，文件\\([^\n]*TamrickExtras.gms\\)不存在。\n *请联系软件作者寻求帮助。\n.*outcome: abort" plan ${DATA}/mistakes)
 expect_run(1 "\"outcome\": \"abort\"" plan --json ${DATA}/mistakes)

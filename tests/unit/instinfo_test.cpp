@@ -34,3 +34,19 @@ TEST(Show, TheEmptyLastRowHasNoLineAndAFailedReadHasNoItems) {
     EXPECT_NE(none.find(R"("fileItems": null)"), std::string::npos);
     EXPECT_NE(none.find("InstInfo.ini)"), std::string::npos);
 }
+
+TEST(Show, TheVersionsKeyShowsItsValueAndWhatItNames) {
+    tamrick::DescriptionRead read;
+    read.description = tamrick::ParseDescription("hostversions=2022-2023, x7, junk\r\n");
+    EXPECT_NE(
+        tamrick::ShowJson(read).find(
+            R"("hostVersions": {"value": "2022-2023, x7, junk", "versions": [{"major": 17, "name": "X7"}, {"major": 24, "name": "2022/2023"}]})"),
+        std::string::npos)
+        << tamrick::ShowJson(read);
+
+    read.description = tamrick::ParseDescription("hostversions=junk\r\n");
+    EXPECT_NE(tamrick::ShowJson(read).find(R"("hostVersions": {"value": "junk", "versions": []})"),
+              std::string::npos);
+    read.description = tamrick::ParseDescription("setuptitle=T\r\n");
+    EXPECT_NE(tamrick::ShowJson(read).find(R"("hostVersions": null)"), std::string::npos);
+}

@@ -88,3 +88,13 @@ TEST_F(LoadTest, ReadDescriptionReportsTheEncodingItDecided) {
     EXPECT_EQ(read.description.encoding, tamrick::Encoding::Utf16LE);
     EXPECT_FALSE(read.missing);
 }
+
+TEST_F(LoadTest, TheVersionsNamedReachTheSharedStateAndNoValidEntryMeansX3Alone) {
+    Write("hostversions=2020, X7-X8, junk\r\nfileitem=c|a.gms|1|gmspath|\r\n");
+    EXPECT_TRUE(Load());
+    EXPECT_EQ(state_.HostVersions, (std::vector<int>{17, 18, 22}));
+
+    Write("hostversions=junk, 12\r\nfileitem=c|a.gms|1|gmspath|\r\n");
+    EXPECT_TRUE(Load());
+    EXPECT_TRUE(state_.HostVersions.empty());
+}

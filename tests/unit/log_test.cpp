@@ -46,7 +46,7 @@ TEST(ProgramLog, EveryRecordNamesTheProgramAndItsKind) {
     log.Item(1, L"c", L"a.gms", L"1", L"gmspath", L"");
     log.Confirm(L"将要强制关闭正在运行的 CorelDRAW！", L"ok");
     log.Host(L"CorelDRAW X3");
-    log.Folder(L"gmspath", L"C:\\Corel\\GMS");
+    log.Folder(L"X3", L"gmspath", L"C:\\Corel\\GMS");
     log.Copy(L"C:\\Add-on\\a.gms", L"C:\\Corel\\GMS\\a.gms");
     log.Import(L"C:\\Add-on\\w.xml");
     log.Delete(L"C:\\Corel\\GMS\\old.gms");
@@ -61,7 +61,7 @@ TEST(ProgramLog, EveryRecordNamesTheProgramAndItsKind) {
         L"installer | item | 1 | c | a.gms | 1 | gmspath | ",
         L"installer | confirm | ok | 将要强制关闭正在运行的 CorelDRAW！",
         L"installer | host | CorelDRAW X3",
-        L"installer | folder | gmspath | C:\\Corel\\GMS",
+        L"installer | folder | X3 | gmspath | C:\\Corel\\GMS",
         L"installer | copy | C:\\Add-on\\a.gms | C:\\Corel\\GMS\\a.gms",
         L"installer | import | C:\\Add-on\\w.xml",
         L"installer | delete | C:\\Corel\\GMS\\old.gms",

@@ -17,7 +17,12 @@ namespace {
 class PlanTest : public ::testing::Test {
   protected:
     Plan Make(const HostFolders& folders = {}) {
-        return plan_ = MakePlan(folder_.Prefix(), folders);
+        PlanOptions options;
+        options.folders = folders;
+        return MakeWith(options);
+    }
+    Plan MakeWith(const PlanOptions& options) {
+        return plan_ = MakePlan(folder_.Prefix(), options);
     }
 
     // "kind: text" for each step; an item as "item N: operation: text".
@@ -242,4 +247,88 @@ TEST_F(PlanTest, AnItemWithoutAFolderOfItsOwnShowsTheFolderTheRunReallyCarries) 
     EXPECT_EQ(ToUtf8(Item(1).folder),
               "target \"nosuchkey\" names no folder; the previous one stays: <gmspath>");
     EXPECT_EQ(Local(Item(1).text), "copy ADDON/a.gms into <gmspath>\\");
+}
+
+// --- HostVersions ------------------------------------------------------------------------------
+
+TEST_F(PlanTest, EachNamedVersionGetsItsOwnWalkInAscendingOrder) {
+    folder_.Description("HostVersions=2020, X7\r\nFileItem=c|a.gms|1|GMSPath|正在安装宏...\r\n");
+    folder_.File("a.gms");
+    PlanOptions options;
+    options.versionFolders[22][L"gmspath"] = L"D:\\2020\\GMS\\";
+    MakeWith(options);
+    EXPECT_EQ(plan_.outcome, "success");
+    EXPECT_EQ(plan_.named, (std::vector<int>{17, 22}));
+    EXPECT_EQ(plan_.installed, (std::vector<int>{17, 22}));
+    EXPECT_THAT(
+        Steps(),
+        ElementsAre(
+            "window: the window opens, titled \"Tamrick Installer\", with the built-in banner "
+            "(\"flags.bmp\" is not there)",
+            "find-hosts: the installer looks in the registry for CorelDRAW X7、2020 "
+            "(CorelDRAW.Application.17, CorelDRAW.Application.22); the plan takes X7、2020 to be "
+            "installed",
+            kConfirm + "\r\n将安装到 CorelDRAW X7、2020。", "disable: the button is disabled",
+            "caption: 正在初始化，请稍候...",
+            "close-host: every running CorelDRW.exe is closed by force, without waiting",
+            "pause: pause of 10 s", "caption: 正在检查 CorelDRAW X7...",
+            "open-host: CorelDRAW X7 is started through CorelDRAW.Application.17, driven by "
+            "member name",
+            "switch: the host's switch is set to false",
+            "item 1: copy: copy ADDON/a.gms into <X7:gmspath>\\",
+            "switch: the host's switch is set to false",
+            "release-host: CorelDRAW X7's automation object is released",
+            "caption: 正在检查 CorelDRAW 2020...",
+            "open-host: CorelDRAW 2020 is started through CorelDRAW.Application.22, driven by "
+            "member name",
+            "switch: the host's switch is set to false",
+            "item 1: copy: copy ADDON/a.gms into D:\\2020\\GMS\\",
+            "switch: the host's switch is set to false", "caption: 安装过程结束！",
+            "message-information: 安装成功！\r\n已安装到 CorelDRAW X7、2020。",
+            "end: the installer ends"));
+    EXPECT_EQ(ToUtf8(Item(0).caption), "正在安装宏...（X7）");
+    // The steps inside a version name it; the JSON says which.
+    std::vector<std::string> tagged;
+    for (const PlanStep& s : plan_.steps) {
+        tagged.push_back(s.version ? std::to_string(*s.version) : "-");
+    }
+    EXPECT_THAT(tagged, ElementsAre("-", "-", "-", "-", "-", "-", "-", "17", "17", "17", "17", "17",
+                                    "-", "22", "22", "22", "22", "22", "-", "-", "-"));
+    const std::string json = PlanJson(plan_, L"InstInfo.ini");
+    EXPECT_THAT(json, HasSubstr(R"("hostVersions": {"named": [{"major": 17, "name": "X7"}, )"
+                                R"({"major": 22, "name": "2020"}], "installed": [)"));
+    EXPECT_THAT(json,
+                HasSubstr(R"("kind": "open-host", "version": {"major": 22, "name": "2020"})"));
+}
+
+TEST_F(PlanTest, TheVersionsTakenAsInstalledCanBeGivenNoneIncluded) {
+    folder_.Description("HostVersions=X7-2020\r\nFileItem=c|a.gms|1|GMSPath|\r\n");
+    folder_.File("a.gms");
+    PlanOptions options;
+    options.installed = std::vector<int>{};
+    MakeWith(options);
+    EXPECT_EQ(plan_.outcome, "error");
+    EXPECT_THAT(Steps(), ElementsAre(::testing::StartsWith("window:"),
+                                     "find-hosts: the installer looks in the registry for "
+                                     "CorelDRAW X7 至 2020 (CorelDRAW.Application.17, "
+                                     "CorelDRAW.Application.18, CorelDRAW.Application.19, "
+                                     "CorelDRAW.Application.20, CorelDRAW.Application.21, "
+                                     "CorelDRAW.Application.22); the plan takes none of them to "
+                                     "be installed",
+                                     "message-error: 本程序只能在安装有 CorelDRAW X7 至 2020 "
+                                     "的系统中使用。",
+                                     "end: the installer ends"));
+
+    options.installed = std::vector<int>{18, 26};
+    MakeWith(options);
+    EXPECT_EQ(plan_.installed, (std::vector<int>{18}));
+    EXPECT_THAT(Walk(), ::testing::Contains("item 1: copy: copy ADDON/a.gms into <X8:gmspath>\\"));
+}
+
+TEST_F(PlanTest, WithoutTheKeyTheJsonNamesNoVersions) {
+    folder_.Description("FileItem=c|a.gms|1|GMSPath|\r\n");
+    folder_.File("a.gms");
+    Make();
+    EXPECT_THAT(PlanJson(plan_, L"InstInfo.ini"), HasSubstr(R"("hostVersions": null)"));
+    EXPECT_THAT(PlanJson(plan_, L"InstInfo.ini"), ::testing::Not(HasSubstr(R"("version")")));
 }

@@ -130,3 +130,13 @@ TEST(ReaderRobustness, NonAsciiLettersThatLowerCaseToAsciiMatchAKey) {
     ASSERT_TRUE(d.FileItems);
     EXPECT_EQ((*d.FileItems)[0].Action, L"k");
 }
+
+TEST(ReaderHostVersions, TheKeyIsReadInAnyCaseAndTheLastLineWinsAnEmptyOneIncluded) {
+    EXPECT_FALSE(ParseDescription("setuptitle=A\r\n").HostVersions);
+    EXPECT_EQ(ParseDescription("  HOSTVERSIONS =  X7 , 2020  \r\n").HostVersions, L"X7 , 2020");
+    EXPECT_EQ(ParseDescription("hostversions=X7\r\nHostVersions=2020-2022\r\n").HostVersions,
+              L"2020-2022");
+    EXPECT_EQ(ParseDescription("hostversions=X7\r\nhostversions=\r\n").HostVersions, L"");
+    // As for every key, a second "=" cuts the value.
+    EXPECT_EQ(ParseDescription("hostversions=X7=X8\r\n").HostVersions, L"X7");
+}

@@ -42,8 +42,8 @@ class FakeWindow : public RunWindow {
     void ReportMissingFile(const std::wstring& path) override {
         ShowMessage(MissingFileReport(path), MessageKind::Error);
     }
-    void ReportBadFolder(const std::wstring& path) override {
-        ShowMessage(BadFolderReport(path), MessageKind::Error);
+    void ReportBadFolder(const std::wstring& path, int major) override {
+        ShowMessage(BadFolderReport(path, major), MessageKind::Error);
     }
     bool answerOk = true;
 
@@ -51,24 +51,28 @@ class FakeWindow : public RunWindow {
     Log& log_;
 };
 
+// One version of the host; `tag` (" 17") is added to what it logs, empty for X3.
 class FakeHost : public Host {
   public:
-    explicit FakeHost(Log& log) : log_(log) {}
-    void Open() override { log_.push_back(L"open"); }
-    void SetInvisible() override { log_.push_back(L"invisible"); }
+    explicit FakeHost(Log& log, std::wstring tag = L"") : log_(log), tag_(std::move(tag)) {}
+    void Open() override { log_.push_back(L"open" + tag_); }
+    void SetInvisible() override { log_.push_back(L"invisible" + tag_); }
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         if (!FolderForKey(key)) {
             return std::nullopt;
         }
-        log_.push_back(L"resolve " + key);
+        log_.push_back(L"resolve" + tag_ + L" " + key);
         return folders.at(key);
     }
-    void ImportWorkspace(const std::wstring& path) override { log_.push_back(L"import " + path); }
-    void Release() noexcept override {}
+    void ImportWorkspace(const std::wstring& path) override {
+        log_.push_back(L"import" + tag_ + L" " + path);
+    }
+    void Release() noexcept override { log_.push_back(L"release" + tag_); }
     std::map<std::wstring, std::wstring> folders;
 
   private:
     Log& log_;
+    std::wstring tag_;
 };
 
 class FakeFiles : public FileSystemOps {
@@ -125,16 +129,50 @@ class RunTest : public ::testing::Test {
     }
 
     void Items(FileItemTable items) { state_.FileItems = std::move(items); }
+    // A version named by the description and installed, with its folders under C:\V<major>\.
+    FakeHost& Installed(int major) {
+        auto host = std::make_unique<FakeHost>(log_, L" " + std::to_wstring(major));
+        const std::wstring root = L"C:\\V" + std::to_wstring(major) + L"\\";
+        host->folders = {{L"gmspath", root + L"GMS\\"},
+                         {L"usergmspath", root + L"UserGMS\\"},
+                         {L"userdatapath", root + L"Data\\"},
+                         {L"applicationpath", root + L"Programs\\"}};
+        return *(versions_[major] = std::move(host));
+    }
+    // X7 and 2020 named, both installed.
+    void X7And2020() {
+        state_.HostVersions = {17, 22};
+        Installed(17);
+        Installed(22);
+    }
     void Source(const std::wstring& name) { files_->files.insert(state_.AppFolder + name); }
 
     RunOutcome Run() {
         RunServices services{
             window_, closer_,
-            [this]() -> std::unique_ptr<Host> {
-                if (hostError_) {
-                    throw *hostError_;
+            [this](std::span<const int> named) {
+                std::wstring asked;
+                std::vector<int> found;
+                for (const int major : named) {
+                    asked += L" " + std::to_wstring(major);
+                    if (versions_.contains(major)) {
+                        found.push_back(major);
+                    }
                 }
-                return std::move(host_);
+                log_.push_back(L"find" + asked);
+                return found;
+            },
+            [this](int major) -> std::unique_ptr<Host> {
+                if (major == kX3Major && !versions_.contains(major)) {
+                    if (hostError_) {
+                        throw *hostError_;
+                    }
+                    return std::move(host_);
+                }
+                if (const auto error = hostErrors_.find(major); error != hostErrors_.end()) {
+                    throw error->second;
+                }
+                return std::move(versions_.at(major));
             },
             [this]() -> std::unique_ptr<FileSystemOps> { return std::move(files_); }};
         services.observer = &runLog_;
@@ -165,6 +203,9 @@ class RunTest : public ::testing::Test {
     FakeHost* hostRaw_ = nullptr;
     FakeFiles* filesRaw_ = nullptr;
     std::optional<Error> hostError_;
+    // Installed versions named by the description, and the errors their creation throws.
+    std::map<int, std::unique_ptr<FakeHost>> versions_;
+    std::map<int, Error> hostErrors_;
     std::unique_ptr<Host> hostApp_;
     std::unique_ptr<FileSystemOps> fileSystem_;
     // What the run's log says, one record a step.
@@ -346,12 +387,13 @@ TEST_F(RunTest, TheLogHasEveryStepWithFullPathsAndTheFinalMessage) {
         ElementsAre(
             L"installer | confirm | ok | 将要强制关闭正在运行的 CorelDRAW！\r\n"
             L"请保存您的工作并退出 CorelDRAW，以免造成损失。",
-            L"installer | host | CorelDRAW X3", L"installer | folder | gmspath | C:\\Corel\\GMS",
+            L"installer | host | CorelDRAW X3",
+            L"installer | folder | X3 | gmspath | C:\\Corel\\GMS",
             L"installer | copy | C:\\AddOn\\a.gms | C:\\Corel\\GMS\\a.gms",
             L"installer | import | C:\\AddOn\\ws.xml",
-            L"installer | folder | usergmspath | C:\\Users\\u\\GMS\\",
+            L"installer | folder | X3 | usergmspath | C:\\Users\\u\\GMS\\",
             L"installer | delete | C:\\Users\\u\\GMS\\old.gms",
-            L"installer | folder | usergmspath | C:\\Users\\u\\GMS\\",
+            L"installer | folder | X3 | usergmspath | C:\\Users\\u\\GMS\\",
             L"installer | skip | C:\\Users\\u\\GMS\\older.gms | optional, nothing to delete",
             L"installer | skip | C:\\AddOn\\gone.gms | optional, the file is not there",
             L"installer | skip | C:\\AddOn\\a.gms | action \"x\" does nothing",
@@ -364,7 +406,7 @@ TEST_F(RunTest, TheLogSaysWhyAnOptionalItemWithoutAFolderDidNothing) {
     Source(L"a.xml");
     Run();
     EXPECT_THAT(sink_.records,
-                IsSupersetOf({L"installer | folder | userdatapath | ",
+                IsSupersetOf({L"installer | folder | X3 | userdatapath | ",
                               L"installer | skip | C:\\AddOn\\a.xml | optional, no folder for "
                               L"target \"userdatapath\"",
                               L"installer | skip | b.gms | optional, no folder for target "
@@ -393,6 +435,8 @@ TEST_F(RunTest, EveryEndingIsLoggedWithTheTextTheWindowShows) {
                      std::optional<Error>(Error(70, L"拒绝访问。")), RunOutcome::Failed}}) {
         log_.clear();
         sink_.records.clear();
+        hostApp_.reset();
+        fileSystem_.reset();
         host_ = std::make_unique<FakeHost>(log_);
         host_->folders = {{L"gmspath", L"C:\\Corel\\GMS"}};
         files_ = std::make_unique<FakeFiles>(log_);
@@ -419,4 +463,146 @@ TEST(ExitCode, EachOutcomeHasItsOwnCodeAndOnlySuccessIsZero) {
     EXPECT_EQ(ExitCodeFor(RunOutcome::BadFolder), 5);
     EXPECT_EQ(ExitCodeFor(RunOutcome::Failed), 6);
     EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
+}
+
+// --- With versions named in the description ----------------------------------------------------
+
+TEST_F(RunTest, EachNamedVersionThatIsInstalledGetsEveryItemInAscendingOrder) {
+    state_.HostVersions = {17, 20, 22};
+    Installed(22);
+    Installed(17);
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."},
+           {L"c", L"ws.xml", L"1", L"importworkspace", L""}});
+    Source(L"a.gms");
+    Source(L"ws.xml");
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
+    EXPECT_THAT(log_,
+                ElementsAre(L"find 17 20 22", kConfirm + L"\r\n将安装到 CorelDRAW X7、2020。",
+                            L"disable", L"caption 正在初始化，请稍候...", L"close host",
+                            L"pause 10000", L"caption 正在检查 CorelDRAW X7...", L"open 17",
+                            L"invisible 17", L"caption 正在安装宏...（X7）", L"resolve 17 gmspath",
+                            L"copy C:\\AddOn\\a.gms -> C:\\V17\\GMS\\",
+                            L"caption 正在安装，请稍候...（X7）", L"import 17 C:\\AddOn\\ws.xml",
+                            L"invisible 17", L"release 17", L"caption 正在检查 CorelDRAW 2020...",
+                            L"open 22", L"invisible 22", L"caption 正在安装宏...（2020）",
+                            L"resolve 22 gmspath", L"copy C:\\AddOn\\a.gms -> C:\\V22\\GMS\\",
+                            L"caption 正在安装，请稍候...（2020）", L"import 22 C:\\AddOn\\ws.xml",
+                            L"invisible 22", L"caption 安装过程结束！",
+                            L"info 安装成功！\r\n已安装到 CorelDRAW X7、2020。"));
+    EXPECT_TRUE(hostApp_) << "the last version's object lives until ShutDown";
+}
+
+TEST_F(RunTest, OneVersionFoundKeepsTheCaptionsAsWritten) {
+    state_.HostVersions = {17, 18, 19, 20};
+    Installed(18);
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."}});
+    Source(L"a.gms");
+    Run();
+    EXPECT_EQ(log_[1], kConfirm + L"\r\n将安装到 CorelDRAW X8。");
+    EXPECT_THAT(log_, Contains(L"caption 正在安装宏..."));
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"release"))));
+    EXPECT_EQ(log_.back(), L"info 安装成功！\r\n已安装到 CorelDRAW X8。");
+}
+
+TEST_F(RunTest, DestFolderStartsEmptyInEveryVersion) {
+    // An item without a folder of its own would take the previous version's folder if the
+    // folder were carried across versions.
+    X7And2020();
+    Items({{L"c", L"a.gms", L"0", L"nowhere", L""}, {L"c", L"b.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    Source(L"b.gms");
+    Run();
+    EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"copy C:\\AddOn\\a.gms"))));
+    EXPECT_THAT(log_, IsSupersetOf({L"copy C:\\AddOn\\b.gms -> C:\\V17\\GMS\\",
+                                    L"copy C:\\AddOn\\b.gms -> C:\\V22\\GMS\\"}));
+    EXPECT_EQ(log_.back(), L"info 安装成功！\r\n已安装到 CorelDRAW X7、2020。");
+}
+
+TEST_F(RunTest, AMissingFileInTheSecondVersionStopsThereWithTheFirstVersionsItemsKept) {
+    X7And2020();
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}, {L"k", L"old.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    files_->files.insert(L"C:\\V17\\GMS\\old.gms");
+    Run();
+    EXPECT_THAT(log_, IsSupersetOf({L"copy C:\\AddOn\\a.gms -> C:\\V17\\GMS\\",
+                                    L"delete C:\\V17\\GMS\\old.gms",
+                                    L"copy C:\\AddOn\\a.gms -> C:\\V22\\GMS\\"}));
+    EXPECT_THAT(log_, Not(Contains(L"caption 安装过程结束！")));
+    EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\V22\\GMS\\old.gms" + kContact);
+    EXPECT_TRUE(filesRaw_->files.contains(L"C:\\V17\\GMS\\a.gms"));
+}
+
+TEST_F(RunTest, ABadFolderNamesTheVersionItBelongsTo) {
+    state_.HostVersions = {17, 24};
+    Installed(17);
+    Installed(24).folders[L"userdatapath"] = L"";
+    Items({{L"c", L"p.xml", L"1", L"userdatapath", L""}});
+    Source(L"p.xml");
+    Run();
+    EXPECT_THAT(log_, Contains(L"copy C:\\AddOn\\p.xml -> C:\\V17\\Data\\"));
+    EXPECT_EQ(log_.back(), L"error CorelDRAW 2022/2023 可能没有正确安装，路径()不存在。\r\n"
+                           L"请联系软件作者寻求帮助。");
+}
+
+TEST_F(RunTest, AFoundVersionThatCantBeStartedGetsTheMessageForThatVersion) {
+    state_.HostVersions = {13, 17, 22};
+    Installed(13);
+    Installed(22);
+    Installed(17);
+    hostErrors_.emplace(17, Error(kErrCantCreateObject, L"ActiveX 部件不能创建对象"));
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    Run();
+    // X3 first, then X7 fails, and 2020 is never reached.
+    EXPECT_THAT(log_, Contains(L"copy C:\\AddOn\\a.gms -> C:\\V13\\GMS\\"));
+    EXPECT_THAT(log_, Contains(L"caption 正在检查 CorelDRAW X7..."));
+    EXPECT_THAT(log_, Not(Contains(L"caption 正在检查 CorelDRAW 2020...")));
+    EXPECT_EQ(log_.back(), L"error 本程序只能在安装有 CorelDRAW X7 的系统中使用。");
+}
+
+TEST_F(RunTest, NoneOfTheNamedVersionsInstalledIsSaidAtOnceAndNothingIsClosed) {
+    state_.HostVersions = {17, 18, 19, 20, 21, 22};
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
+    EXPECT_THAT(log_, ElementsAre(L"find 17 18 19 20 21 22",
+                                  L"error 本程序只能在安装有 CorelDRAW X7 至 2020 的系统中使用。"));
+    EXPECT_FALSE(hostApp_);
+}
+
+TEST_F(RunTest, CancelWithVersionsNamedClosesNothing) {
+    state_.HostVersions = {17};
+    Installed(17);
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    window_.answerOk = false;
+    EXPECT_EQ(Run(), RunOutcome::Cancelled);
+    EXPECT_THAT(log_, ElementsAre(L"find 17", kConfirm + L"\r\n将安装到 CorelDRAW X7。"));
+}
+
+TEST_F(RunTest, TheLogNamesEachVersionsHostAndFoldersAndEveryEndingItsText) {
+    X7And2020();
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
+    EXPECT_THAT(sink_.records,
+                IsSupersetOf({L"installer | host | CorelDRAW X7",
+                              L"installer | folder | X7 | gmspath | C:\\V17\\GMS\\",
+                              L"installer | copy | C:\\AddOn\\a.gms | C:\\V17\\GMS\\a.gms",
+                              L"installer | host | CorelDRAW 2020",
+                              L"installer | folder | 2020 | gmspath | C:\\V22\\GMS\\",
+                              L"installer | copy | C:\\AddOn\\a.gms | C:\\V22\\GMS\\a.gms"}));
+    EXPECT_EQ(sink_.records.back(),
+              L"installer | message | information | 安装成功！\r\n已安装到 CorelDRAW X7、2020。");
+    EXPECT_EQ(sink_.records.front(), L"installer | confirm | ok | " + kConfirm.substr(8) +
+                                         L"\r\n将安装到 CorelDRAW X7、2020。");
+}
+
+TEST_F(RunTest, NoneOfTheNamedVersionsIsLoggedWithItsMessageAnd429) {
+    state_.HostVersions = {17, 18};
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
+    EXPECT_THAT(sink_.records,
+                ElementsAre(L"installer | message | error | 本程序只能在安装有 CorelDRAW X7、X8 "
+                            L"的系统中使用。"));
 }

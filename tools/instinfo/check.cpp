@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include "description/host_versions.h"
 #include "description/model.h"
 #include "description/platform.h"
 #include "description/reader.h"
@@ -17,7 +18,11 @@
 namespace tamrick {
 namespace {
 
-constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem};
+// The last version whose workspace import (ImportWorkspace) a source confirms: X8.
+constexpr int kLastImportConfirmedMajor = 18;
+
+constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem,
+                                       kKeyHostVersions};
 
 // The first line of a report: enough to recognise it in a one-line finding.
 std::wstring FirstLine(const std::wstring& report) {
@@ -74,6 +79,9 @@ class Checker {
         case DescriptionKey::FlagsPicture:
             Repeated(kKeyFlagsPicture, l.value, number);
             break;
+        case DescriptionKey::HostVersions:
+            Repeated(kKeyHostVersions, l.value, number);
+            break;
         case DescriptionKey::None:
             break;
         }
@@ -96,6 +104,9 @@ class Checker {
                 L"having changed nothing");
         }
         Banner(read.description.FlagsPicture);
+        if (read.description.HostVersions) {
+            HostVersions(*read.description.HostVersions);
+        }
     }
 
     std::vector<Finding> Take() { return std::move(findings_); }
@@ -168,6 +179,95 @@ class Checker {
         earlier->second = {number, std::wstring(value)};
     }
 
+    // The versions the last "hostversions" line names, entry by entry, on that line.
+    void HostVersions(const std::wstring& value) {
+        const std::size_t line = lastValue_.at(std::wstring(kKeyHostVersions)).first;
+        const HostVersionList list = ParseHostVersions(value);
+        for (const HostVersionProblem& problem : list.problems) {
+            HostVersionProblemFinding(problem, line);
+        }
+        if (list.majors.empty()) {
+            Add(line, value.empty() ? Severity::Note : Severity::Warning, "host-versions-none",
+                std::wstring(value.empty()
+                                 ? L"\"hostversions\" is empty"
+                                 : L"\"hostversions\" names no version that can be read") +
+                    L": the installer serves CorelDRAW X3 alone, as without the key");
+            return;
+        }
+        Add(line, Severity::Note, "host-versions",
+            L"the installer looks for CorelDRAW " + HostVersionsPhrase(list.majors) +
+                L" and installs into each one it finds, in that order; where it finds none, it "
+                L"says " +
+                Quote(NoHostMessage(list.majors)) + L" and closes nothing");
+        if (anyImport_ && list.majors.back() > kLastImportConfirmedMajor) {
+            Add(line, Severity::Note, "import-unconfirmed",
+                L"that CorelDRAW 2017 and later import workspaces as X3 to X8 do (ImportWorkspace) "
+                L"is not confirmed: where a version lacks it, the installation stops there with "
+                L"发生意外错误");
+        }
+    }
+
+    void HostVersionProblemFinding(const HostVersionProblem& problem, std::size_t line) {
+        const std::wstring entry = Quote(problem.entry);
+        const std::wstring ignored = L": the installer ignores it";
+        switch (problem.kind) {
+        case HostVersionProblemKind::Empty:
+            Add(line, Severity::Note, "host-version-empty",
+                L"an empty entry (two commas in a row, or one at an end) names nothing");
+            break;
+        case HostVersionProblemKind::UnknownName:
+            Add(line, Severity::Warning, "host-version-unknown",
+                entry +
+                    L" is no version of CorelDRAW that the installer knows (X3 to X8, 2017 "
+                    L"to 2025, a major number from 13 to 99, or a range A-B of them)" +
+                    UnknownVersionHint(problem.entry) + ignored);
+            break;
+        case HostVersionProblemKind::OutOfRange:
+            Add(line, Severity::Warning, "host-version-out-of-range",
+                entry + L" is outside the major numbers 13 (X3) to 99" + ignored);
+            break;
+        case HostVersionProblemKind::ReversedRange: {
+            const auto dash = problem.entry.find(L'-');
+            Add(line, Severity::Warning, "host-version-reversed",
+                L"range " + entry + L" runs backwards, so it names nothing (did you mean \"" +
+                    std::wstring(TrimBlanks(problem.entry.substr(dash + 1))) + L"-" +
+                    std::wstring(TrimBlanks(problem.entry.substr(0, dash))) + L"\"?)" + ignored);
+            break;
+        }
+        case HostVersionProblemKind::Duplicate:
+            Add(line, Severity::Warning, "host-version-duplicate",
+                entry + L" names " + HostVersionsPhrase(problem.majors) +
+                    L" again, after an earlier entry: each version is installed into once");
+            break;
+        }
+    }
+
+    static std::wstring UnknownVersionHint(const std::wstring& entry) {
+        if (entry.find_first_of(L"，、；;") != std::wstring::npos) {
+            return L" (entries are separated by \",\" only: it holds another separator)";
+        }
+        if (TrimBlanks(entry) != entry || WithoutBlanks(entry) != entry) {
+            return L" (it has " + BlankHint(entry) + L")";
+        }
+        // A year the table doesn't know yet is written as its major number instead.
+        if (std::all_of(entry.begin(), entry.end(),
+                        [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+            return L" (a version newer than the table is written as its major number)";
+        }
+        std::vector<std::wstring> names;
+        for (const HostVersionName& known : HostVersionNames()) {
+            names.push_back(ToLowerText(known.name));
+        }
+        const std::vector<std::wstring_view> views(names.begin(), names.end());
+        // A two-letter name is within reach of every other one: only a year's typo is guessed.
+        const std::wstring_view meant =
+            entry.size() >= 4 ? Nearest(ToLowerText(entry), views) : std::wstring_view{};
+        if (meant.empty() || entry.find(L'-') != std::wstring::npos) {
+            return L"";
+        }
+        return L" (did you mean \"" + HostVersionDisplayName(*MajorForName(meant)) + L"\"?)";
+    }
+
     void FileItemLine(std::wstring_view value, const FileItem* item, std::size_t number) {
         const std::size_t fields = FieldCount(value);
         if (item == nullptr) {
@@ -201,6 +301,7 @@ class Checker {
         anyActing_ = true;
         Required(item.Required, number);
         if (use == ItemFolderUse::Import) {
+            anyImport_ = true;
             Source(item, number, L"import source");
             return;
         }
@@ -352,6 +453,7 @@ class Checker {
     std::vector<Finding> findings_;
     std::size_t firstNonAscii_ = 0;
     bool anyActing_ = false;
+    bool anyImport_ = false;
     // The line and value of the latest "setuptitle" and "flagspicture" line.
     std::map<std::wstring, std::pair<std::size_t, std::wstring>> lastValue_;
     // The target key that last gave the run its folder, and its line: an item whose target

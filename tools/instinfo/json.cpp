@@ -1,6 +1,7 @@
 #include "json.h"
 
 #include "description/decode.h"
+#include "description/host_versions.h"
 
 namespace tamrick::json {
 
@@ -39,6 +40,19 @@ std::string String(std::wstring_view text) {
     }
     out.push_back('"');
     return out;
+}
+
+std::string HostVersion(int major) {
+    return "{\"major\": " + std::to_string(major) +
+           ", \"name\": " + String(HostVersionDisplayName(major)) + "}";
+}
+
+std::string HostVersions(std::span<const int> majors) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < majors.size(); ++i) {
+        out += (i == 0 ? "" : ", ") + HostVersion(majors[i]);
+    }
+    return out + "]";
 }
 
 } // namespace tamrick::json

@@ -2,6 +2,7 @@
 // run logic.
 
 #include "check.h"
+#include "description/host_versions.h"
 #include "description/platform.h"
 #include "description/reader.h"
 #include "install/host/host.h"
@@ -27,7 +28,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: instinfo show [FOLDER]\n"
     "       instinfo check [--json] [--strict] [FOLDER]\n"
-    "       instinfo plan [--json] [FOLDER] [--folder KEY=PATH ...]\n"
+    "       instinfo plan [--json] [FOLDER] [--folder [VERSION:]KEY=PATH ...] [--installed LIST]\n"
     "       instinfo pack [--force] [-o SETUP.exe] FOLDER\n"
     "FOLDER holds InstInfo.ini (default: the current folder); it is read as the installer\n"
     "would read it.\n"
@@ -37,7 +38,10 @@ constexpr const char* kUsage =
     "         Exit status: 0 without errors, 1 with one (--strict: also with a warning).\n"
     "  plan   prints what the installation run would do, step by step, touching nothing.\n"
     "         --folder gives the path that a target key (gmspath, usergmspath, userdatapath,\n"
-    "         applicationpath) resolves to; without it the plan shows <key>.\n"
+    "         applicationpath) resolves to, in every version or, with VERSION: (X7:gmspath=...),\n"
+    "         in one; without it the plan shows <key>. Where the description names versions\n"
+    "         (HostVersions), the plan takes them all to be installed; --installed takes only\n"
+    "         those of LIST (as HostVersions is written, or none).\n"
     "         Exit status: 0 when the run would end in success, 1 when not.\n"
     "  pack   checks FOLDER and writes one setup file that carries it (default:\n"
     "         FOLDER's name with -setup.exe, in the current folder); refused when the check\n"
@@ -72,8 +76,47 @@ struct Options {
     bool strict = false;
     bool force = false;
     std::optional<std::wstring> output;
-    tamrick::HostFolders folders;
+    tamrick::PlanOptions plan;
 };
+
+// "KEY=PATH" or "VERSION:KEY=PATH" (a version as HostVersions names one); the path may hold
+// colons of its own.
+bool ParseFolder(const std::wstring& given, tamrick::PlanOptions& plan) {
+    const auto eq = given.find(L'=');
+    if (eq == std::wstring::npos) {
+        return false;
+    }
+    std::wstring key = given.substr(0, eq);
+    tamrick::HostFolders* folders = &plan.folders;
+    if (const auto colon = key.find(L':'); colon != std::wstring::npos) {
+        const tamrick::HostVersionList version = tamrick::ParseHostVersions(key.substr(0, colon));
+        if (version.majors.size() != 1 || !version.problems.empty()) {
+            return false;
+        }
+        folders = &plan.versionFolders[version.majors.front()];
+        key = key.substr(colon + 1);
+    }
+    key = tamrick::ToLowerText(key);
+    if (!tamrick::FolderForKey(key)) {
+        return false;
+    }
+    (*folders)[key] = given.substr(eq + 1);
+    return true;
+}
+
+// A list as HostVersions is written, or "none".
+bool ParseInstalled(const std::wstring& given, tamrick::PlanOptions& plan) {
+    if (given == L"none") {
+        plan.installed.emplace();
+        return true;
+    }
+    const tamrick::HostVersionList list = tamrick::ParseHostVersions(given);
+    if (list.majors.empty() || !list.problems.empty()) {
+        return false;
+    }
+    plan.installed = list.majors;
+    return true;
+}
 
 // Takes the options that `command` allows; false on anything else.
 bool Parse(const std::vector<std::wstring>& args, Options& o) {
@@ -95,16 +138,13 @@ bool Parse(const std::vector<std::wstring>& args, Options& o) {
         } else if (a == L"--strict" && check) {
             o.strict = true;
         } else if (a == L"--folder" && plan && i + 1 < args.size()) {
-            const std::wstring& given = args[++i];
-            const auto eq = given.find(L'=');
-            if (eq == std::wstring::npos) {
+            if (!ParseFolder(args[++i], o.plan)) {
                 return false;
             }
-            const std::wstring key = tamrick::ToLowerText(given.substr(0, eq));
-            if (!tamrick::FolderForKey(key)) {
+        } else if (a == L"--installed" && plan && i + 1 < args.size() && !o.plan.installed) {
+            if (!ParseInstalled(args[++i], o.plan)) {
                 return false;
             }
-            o.folders[key] = given.substr(eq + 1);
         } else if (a == L"--force" && pack) {
             o.force = true;
         } else if (a == L"-o" && pack && i + 1 < args.size() && !o.output) {
@@ -147,7 +187,7 @@ int Run(const std::vector<std::wstring>& args) {
         Print(o.json ? tamrick::CheckJson(report, fileName) : tamrick::CheckText(report, fileName));
         return tamrick::CheckExitStatus(report, o.strict);
     }
-    const tamrick::Plan plan = tamrick::MakePlan(folder, o.folders);
+    const tamrick::Plan plan = tamrick::MakePlan(folder, o.plan);
     Print(o.json ? tamrick::PlanJson(plan, fileName) : tamrick::PlanText(plan, fileName));
     return plan.outcome == "success" ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "description/decode.h"
+#include "description/host_versions.h"
 #include "description/model.h"
 #include "description/reader.h"
 #include "files.h"
@@ -11,19 +12,25 @@
 #include "picture.h"
 #include "text.h"
 
+#include <algorithm>
+#include <span>
+
 namespace tamrick {
 namespace {
 
 // What the run did to the simulated world, one entry per call.
 struct Event {
     enum class Kind {
+        Find, // number: how many of the versions named are taken to be installed
         Confirm,
         Disable,
         Caption,
         CloseHost,
         Pause,
+        Create, // number: the major
         Open,
         Switch,
+        Release,
         Resolve, // text: the key, path: the folder answered
         Import,
         Exists, // answer: the result; assumed: answered by the policy, not by looking
@@ -65,7 +72,9 @@ class SimWindow : public RunWindow {
         events_.push_back(e);
     }
     void ReportMissingFile(const std::wstring& path) override { Report(MissingFileReport(path)); }
-    void ReportBadFolder(const std::wstring& path) override { Report(BadFolderReport(path)); }
+    void ReportBadFolder(const std::wstring& path, int major) override {
+        Report(BadFolderReport(path, major));
+    }
 
   private:
     void Report(const std::wstring& text) {
@@ -87,28 +96,51 @@ class SimCloser : public HostCloser {
     Events& events_;
 };
 
+// One version of the host; its folders are the ones given for it, else those given for every
+// version, else a placeholder that names the key (and the version, where versions are named).
 class SimHost : public Host {
   public:
-    SimHost(Events& events, const HostFolders& folders) : events_(events), folders_(folders) {}
+    SimHost(Events& events, const PlanOptions& options, int major, bool named)
+        : events_(events), options_(options), major_(major), named_(named) {}
     void Open() override { events_.push_back({Event::Kind::Open, {}, {}}); }
     void SetInvisible() override { events_.push_back({Event::Kind::Switch, {}, {}}); }
     std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
         if (!FolderForKey(key)) {
             return std::nullopt;
         }
-        const auto given = folders_.find(key);
-        std::wstring folder = given != folders_.end() ? given->second : L"<" + key + L">";
+        std::wstring folder = Given(key).value_or(
+            L"<" + (named_ ? HostVersionDisplayName(major_) + L":" : L"") + key + L">");
         events_.push_back({Event::Kind::Resolve, key, folder});
         return folder;
     }
     void ImportWorkspace(const std::wstring& path) override {
         events_.push_back({Event::Kind::Import, {}, path});
     }
-    void Release() noexcept override {}
+    void Release() noexcept override {
+        try {
+            events_.push_back({Event::Kind::Release, {}, {}});
+        } catch (...) {
+            // Only the plan's record of it is lost.
+        }
+    }
 
   private:
+    std::optional<std::wstring> Given(const std::wstring& key) const {
+        for (const HostFolders* folders :
+             {options_.versionFolders.contains(major_) ? &options_.versionFolders.at(major_)
+                                                       : nullptr,
+              &options_.folders}) {
+            if (folders != nullptr && folders->contains(key)) {
+                return folders->at(key);
+            }
+        }
+        return std::nullopt;
+    }
+
     Events& events_;
-    const HostFolders& folders_;
+    const PlanOptions& options_;
+    int major_;
+    bool named_;
 };
 
 // Answers for the add-on folder by looking; the host's folders are on the user's machine, where
@@ -210,62 +242,138 @@ PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
 }
 
 PlanStep Step(std::string kind, std::wstring text) {
-    return PlanStep{std::move(kind), std::move(text), std::nullopt};
+    return PlanStep{std::move(kind), std::move(text), std::nullopt, std::nullopt};
 }
 
-void Run(const SharedState& state, const ParsedDescription& d, const HostFolders& folders,
+std::wstring ProgIds(std::span<const int> majors) {
+    std::wstring text;
+    for (const int major : majors) {
+        text +=
+            (text.empty() ? L"" : L", ") + (major == kX3Major ? L"X3's class" : HostProgId(major));
+    }
+    return text;
+}
+
+std::wstring FindText(std::span<const int> named, std::span<const int> installed) {
+    std::wstring text = L"the installer looks in the registry for CorelDRAW " +
+                        HostVersionsPhrase(named) + L" (" + ProgIds(named) + L"); ";
+    if (installed.empty()) {
+        return text + L"the plan takes none of them to be installed";
+    }
+    return text + L"the plan takes " + HostVersionsPhrase(installed) + L" to be installed";
+}
+
+std::wstring OpenText(int major) {
+    if (major == kX3Major) {
+        return L"CorelDRAW X3 is started through its automation interface";
+    }
+    return L"CorelDRAW " + HostVersionDisplayName(major) + L" is started through " +
+           HostProgId(major) + L", driven by member name";
+}
+
+void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions& options,
          Plan& plan) {
     Events events;
     SimWindow window(events);
     SimCloser closer(events);
     std::unique_ptr<Host> hostApp;
     std::unique_ptr<FileSystemOps> fileSystem;
-    RunServices services{
-        window, closer,
-        [&]() -> std::unique_ptr<Host> { return std::make_unique<SimHost>(events, folders); },
-        [&]() -> std::unique_ptr<FileSystemOps> {
-            return std::make_unique<SimFiles>(events, state.AppFolder);
-        },
-        [&](std::size_t row, const std::wstring& destFolder) {
-            Event e{Event::Kind::Item, {}, destFolder};
-            e.number = row;
-            events.push_back(e);
-        }};
+    const bool named = !state.HostVersions.empty();
+    RunServices services{window,
+                         closer,
+                         [&](std::span<const int> versions) {
+                             // The user's registry can't be read from here: every version named is
+                             // taken to be installed, unless the packager says otherwise.
+                             std::vector<int> installed;
+                             for (const int major : versions) {
+                                 if (!options.installed ||
+                                     std::find(options.installed->begin(), options.installed->end(),
+                                               major) != options.installed->end()) {
+                                     installed.push_back(major);
+                                 }
+                             }
+                             Event e{Event::Kind::Find, {}, {}};
+                             e.number = installed.size();
+                             events.push_back(e);
+                             plan.installed = installed;
+                             return installed;
+                         },
+                         [&](int major) -> std::unique_ptr<Host> {
+                             Event e{Event::Kind::Create, {}, {}};
+                             e.number = static_cast<std::size_t>(major);
+                             events.push_back(e);
+                             return std::make_unique<SimHost>(events, options, major, named);
+                         },
+                         [&]() -> std::unique_ptr<FileSystemOps> {
+                             return std::make_unique<SimFiles>(events, state.AppFolder);
+                         },
+                         [&](std::size_t row, const std::wstring& destFolder) {
+                             Event e{Event::Kind::Item, {}, destFolder};
+                             e.number = row;
+                             events.push_back(e);
+                         }};
+    plan.named = state.HostVersions;
     RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
 
+    // The version that the steps work on, where the description names versions: from the caption
+    // that announces it (the event before its creation) to the switch that ends its walk. An
+    // abort report or an error within the walk belongs to it.
+    std::optional<int> version;
+    int switches = 0;            // of the version at work
+    std::optional<int> previous; // the version whose walk ended last
+    const auto add = [&](std::string kind, std::wstring text) {
+        PlanStep step = Step(std::move(kind), std::move(text));
+        step.version = version;
+        plan.steps.push_back(std::move(step));
+    };
     for (std::size_t i = 0; i < events.size(); ++i) {
         const Event& e = events[i];
         switch (e.kind) {
+        case Event::Kind::Find:
+            add("find-hosts", FindText(plan.named, plan.installed));
+            break;
         case Event::Kind::Confirm:
-            plan.steps.push_back(Step("confirm", e.text));
+            add("confirm", e.text);
             break;
         case Event::Kind::Disable:
-            plan.steps.push_back(Step("disable", L"the button is disabled"));
+            add("disable", L"the button is disabled");
             break;
         case Event::Kind::Caption:
-            plan.steps.push_back(Step("caption", e.text));
+            if (!plan.named.empty() && i + 1 < events.size() &&
+                events[i + 1].kind == Event::Kind::Create) {
+                version = static_cast<int>(events[i + 1].number);
+                switches = 0;
+            }
+            add("caption", e.text);
             break;
         case Event::Kind::CloseHost:
-            plan.steps.push_back(Step("close-host", L"every running " +
-                                                        std::wstring(kHostImageName) +
-                                                        L" is closed by force, without waiting"));
+            add("close-host", L"every running " + std::wstring(kHostImageName) +
+                                  L" is closed by force, without waiting");
             break;
         case Event::Kind::Pause:
-            plan.steps.push_back(
-                Step("pause", L"pause of " + std::to_wstring(e.number / 1000) + L" s"));
+            add("pause", L"pause of " + std::to_wstring(e.number / 1000) + L" s");
             break;
         case Event::Kind::Open:
-            plan.steps.push_back(
-                Step("open-host", L"CorelDRAW X3 is started through its automation interface"));
+            add("open-host", OpenText(version.value_or(kX3Major)));
             break;
         case Event::Kind::Switch:
-            plan.steps.push_back(Step("switch", L"the host's switch is set to false"));
+            add("switch", L"the host's switch is set to false");
+            if (++switches == 2) {
+                previous = version;
+                version.reset();
+            }
+            break;
+        case Event::Kind::Release:
+            add("release-host", L"CorelDRAW " +
+                                    HostVersionDisplayName(previous.value_or(kX3Major)) +
+                                    L"'s automation object is released");
             break;
         case Event::Kind::Item: {
             // The row's events run up to the next row, the closing switch or a message.
             std::size_t end = i + 1;
             while (end < events.size() && events[end].kind != Event::Kind::Item &&
                    events[end].kind != Event::Kind::Switch &&
+                   events[end].kind != Event::Kind::Release &&
                    events[end].kind != Event::Kind::Message) {
                 ++end;
             }
@@ -274,6 +382,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
             const Events rowEvents(events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                    events.begin() + static_cast<std::ptrdiff_t>(end));
             PlanStep step = Step("item", {});
+            step.version = version;
             step.item = DescribeItem((*state.FileItems)[e.number], e.number, d.ItemLines[e.number],
                                      e.path, rowEvents, stopped);
             plan.steps.push_back(std::move(step));
@@ -281,7 +390,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
             break;
         }
         case Event::Kind::Message:
-            plan.steps.push_back(Step(e.answer ? "message-error" : "message-information", e.text));
+            add(e.answer ? "message-error" : "message-information", e.text);
             plan.outcome = !e.answer ? "success" : e.report ? "abort" : "error";
             break;
         default:
@@ -292,7 +401,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const HostFolders
 
 } // namespace
 
-Plan MakePlan(const std::wstring& folder, const HostFolders& folders) {
+Plan MakePlan(const std::wstring& folder, const PlanOptions& options) {
     Plan plan;
     plan.outcome = "no-window";
     const DescriptionRead read = ReadDescription(folder);
@@ -317,8 +426,10 @@ Plan MakePlan(const std::wstring& folder, const HostFolders& folders) {
                     (banner.state == BannerState::Picture
                          ? L"the banner " + Quote(d.FlagsPicture)
                          : L"the built-in banner (" + Quote(d.FlagsPicture) + L" is not there)")));
-            SharedState state{folder, d.SetupTitle, d.FlagsPicture, d.FileItems};
-            Run(state, d, folders, plan);
+            SharedState state;
+            state.AppFolder = folder;
+            ApplyDescription(d, state);
+            Run(state, d, options, plan);
         }
     }
     plan.steps.push_back(Step("end", L"the installer ends"));
@@ -391,11 +502,18 @@ std::string PlanText(const Plan& plan, const std::wstring& fileName) {
 std::string PlanJson(const Plan& plan, const std::wstring& fileName) {
     std::string out = "{\n  \"file\": " + json::String(fileName);
     out += ",\n  \"outcome\": \"" + plan.outcome + "\"";
+    out += ",\n  \"hostVersions\": ";
+    out += plan.named.empty() ? std::string("null")
+                              : "{\"named\": " + json::HostVersions(plan.named) +
+                                    ", \"installed\": " + json::HostVersions(plan.installed) + "}";
     out += ",\n  \"steps\": [";
     for (std::size_t i = 0; i < plan.steps.size(); ++i) {
         const PlanStep& s = plan.steps[i];
         out += i == 0 ? "\n" : ",\n";
         out += "    {\"step\": " + std::to_string(i + 1) + ", \"kind\": \"" + s.kind + "\"";
+        if (s.version) {
+            out += ", \"version\": " + json::HostVersion(*s.version);
+        }
         if (s.item) {
             const PlanItem& item = *s.item;
             out += ", \"row\": " + std::to_string(item.row);

@@ -21,24 +21,38 @@ struct PlanItem {
 };
 
 struct PlanStep {
-    // "start", "window", "confirm", "disable", "caption", "close-host", "pause", "open-host",
-    // "switch", "item", "message-information", "message-error" or "end"
+    // "start", "window", "find-hosts", "confirm", "disable", "caption", "close-host", "pause",
+    // "open-host", "switch", "item", "release-host", "message-information", "message-error" or
+    // "end"
     std::string kind;
     std::wstring text;
     std::optional<PlanItem> item;
+    std::optional<int> version; // the major of the version the step works on, where one is
 };
 
 struct Plan {
     std::vector<PlanStep> steps;
     // "success", "abort" (an abort report), "error" (the run's error message) or "no-window"
     std::string outcome;
+    // The versions the description names, and those the plan takes to be installed; both empty
+    // without "HostVersions" (X3 alone, as always).
+    std::vector<int> named;
+    std::vector<int> installed;
 };
 
-// Host folders by lower-case target key; a key not given answers "<key>".
+// Host folders by lower-case target key; a key not given answers "<key>" ("<X7:key>" where the
+// description names versions).
 using HostFolders = std::map<std::wstring, std::wstring>;
 
+struct PlanOptions {
+    HostFolders folders;                       // for every version
+    std::map<int, HostFolders> versionFolders; // for one version, before `folders`
+    // The versions taken to be installed; without it, every version named.
+    std::optional<std::vector<int>> installed;
+};
+
 // `folder` ends in a separator.
-Plan MakePlan(const std::wstring& folder, const HostFolders& folders);
+Plan MakePlan(const std::wstring& folder, const PlanOptions& options = {});
 
 // Numbered steps, UTF-8.
 std::string PlanText(const Plan& plan, const std::wstring& fileName);

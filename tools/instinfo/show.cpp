@@ -1,5 +1,6 @@
 #include "show.h"
 
+#include "description/host_versions.h"
 #include "json.h"
 
 namespace tamrick {
@@ -15,6 +16,11 @@ std::string ShowJson(const DescriptionRead& read) {
     out += EncodingName(read.description.encoding);
     out += "\",\n  \"setupTitle\": " + json::String(d.SetupTitle);
     out += ",\n  \"flagsPicture\": " + json::String(d.FlagsPicture);
+    // The versions named: none (empty versions) means X3 alone, as without the key.
+    out += ",\n  \"hostVersions\": ";
+    out += d.HostVersions ? "{\"value\": " + json::String(*d.HostVersions) + ", \"versions\": " +
+                                json::HostVersions(ParseHostVersions(*d.HostVersions).majors) + "}"
+                          : std::string("null");
     out += ",\n  \"fileItems\": ";
     if (!d.FileItems) {
         out += "null\n}\n";

@@ -61,11 +61,13 @@ std::wstring ToLower(std::wstring_view text) {
     return result;
 }
 
-Config DefaultConfig() {
-    const std::wstring suite = L"\\Corel\\CorelDRAW Graphics Suite 13\\";
+Config DefaultConfig(int version) {
+    const std::wstring suite =
+        L"\\Corel\\CorelDRAW Graphics Suite " + std::to_wstring(version) + L"\\";
     const std::wstring programs = KnownFolder(FOLDERID_ProgramFiles) + suite;
     const std::wstring user = KnownFolder(FOLDERID_RoamingAppData) + suite;
     Config config;
+    config.version = version;
     config.path = programs + L"Programs\\";
     config.gmsPath = programs + L"Draw\\GMS\\";
     config.userGmsPath = user + L"Draw\\GMS\\";
@@ -95,7 +97,12 @@ Config ParseConfig(std::string_view text, Config config) {
         const std::wstring_view value =
             equals == std::wstring_view::npos ? std::wstring_view{} : line.substr(equals + 1);
         bool understood = true;
-        if (key == L"path") {
+        if (key == L"version") {
+            const std::optional<std::int32_t> major = ParseNumber(value);
+            understood = major && *major >= tamrick::kX3Major && *major <= tamrick::kLastHostMajor;
+            if (understood)
+                config.version = *major;
+        } else if (key == L"path") {
             config.path = value;
         } else if (key == L"gmspath") {
             config.gmsPath = value;
@@ -165,7 +172,10 @@ Config LoadConfig(const std::wstring& folder) {
     DWORD read = 0;
     while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
         text.append(buffer, read);
-    return ParseConfig(text, DefaultConfig());
+    // The folders a version keeps by default depend on the version the text names.
+    const Config config = ParseConfig(text, DefaultConfig());
+    return config.version == tamrick::kX3Major ? config
+                                               : ParseConfig(text, DefaultConfig(config.version));
 }
 
 } // namespace standin

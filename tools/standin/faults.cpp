@@ -7,9 +7,10 @@
 
 namespace standin {
 
-Server::Server(Config settings, std::wstring log)
-    : config(std::move(settings)), logPath(std::move(log)), threadId(GetCurrentThreadId()),
-      busyStarted_(config.busyMs > 0 && config.busyMember.empty()), busySince_(GetTickCount()) {}
+Server::Server(Config settings, std::wstring logPath)
+    : config(std::move(settings)), log{std::move(logPath), config.version},
+      threadId(GetCurrentThreadId()), busyStarted_(config.busyMs > 0 && config.busyMember.empty()),
+      busySince_(GetTickCount()) {}
 
 bool Server::TurnsAway(const std::wstring& member) const {
     if (config.busyMs == 0)
@@ -30,9 +31,10 @@ void Server::HangOrCrash(const std::wstring& member) const {
         TerminateProcess(GetCurrentProcess(), static_cast<UINT>(EXCEPTION_ACCESS_VIOLATION));
     if (configured(config.hangs)) {
         // A modal loop, as a real dialog's: COM calls and a quit request still get through.
-        const std::wstring text = L"CorelDRAW X3 (stand-in) holds the call to " + member +
-                                  L" until this dialog is answered.";
-        MessageBoxW(nullptr, text.c_str(), L"CorelDRAW X3", MB_OK | MB_ICONINFORMATION);
+        const std::wstring name = L"CorelDRAW " + tamrick::HostVersionDisplayName(config.version);
+        const std::wstring text =
+            name + L" (stand-in) holds the call to " + member + L" until this dialog is answered.";
+        MessageBoxW(nullptr, text.c_str(), name.c_str(), MB_OK | MB_ICONINFORMATION);
     }
 }
 

@@ -23,7 +23,7 @@ void AppendField(std::wstring& line, std::wstring_view field) {
 
 } // namespace
 
-void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring_view access,
+void AppendLog(const LogFile& log, std::wstring_view what, std::wstring_view access,
                const std::vector<std::wstring>& arguments) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -31,6 +31,8 @@ void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring
     std::swprintf(time, std::size(time), L"%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     std::wstring line = time;
+    if (log.version != tamrick::kX3Major)
+        AppendField(line, std::to_wstring(log.version));
     AppendField(line, what);
     AppendField(line, access);
     for (const std::wstring& argument : arguments)
@@ -39,7 +41,7 @@ void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring
 
     // Opened for each line and appended in one write, so that a reader (or a second server
     // process) never sees half a line.
-    const UniqueHandle file{CreateFileW(logPath.c_str(), FILE_APPEND_DATA,
+    const UniqueHandle file{CreateFileW(log.path.c_str(), FILE_APPEND_DATA,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file)

@@ -28,7 +28,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int ShowWindowAndWait(HINSTANCE instance, int show) {
+int ShowWindowAndWait(HINSTANCE instance, int show, int version) {
+    const std::wstring name = L"CorelDRAW " + tamrick::HostVersionDisplayName(version);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
@@ -38,15 +39,15 @@ int ShowWindowAndWait(HINSTANCE instance, int show) {
     windowClass.lpszClassName = L"CorelDRWStandIn";
     if (!RegisterClassExW(&windowClass))
         return 1;
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"CorelDRAW X3 (stand-in)",
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, (name + L" (stand-in)").c_str(),
                                   WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480, 200,
                                   nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
-    CreateWindowExW(0, L"STATIC",
-                    L"A stand-in for CorelDRAW X3, for testing installers. Close it, or let an "
-                    L"installer close it.",
-                    WS_CHILD | WS_VISIBLE, 16, 16, 430, 60, window, nullptr, instance, nullptr);
+    const std::wstring text = L"A stand-in for " + name +
+                              L", for testing installers. Close it, or let an installer close it.";
+    CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 16, 16, 430, 60, window,
+                    nullptr, instance, nullptr);
     ShowWindow(window, show);
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -67,14 +68,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     for (int i = 1; arguments && i < count; ++i) {
         const std::wstring_view argument = arguments.get()[i];
         if (IsSwitch(argument, L"RegServer") || IsSwitch(argument, L"UnregServer")) {
+            // "/RegServer /OtherView" registers in the other width's registry view.
+            const bool otherView = i + 1 < count && IsSwitch(arguments.get()[i + 1], L"OtherView");
             const tamrick::ComApartment apartment;
             const HRESULT hr = IsSwitch(argument, L"RegServer")
-                                   ? standin::RegisterServer(exePath, folder)
-                                   : standin::UnregisterServer();
+                                   ? standin::RegisterServer(exePath, folder, otherView)
+                                   : standin::UnregisterServer(folder);
             return SUCCEEDED(hr) ? 0 : static_cast<int>(hr);
         }
         if (IsSwitch(argument, L"Embedding") || IsSwitch(argument, L"Automation"))
             return standin::Serve(folder);
     }
-    return ShowWindowAndWait(instance, show);
+    return ShowWindowAndWait(instance, show, standin::LoadConfig(folder).version);
 }

@@ -169,11 +169,11 @@ template <class Derived> class DispatchObject : public IDispatch {
         const std::wstring name = ToLower(member->name);
         // What a busy host's channel does: the call never reaches the member.
         if (server_.TurnsAway(name)) {
-            AppendLog(server_.logPath, what, L"busy");
+            AppendLog(server_.log, what, L"busy");
             return RPC_E_CALL_REJECTED;
         }
         const Access access = AccessFor(member->kind, flags);
-        AppendLog(server_.logPath, what, AccessName(access), ArgumentTexts(*params));
+        AppendLog(server_.log, what, AccessName(access), ArgumentTexts(*params));
         if (access == Access::Invalid)
             return DISP_E_MEMBERNOTFOUND;
         server_.HangOrCrash(name);
@@ -313,21 +313,21 @@ class ClassFactory final : public IClassFactory {
         if (outer)
             return CLASS_E_NOAGGREGATION;
         if (server_.TurnsAway(L"")) {
-            AppendLog(server_.logPath, Application::kName, L"busy");
+            AppendLog(server_.log, Application::kName, L"busy");
             return RPC_E_CALL_REJECTED;
         }
         if (FAILED(server_.config.refuseCreation)) {
             wchar_t code[16];
             swprintf(code, std::size(code), L"0x%08lX",
                      static_cast<unsigned long>(server_.config.refuseCreation));
-            AppendLog(server_.logPath, Application::kName, L"create", {L"refused", code});
+            AppendLog(server_.log, Application::kName, L"create", {L"refused", code});
             // Nobody will hold an object of this server, so it ends here.
             CoAddRefServerProcess();
             if (CoReleaseServerProcess() == 0)
                 PostThreadMessageW(server_.threadId, WM_QUIT, 0, 0);
             return server_.config.refuseCreation;
         }
-        AppendLog(server_.logPath, Application::kName, L"create");
+        AppendLog(server_.log, Application::kName, L"create");
         return Application::Create(server_)->QueryInterface(iid, result);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -348,16 +348,16 @@ int Serve(const std::wstring& folder) {
     const tamrick::ComApartment apartment;
     const Server server{LoadConfig(folder), folder + std::wstring(kLogName)};
     for (const std::wstring& line : server.config.ignored)
-        AppendLog(server.logPath, kConfigName, L"ignored", {line});
+        AppendLog(server.log, kConfigName, L"ignored", {line});
     // A slow start: COM waits for the class object meanwhile. A quit request ends it there.
     if (!WaitUnlessQuit(server.config.slowStartMs)) {
-        AppendLog(server.logPath, L"CorelDRW.exe", L"exit");
+        AppendLog(server.log, L"CorelDRW.exe", L"exit");
         return 0;
     }
 
     ClassFactory factory{server};
     DWORD cookie = 0;
-    const HRESULT hr = CoRegisterClassObject(tamrick::kHostApplicationClsid, &factory,
+    const HRESULT hr = CoRegisterClassObject(ClassOfVersion(server.config.version), &factory,
                                              CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     if (FAILED(hr))
         return static_cast<int>(hr);
@@ -367,7 +367,7 @@ int Serve(const std::wstring& folder) {
         DispatchMessageW(&message);
     }
     CoRevokeClassObject(cookie);
-    AppendLog(server.logPath, L"CorelDRW.exe", L"exit");
+    AppendLog(server.log, L"CorelDRW.exe", L"exit");
     return 0;
 }
 

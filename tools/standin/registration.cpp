@@ -1,6 +1,8 @@
 // /RegServer and /UnregServer, as local servers conventionally offer them: the class's
-// LocalServer32 key, and a type library that lets COM marshal the two dual interfaces.
+// LocalServer32 key and the ProgID of the version played; for X3 also a type library that lets COM
+// marshal its two dual interfaces (later versions are driven by name through IDispatch alone).
 
+#include "base/registry.h"
 #include "install/host/com_support.h"
 #include "standin.h"
 
@@ -14,7 +16,11 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr const wchar_t* kProgId = L"CorelDRAW.Application.13";
+// Where the latest version registered is named, as real setups do; the installer never reads it.
+constexpr const wchar_t* kCurrentVersionKey = L"CorelDRAW.Application\\CurVer";
+
+// The other width's registry view; on 32-bit Windows the flag is ignored and it is the one view.
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring GuidText(const GUID& guid) {
     wchar_t text[40] = {};
@@ -26,10 +32,11 @@ std::wstring ClassesKey(const std::wstring& subkey) {
     return L"Software\\Classes\\" + subkey;
 }
 
-HRESULT SetValue(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
+HRESULT SetValue(const std::wstring& subkey, const wchar_t* name, const std::wstring& value,
+                 REGSAM view) {
     tamrick::UniqueKey key;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, ClassesKey(subkey).c_str(), 0, nullptr, 0,
-                                     KEY_SET_VALUE, nullptr, key.put(), nullptr);
+                                     KEY_SET_VALUE | view, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
     status =
@@ -38,8 +45,12 @@ HRESULT SetValue(const std::wstring& subkey, const wchar_t* name, const std::wst
     return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
 }
 
-HRESULT DeleteTree(const std::wstring& subkey) {
-    const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassesKey(subkey).c_str());
+HRESULT DeleteTree(const std::wstring& subkey, REGSAM view) {
+    tamrick::UniqueKey classes;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0,
+                                   KEY_READ | KEY_SET_VALUE | DELETE | view, classes.put());
+    if (status == ERROR_SUCCESS)
+        status = RegDeleteTreeW(classes.get(), subkey.c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND
                ? S_OK
                : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
@@ -96,30 +107,50 @@ HRESULT BuildTypeLibrary(const std::wstring& path) {
 
 } // namespace
 
-HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder) {
-    const std::wstring clsid = L"CLSID\\" + GuidText(tamrick::kHostApplicationClsid);
-    HRESULT hr = SetValue(clsid, nullptr, L"CorelDRAW Application (stand-in)");
+CLSID ClassOfVersion(int major) {
+    if (major == tamrick::kX3Major)
+        return tamrick::kHostApplicationClsid;
+    CLSID clsid = tamrick::kHostApplicationClsid;
+    clsid.Data1 = 0x5A110000u + static_cast<unsigned>(major);
+    return clsid;
+}
+
+HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder, bool otherView) {
+    const Config config = LoadConfig(folder);
+    const int major = config.version;
+    const REGSAM view = otherView ? kOtherView : 0;
+    const std::wstring progId = tamrick::HostProgId(major);
+    const std::wstring classId = GuidText(ClassOfVersion(major));
+    const std::wstring clsid = L"CLSID\\" + classId;
+    HRESULT hr = SetValue(clsid, nullptr,
+                          major == tamrick::kX3Major
+                              ? L"CorelDRAW Application (stand-in)"
+                              : L"CorelDRAW " + tamrick::HostVersionDisplayName(major) +
+                                    L" Application (stand-in)",
+                          view);
     if (SUCCEEDED(hr))
-        hr = SetValue(clsid + L"\\LocalServer32", nullptr, L"\"" + exePath + L"\"");
+        hr = SetValue(clsid + L"\\LocalServer32", nullptr, L"\"" + exePath + L"\"", view);
     if (SUCCEEDED(hr))
-        hr = SetValue(clsid + L"\\ProgID", nullptr, kProgId);
+        hr = SetValue(clsid + L"\\ProgID", nullptr, progId, view);
     if (SUCCEEDED(hr))
-        hr = SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr,
-                      GuidText(tamrick::kHostApplicationClsid));
+        hr = SetValue(progId + L"\\CLSID", nullptr, classId, view);
+    if (SUCCEEDED(hr) && major != tamrick::kX3Major)
+        hr = SetValue(kCurrentVersionKey, nullptr, progId, view);
     if (FAILED(hr))
         return hr;
 
-    const std::wstring typeLibPath = folder + std::wstring(kTypeLibName);
-    hr = BuildTypeLibrary(typeLibPath);
-    if (FAILED(hr))
-        return hr;
-    ComPtr<ITypeLib> registered;
-    hr = LoadTypeLibEx(typeLibPath.c_str(), REGKIND_REGISTER, &registered);
-    if (FAILED(hr))
-        return hr;
+    if (major == tamrick::kX3Major) {
+        const std::wstring typeLibPath = folder + std::wstring(kTypeLibName);
+        hr = BuildTypeLibrary(typeLibPath);
+        if (FAILED(hr))
+            return hr;
+        ComPtr<ITypeLib> registered;
+        hr = LoadTypeLibEx(typeLibPath.c_str(), REGKIND_REGISTER, &registered);
+        if (FAILED(hr))
+            return hr;
+    }
 
     // An installed host has its folders; so does the stand-in once registered.
-    const Config config = LoadConfig(folder);
     for (const std::wstring* path :
          {&config.path, &config.gmsPath, &config.userGmsPath, &config.userDataPath}) {
         if (!path->empty())
@@ -128,12 +159,24 @@ HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder) 
     return S_OK;
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer(const std::wstring& folder) {
+    const int major = LoadConfig(folder).version;
     const HRESULT typeLib =
-        UnRegisterTypeLib(kTypeLibId, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kSysKind);
-    HRESULT hr = DeleteTree(L"CLSID\\" + GuidText(tamrick::kHostApplicationClsid));
-    if (SUCCEEDED(hr))
-        hr = DeleteTree(kProgId);
+        major == tamrick::kX3Major
+            ? UnRegisterTypeLib(kTypeLibId, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kSysKind)
+            : S_OK;
+    const std::wstring progId = tamrick::HostProgId(major);
+    HRESULT hr = S_OK;
+    for (const REGSAM view : {REGSAM{0}, kOtherView}) {
+        if (SUCCEEDED(hr))
+            hr = DeleteTree(L"CLSID\\" + GuidText(ClassOfVersion(major)), view);
+        if (SUCCEEDED(hr))
+            hr = DeleteTree(progId, view);
+        if (SUCCEEDED(hr) && major != tamrick::kX3Major &&
+            tamrick::RegistryDefaultString(HKEY_LOCAL_MACHINE, ClassesKey(kCurrentVersionKey),
+                                           view) == progId)
+            hr = DeleteTree(L"CorelDRAW.Application", view);
+    }
     // A type library that was never registered is no failure of unregistering.
     if (SUCCEEDED(hr) && FAILED(typeLib) && typeLib != TYPE_E_REGISTRYACCESS &&
         typeLib != TYPE_E_LIBNOTREGISTERED)

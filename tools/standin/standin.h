@@ -1,9 +1,11 @@
 #pragma once
-// A stand-in for CorelDRAW X3's automation server, for tests and demonstrations: it answers the
-// members the installer uses, with folders and faults read from CorelDRW.ini beside it, and
-// appends every call it receives to CorelDRW.log beside it.
+// A stand-in for the automation server of CorelDRAW X3 or of a later version, for tests and
+// demonstrations: it answers the members the installer uses, with its version, folders and faults
+// read from CorelDRW.ini beside it, and appends every call it receives to CorelDRW.log beside it.
+// Several copies, each in its own folder, play several versions installed side by side.
 
 #include "base/handles.h"
+#include "description/host_versions.h"
 
 #include <windows.h>
 
@@ -40,11 +42,16 @@ struct Fault {
     std::wstring description;
 };
 
+// The class a version registers: X3's own, or for a later major N the stand-in's class
+// {5A110000+N-2109-4B5D-BC63-17AE8914E384} (the installer finds it through the ProgID).
+CLSID ClassOfVersion(int major);
+
 struct Config {
-    std::wstring path;         // Application.Path
-    std::wstring gmsPath;      // GMSManager.GMSPath
-    std::wstring userGmsPath;  // GMSManager.UserGMSPath
-    std::wstring userDataPath; // Application.UserDataPath
+    int version = tamrick::kX3Major; // the major played
+    std::wstring path;               // Application.Path
+    std::wstring gmsPath;            // GMSManager.GMSPath
+    std::wstring userGmsPath;        // GMSManager.UserGMSPath
+    std::wstring userDataPath;       // Application.UserDataPath
     HRESULT refuseCreation = S_OK;
     std::map<std::wstring, Fault> faults; // by lower-cased member name
     // Busy: every call is turned away for that long, from the start, or from the first call of
@@ -57,14 +64,23 @@ struct Config {
     std::vector<std::wstring> ignored; // lines that were not understood, for the log
 };
 
-// The folders when the config names none: where CorelDRAW X3 keeps them.
-Config DefaultConfig();
+// The folders when the config names none: where that version keeps them (X3 under
+// "CorelDRAW Graphics Suite 13").
+Config DefaultConfig(int version = tamrick::kX3Major);
 // Parses the UTF-8 text of CorelDRW.ini over the given defaults.
 Config ParseConfig(std::string_view text, Config defaults);
+// The config beside the stand-in, over the defaults of the version it names.
 Config LoadConfig(const std::wstring& folder);
 
-// Appends one line "time<TAB>what<TAB>access[<TAB>argument...]" to the log.
-void AppendLog(const std::wstring& logPath, std::wstring_view what, std::wstring_view access,
+// The log of one stand-in: a version other than X3 names itself on every line.
+struct LogFile {
+    std::wstring path;
+    int version = tamrick::kX3Major;
+};
+
+// Appends one line "time<TAB>what<TAB>access[<TAB>argument...]" to the log, for a version other
+// than X3 "time<TAB>major<TAB>what<TAB>access[<TAB>argument...]".
+void AppendLog(const LogFile& log, std::wstring_view what, std::wstring_view access,
                const std::vector<std::wstring>& arguments = {});
 
 // What the serving objects share for the life of the process. One thread serves every call.
@@ -73,7 +89,7 @@ class Server {
     Server(Config config, std::wstring logPath);
 
     const Config config;
-    const std::wstring logPath;
+    const LogFile log;
     const DWORD threadId;
 
     // Whether a call to the member (lower-cased; empty for a creation or a name look-up) is
@@ -96,8 +112,11 @@ bool WaitUnlessQuit(DWORD milliseconds);
 
 // Registers the class factory and serves until the last object is released.
 int Serve(const std::wstring& folder);
-HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder);
-HRESULT UnregisterServer();
+// Writes the registration of the version the config names, in this program's registry view or,
+// with otherView, in the other width's (a 64-bit program writes the 32-bit view).
+HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder, bool otherView);
+// Removes it from both views.
+HRESULT UnregisterServer(const std::wstring& folder);
 
 std::wstring ToLower(std::wstring_view text);
 

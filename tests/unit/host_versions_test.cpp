@@ -1,0 +1,150 @@
+#include "description/host_versions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using tamrick::HostVersionDisplayName;
+using tamrick::HostVersionList;
+using tamrick::HostVersionProblemKind;
+using tamrick::HostVersionsPhrase;
+using tamrick::MajorForName;
+using tamrick::ParseHostVersions;
+
+namespace {
+
+using Majors = std::vector<int>;
+
+// "kind:entry" for each problem, with the repeated majors of a duplicate: "duplicate:17:17,18".
+std::vector<std::wstring> Problems(const HostVersionList& list) {
+    std::vector<std::wstring> texts;
+    for (const auto& p : list.problems) {
+        // In the order of the enumeration.
+        constexpr const wchar_t* kKinds[] = {L"empty", L"unknown", L"range", L"reversed",
+                                             L"duplicate"};
+        std::wstring text = kKinds[static_cast<int>(p.kind)];
+        text += L":" + p.entry;
+        for (std::size_t i = 0; i < p.majors.size(); ++i) {
+            text += (i == 0 ? L":" : L",") + std::to_wstring(p.majors[i]);
+        }
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+using Texts = std::vector<std::wstring>;
+
+} // namespace
+
+TEST(HostVersionNames, EveryReleaseFromX3To2025MapsToItsMajor) {
+    const std::vector<std::pair<std::wstring, int>> expected{
+        {L"X3", 13},   {L"X4", 14},   {L"X5", 15},   {L"X6", 16},   {L"X7", 17},
+        {L"X8", 18},   {L"2017", 19}, {L"2018", 20}, {L"2019", 21}, {L"2020", 22},
+        {L"2021", 23}, {L"2022", 24}, {L"2023", 24}, {L"2024", 25}, {L"2025", 26}};
+    for (const auto& [name, major] : expected) {
+        EXPECT_EQ(MajorForName(name), major) << name;
+    }
+    EXPECT_EQ(tamrick::HostVersionNames().size(), expected.size());
+}
+
+TEST(HostVersionNames, NamesMatchInAnyCaseButNothingElse) {
+    EXPECT_EQ(MajorForName(L"x7"), 17);
+    EXPECT_EQ(MajorForName(L"X7"), 17);
+    for (const wchar_t* other :
+         {L"X2", L"X9", L"X 7", L"X7 ", L"2016", L"2026", L"Ｘ７", L"17", L""}) {
+        EXPECT_EQ(MajorForName(other), std::nullopt) << other;
+    }
+}
+
+TEST(HostVersionNames, DisplayNamesAreTheReleaseNamesOrTheBareNumber) {
+    EXPECT_EQ(HostVersionDisplayName(13), L"X3");
+    EXPECT_EQ(HostVersionDisplayName(18), L"X8");
+    EXPECT_EQ(HostVersionDisplayName(22), L"2020");
+    // One major, two releases: the messages name both, since either may be the one installed.
+    EXPECT_EQ(HostVersionDisplayName(24), L"2022/2023");
+    EXPECT_EQ(HostVersionDisplayName(26), L"2025");
+    EXPECT_EQ(HostVersionDisplayName(27), L"27");
+    EXPECT_EQ(HostVersionDisplayName(99), L"99");
+}
+
+TEST(HostVersionsPhrase, ARunOfThreeOrMoreIsWrittenFromTo) {
+    EXPECT_EQ(HostVersionsPhrase(Majors{17, 18, 19, 20, 21, 22}), L"X7 至 2020");
+    EXPECT_EQ(HostVersionsPhrase(Majors{13, 14, 15}), L"X3 至 X5");
+    EXPECT_EQ(HostVersionsPhrase(Majors{22, 23, 24}), L"2020 至 2022/2023");
+}
+
+TEST(HostVersionsPhrase, SingleVersionsPairsAndRunsAreJoinedWithTheEnumerationComma) {
+    EXPECT_EQ(HostVersionsPhrase(Majors{17}), L"X7");
+    EXPECT_EQ(HostVersionsPhrase(Majors{17, 18}), L"X7、X8");
+    EXPECT_EQ(HostVersionsPhrase(Majors{13, 17, 18, 19, 22}), L"X3、X7 至 2017、2020");
+    EXPECT_EQ(HostVersionsPhrase(Majors{13, 15, 26, 27}), L"X3、X5、2025、27");
+    EXPECT_EQ(HostVersionsPhrase(Majors{}), L"");
+}
+
+TEST(HostVersionsParse, AbsentOrBlankNamesNothingAndReportsNothing) {
+    for (const wchar_t* value : {L"", L" ", L"   "}) {
+        const HostVersionList list = ParseHostVersions(value);
+        EXPECT_TRUE(list.majors.empty()) << value;
+        EXPECT_TRUE(list.problems.empty()) << value;
+    }
+}
+
+TEST(HostVersionsParse, NamesNumbersAndRangesOfEitherGiveTheAscendingSet) {
+    EXPECT_EQ(ParseHostVersions(L"X7").majors, (Majors{17}));
+    EXPECT_EQ(ParseHostVersions(L"2020,x7").majors, (Majors{17, 22}));
+    EXPECT_EQ(ParseHostVersions(L"17,22").majors, (Majors{17, 22}));
+    EXPECT_EQ(ParseHostVersions(L"X7-2020").majors, (Majors{17, 18, 19, 20, 21, 22}));
+    EXPECT_EQ(ParseHostVersions(L"17-X8").majors, (Majors{17, 18}));
+    EXPECT_EQ(ParseHostVersions(L"2024-27").majors, (Majors{25, 26, 27}));
+    EXPECT_EQ(ParseHostVersions(L"x3,X6-x6,99").majors, (Majors{13, 16, 99}));
+    EXPECT_EQ(ParseHostVersions(L"2022-2023").majors, (Majors{24}));
+    EXPECT_TRUE(ParseHostVersions(L"X3-99").problems.empty());
+    EXPECT_EQ(ParseHostVersions(L"X3-99").majors.size(), 87u);
+}
+
+TEST(HostVersionsParse, SpacesAroundEntriesAndAroundTheDashAreIgnoredOtherBlanksAreNot) {
+    const HostVersionList spaced = ParseHostVersions(L"  X7 ,  2020  , X3 - X4 ");
+    EXPECT_EQ(spaced.majors, (Majors{13, 14, 17, 22}));
+    EXPECT_TRUE(spaced.problems.empty());
+    // A tab, an ideographic space or a space inside a name makes an unknown entry.
+    const HostVersionList blanks = ParseHostVersions(L"X7,\t2020,X 8,\u30002019");
+    EXPECT_EQ(blanks.majors, (Majors{17}));
+    EXPECT_EQ(Problems(blanks), (Texts{L"unknown:\t2020", L"unknown:X 8", L"unknown:\u30002019"}));
+}
+
+TEST(HostVersionsParse, NumbersOutsideX3To99AreReportedAndNameNothing) {
+    const HostVersionList list = ParseHostVersions(L"12,100,0,013,99999999999999999999999,12-14");
+    EXPECT_EQ(list.majors, (Majors{13}));
+    EXPECT_EQ(Problems(list), (Texts{L"range:12", L"range:100", L"range:0",
+                                     L"range:99999999999999999999999", L"range:12-14"}));
+}
+
+TEST(HostVersionsParse, UnknownNamesAndJunkAreReportedWithTheirText) {
+    const HostVersionList list = ParseHostVersions(
+        L"X9,2016,2026,CorelDRAW X7,X7-,-X8,X3-X4-X5,X2-X4,12-X9,X7;X8,Ｘ７，２０２０");
+    EXPECT_TRUE(list.majors.empty());
+    EXPECT_EQ(Problems(list),
+              (Texts{L"unknown:X9", L"unknown:2016", L"unknown:2026", L"unknown:CorelDRAW X7",
+                     L"unknown:X7-", L"unknown:-X8", L"unknown:X3-X4-X5", L"unknown:X2-X4",
+                     L"unknown:12-X9", L"unknown:X7;X8", L"unknown:Ｘ７，２０２０"}));
+}
+
+TEST(HostVersionsParse, AReversedRangeIsReportedAndNamesNothing) {
+    const HostVersionList list = ParseHostVersions(L"2020-X7,X8");
+    EXPECT_EQ(list.majors, (Majors{18}));
+    EXPECT_EQ(Problems(list), (Texts{L"reversed:2020-X7"}));
+}
+
+TEST(HostVersionsParse, AVersionNamedTwiceIsReportedOnTheLaterEntryAndCountedOnce) {
+    const HostVersionList list = ParseHostVersions(L"X7-X8, 17, 2017, X8-2017, 2022, 2023");
+    EXPECT_EQ(list.majors, (Majors{17, 18, 19, 24}));
+    EXPECT_EQ(Problems(list),
+              (Texts{L"duplicate:17:17", L"duplicate:X8-2017:18,19", L"duplicate:2023:24"}));
+}
+
+TEST(HostVersionsParse, EmptyEntriesBetweenCommasAreReported) {
+    const HostVersionList list = ParseHostVersions(L",X7,, ,2020,");
+    EXPECT_EQ(list.majors, (Majors{17, 22}));
+    EXPECT_EQ(Problems(list), (Texts{L"empty:", L"empty:", L"empty:", L"empty:"}));
+}
