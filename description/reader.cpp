@@ -288,10 +288,14 @@ void ApplyDescription(ParsedDescription description, SharedState& state) {
 }
 
 bool LoadInstallInfo(SharedState& state,
-                     const std::function<void(const std::wstring&)>& showCritical) {
+                     const std::function<void(const std::wstring&)>& showCritical,
+                     Encoding* encoding) {
     DescriptionRead read = ReadDescription(state.AppFolder);
     if (read.missing) {
         showCritical(kMissingDescriptionMessage);
+    }
+    if (encoding != nullptr) {
+        *encoding = read.description.encoding;
     }
     ApplyDescription(std::move(read.description), state);
     return read.result;

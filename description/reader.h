@@ -67,8 +67,10 @@ bool HasFileItems(const std::optional<FileItemTable>& table);
 void ApplyDescription(ParsedDescription description, SharedState& state);
 
 // Fills the shared state from AppFolder's description; `showCritical` shows the one message
-// (the missing description). True when the installer can go on.
+// (the missing description). True when the installer can go on. `encoding`, when given, gets
+// the encoding the description was read in.
 bool LoadInstallInfo(SharedState& state,
-                     const std::function<void(const std::wstring&)>& showCritical);
+                     const std::function<void(const std::wstring&)>& showCritical,
+                     Encoding* encoding = nullptr);
 
 } // namespace tamrick

@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "base/error.h"
+#include "base/exit_codes.h"
 #include "description/host_versions.h"
 #include "install/reports.h"
 
@@ -37,11 +38,6 @@ struct Report {
 };
 using Abort = std::optional<Report>;
 
-// A fault ends a required item's run with its report; an optional item is skipped silently.
-Abort Fault(const FileItem& item, Report report) {
-    return IsRequired(item) ? Abort(std::move(report)) : std::nullopt;
-}
-
 Report MissingFile(const std::wstring& path) {
     return Report{false, path};
 }
@@ -57,42 +53,46 @@ void AppendSeparator(std::wstring& folder) {
 
 class Walk {
   public:
-    Walk(Host& host, FileSystemOps& files) : host_(host), files_(files) {}
+    Walk(Host& host, FileSystemOps& files, RunObserver& observer, int major)
+        : host_(host), files_(files), observer_(observer), major_(major) {}
 
     Abort Import(const FileItem& item, const std::wstring& sourcePath) {
         if (!files_.FileExists(sourcePath)) {
-            return Fault(item, MissingFile(sourcePath));
+            return Fault(item, sourcePath, SkipReason::SourceMissing, MissingFile(sourcePath));
         }
         host_.ImportWorkspace(sourcePath);
+        observer_.Imported(sourcePath);
         return std::nullopt;
     }
 
     Abort Copy(const FileItem& item, const std::wstring& sourcePath) {
         Resolve(item);
         if (!files_.FileExists(sourcePath)) {
-            return Fault(item, MissingFile(sourcePath));
+            return Fault(item, sourcePath, SkipReason::SourceMissing, MissingFile(sourcePath));
         }
         if (DestFolder.empty()) {
-            return Fault(item, BadFolder(DestFolder));
+            return Fault(item, sourcePath, SkipReason::NoFolder, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         files_.CopyFileInto(sourcePath, DestFolder);
+        observer_.Copied(sourcePath, DestFolder + FileName(sourcePath));
         return std::nullopt;
     }
 
     Abort Delete(const FileItem& item) {
         Resolve(item);
         if (DestFolder.empty()) {
-            return Fault(item, BadFolder(DestFolder));
+            return Fault(item, item.SourceName, SkipReason::NoFolder, BadFolder(DestFolder));
         }
         AppendSeparator(DestFolder);
         // The file's path is its own: the folder carried to the next item stays a folder.
         const std::wstring target = DestFolder + item.SourceName;
         if (!files_.FileExists(target)) {
             // Names what is missing: the file in the host's folder.
-            return Fault(item, MissingFile(target));
+            return Fault(item, target, SkipReason::NotThere, MissingFile(target));
         }
         files_.RemoveFile(target);
+        observer_.Deleted(target);
         return std::nullopt;
     }
 
@@ -107,15 +107,50 @@ class Walk {
             return;
         }
         if (auto folder = host_.ResolveFolder(item.Target)) {
+            observer_.FolderReturned(major_, item.Target, *folder);
             DestFolder = std::move(*folder);
         }
     }
 
+    // A fault ends a required item's run with its report; an optional item is skipped silently.
+    Abort Fault(const FileItem& item, const std::wstring& path, SkipReason reason, Report report) {
+        if (IsRequired(item)) {
+            return report;
+        }
+        observer_.Skipped(item, path, reason);
+        return std::nullopt;
+    }
+
+    // The name a copy keeps: what follows the last separator.
+    static std::wstring FileName(const std::wstring& path) {
+        return path.substr(path.find_last_of(L"\\/") + 1);
+    }
+
     Host& host_;
     FileSystemOps& files_;
+    RunObserver& observer_;
+    int major_;
 };
 
 } // namespace
+
+int ExitCodeFor(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Cancelled:
+        return exit_code::kCancelled;
+    case RunOutcome::Succeeded:
+        return exit_code::kSuccess;
+    case RunOutcome::MissingFile:
+        return exit_code::kMissingFile;
+    case RunOutcome::BadFolder:
+        return exit_code::kMissingFolder;
+    case RunOutcome::HostNotInstalled:
+        return exit_code::kHostNotInstalled;
+    case RunOutcome::Failed:
+        break;
+    }
+    return exit_code::kOtherError;
+}
 
 ItemFolderUse FolderUseOf(const FileItem& item) {
     const bool copy = item.Action == kActionCopy;
@@ -134,7 +169,8 @@ namespace {
 class Installation {
   public:
     Installation(const SharedState& state, RunMembers members, const RunServices& services)
-        : state_(state), members_(members), services_(services), window_(services.window) {}
+        : state_(state), members_(members), services_(services), window_(services.window),
+          observer_(services.observer != nullptr ? *services.observer : unobserved_) {}
 
     RunOutcome Run() {
         // Versions named: find which are installed before anything is asked or closed.
@@ -150,12 +186,14 @@ class Installation {
                 return End(*failure);
             }
             if (versions_.empty()) {
-                window_.ShowMessage(NoHostMessage(state_.HostVersions), MessageKind::Error);
-                return RunOutcome::EndProgram;
+                return Ending(RunOutcome::HostNotInstalled, NoHostMessage(state_.HostVersions));
             }
         }
-        if (!window_.Confirm(named ? kConfirmText + (L"\r\n" + VersionsToInstallLine(versions_))
-                                   : kConfirmText)) {
+        const std::wstring confirmText =
+            named ? kConfirmText + (L"\r\n" + VersionsToInstallLine(versions_)) : kConfirmText;
+        const bool confirmed = window_.Confirm(confirmText);
+        observer_.Confirmed(confirmText, confirmed);
+        if (!confirmed) {
             return RunOutcome::Cancelled;
         }
         window_.DisableButton();
@@ -173,12 +211,7 @@ class Installation {
                 }
                 current_ = versions_[i];
                 if (const Abort abort = InstallInto(current_)) {
-                    if (abort->badFolder) {
-                        window_.ReportBadFolder(abort->path, current_);
-                    } else {
-                        window_.ReportMissingFile(abort->path);
-                    }
-                    return RunOutcome::EndProgram;
+                    return EndWithReport(*abort);
                 }
             }
             window_.SetCaption(kFinishedCaption);
@@ -189,10 +222,9 @@ class Installation {
         if (failure) {
             return End(*failure);
         }
-        window_.ShowMessage(named ? kSuccessText + (L"\r\n" + VersionsInstalledLine(versions_))
-                                  : std::wstring(kSuccessText),
-                            MessageKind::Information);
-        return RunOutcome::EndProgram;
+        return Ending(RunOutcome::Succeeded,
+                      named ? kSuccessText + (L"\r\n" + VersionsInstalledLine(versions_))
+                            : std::wstring(kSuccessText));
     }
 
   private:
@@ -202,12 +234,13 @@ class Installation {
         window_.SetCaption(CheckingCaption(major));
         members_.HostApp = services_.createHost(major);
         members_.HostApp->Open();
+        observer_.HostOpened(major);
         members_.HostApp->SetInvisible();
         if (!members_.FileSystem) {
             members_.FileSystem = services_.createFileSystem();
         }
 
-        Walk walk(*members_.HostApp, *members_.FileSystem);
+        Walk walk(*members_.HostApp, *members_.FileSystem, observer_, major);
         // Where more than one version gets the add-on, the captions say which one is at work.
         const std::wstring captionSuffix =
             versions_.size() > 1 ? L"（" + HostVersionDisplayName(major) + L"）" : L"";
@@ -229,6 +262,8 @@ class Installation {
                 abort = walk.Copy(item, sourcePath);
             } else if (item.Action == kActionDelete) {
                 abort = walk.Delete(item);
+            } else {
+                observer_.Skipped(item, sourcePath, SkipReason::NoAction);
             }
             if (abort) {
                 return abort;
@@ -238,21 +273,42 @@ class Installation {
         return std::nullopt;
     }
 
+    // An abort report, which ends the installation: told to the observer before the window
+    // shows it (the window ends the program there).
+    RunOutcome EndWithReport(const Report& abort) {
+        if (abort.badFolder) {
+            observer_.Ended(RunOutcome::BadFolder, BadFolderReport(abort.path, current_));
+            window_.ReportBadFolder(abort.path, current_);
+            return RunOutcome::BadFolder;
+        }
+        observer_.Ended(RunOutcome::MissingFile, MissingFileReport(abort.path));
+        window_.ReportMissingFile(abort.path);
+        return RunOutcome::MissingFile;
+    }
+
     // The message of a failure, which ends the installation.
     RunOutcome End(const Error& failure) {
         if (failure.number() == kErrCantCreateObject) {
-            window_.ShowMessage(NoHostMessage(std::span<const int>(&current_, 1)),
-                                MessageKind::Error);
-        } else {
-            window_.ShowMessage(kUnexpectedPrefix + failure.description(), MessageKind::Error);
+            return Ending(RunOutcome::HostNotInstalled,
+                          NoHostMessage(std::span<const int>(&current_, 1)));
         }
-        return RunOutcome::EndProgram;
+        return Ending(RunOutcome::Failed, kUnexpectedPrefix + failure.description());
+    }
+
+    // The message that ends the run, told to the observer first: its exact text.
+    RunOutcome Ending(RunOutcome outcome, const std::wstring& text) {
+        observer_.Ended(outcome, text);
+        window_.ShowMessage(text, outcome == RunOutcome::Succeeded ? MessageKind::Information
+                                                                   : MessageKind::Error);
+        return outcome;
     }
 
     const SharedState& state_;
     RunMembers members_;
     const RunServices& services_;
     RunWindow& window_;
+    RunObserver unobserved_;
+    RunObserver& observer_;
     // Without versions named, X3 alone.
     std::vector<int> versions_{kX3Major};
     int current_ = kX3Major; // the version being worked on

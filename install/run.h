@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tamrick {
@@ -31,7 +32,8 @@ class RunWindow {
     // A modal message box with OK only.
     virtual void ShowMessage(const std::wstring& text, MessageKind kind) = 0;
     // The abort reports: an error message naming a path (and, for a folder, the version of
-    // CorelDRAW it belongs to). In the program they end it there.
+    // CorelDRAW it belongs to). The window ends the program there; a face that returns lets the
+    // run return the report's outcome.
     virtual void ReportMissingFile(const std::wstring& path) = 0;
     virtual void ReportBadFolder(const std::wstring& path, int major) = 0;
 };
@@ -57,6 +59,47 @@ class HostCloser {
     virtual void StartClosingHost() = 0;
 };
 
+enum class RunOutcome {
+    Cancelled,        // at the confirmation: the window stays, the button enabled
+    Succeeded,        // 安装成功！
+    MissingFile,      // the missing-file report
+    BadFolder,        // the bad-folder report
+    HostNotInstalled, // the host can't be created (error 429)
+    Failed,           // any other error: 发生意外错误，...
+};
+
+// The program's exit code for a run that ended so: the one place where outcomes become codes.
+int ExitCodeFor(RunOutcome outcome);
+
+// Why an item did nothing without stopping the run.
+enum class SkipReason {
+    SourceMissing, // an optional item's file is not in the add-on
+    NoFolder,      // an optional item's folder came back empty, or none was carried to it
+    NotThere,      // an optional delete item's file is not in the folder
+    NoAction,      // the action is neither copy nor delete
+};
+
+// Told what the run does, for the log; every member does nothing unless overridden.
+class RunObserver {
+  public:
+    virtual ~RunObserver() = default;
+    virtual void Confirmed(std::wstring_view /*text*/, bool /*ok*/) {}
+    // A version of the host (13 is X3), once it is open.
+    virtual void HostOpened(int /*major*/) {}
+    // A folder that version was asked for, exactly as returned.
+    virtual void FolderReturned(int /*major*/, std::wstring_view /*key*/,
+                                std::wstring_view /*folder*/) {}
+    virtual void Copied(std::wstring_view /*source*/, std::wstring_view /*destination*/) {}
+    virtual void Imported(std::wstring_view /*path*/) {}
+    virtual void Deleted(std::wstring_view /*path*/) {}
+    // The full path concerned (the source, or the file to delete; its bare name where there is
+    // no folder).
+    virtual void Skipped(const FileItem& /*item*/, std::wstring_view /*path*/,
+                         SkipReason /*reason*/) {}
+    // The message that ends the run, told before it is shown: its exact text, shown or not.
+    virtual void Ended(RunOutcome /*outcome*/, std::wstring_view /*text*/) {}
+};
+
 // The window's members that the run fills and ShutDown releases.
 struct RunMembers {
     std::unique_ptr<Host>& HostApp;
@@ -76,11 +119,8 @@ struct RunServices {
     // Told the row index before each row is worked on, with the folder that the items before
     // it left (DestFolder); for tools that explain a run.
     std::function<void(std::size_t row, const std::wstring& destFolder)> onItem = nullptr;
-};
-
-enum class RunOutcome {
-    Cancelled,  // the window stays, the button enabled
-    EndProgram, // a message was shown; the window now calls ShutDown
+    // Told every step, when there is one.
+    RunObserver* observer = nullptr;
 };
 
 inline constexpr std::chrono::milliseconds kHostClosePause{10000};
@@ -96,7 +136,7 @@ ItemFolderUse FolderUseOf(const FileItem& item);
 
 // What the install button does: the whole installation, from the confirmation to the final
 // message. Without versions named in the description it installs into X3; with them, into each
-// of them that is installed, in ascending order.
+// of them that is installed, in ascending order. Every outcome but Cancelled ends the program.
 RunOutcome RunInstallation(const SharedState& state, RunMembers members,
                            const RunServices& services);
 

@@ -8,6 +8,7 @@ clang-format --dry-run -Werror "${sources[@]}"
 
 cmake --preset native >/dev/null
 mapfile -t portable < <(git ls-files 'base/*.cpp' 'description/*.cpp' 'startup/app_folder.cpp' \
+    'startup/command_line.cpp' 'log/*.cpp' \
     'install/*.cpp' 'install/host/*.cpp' 'tools/instinfo/*.cpp' 'setup/payload.cpp' | grep -v -E '(win32|mingw|_com|com_)')
 [ ${#portable[@]} -eq 0 ] || clang-tidy -p build/native --quiet "${portable[@]}" 2>/dev/null
 
@@ -24,7 +25,8 @@ for dir in "${library_headers[@]}"; do
     tidy_args+=("--extra-arg-before=-isystem${dir# }")
 done
 mapfile -t win32 < <(git ls-files 'base/*_win32.cpp' 'base/*_mingw.cpp' 'description/*_win32.cpp' \
-    'install/*_win32.cpp' 'install/host/*.cpp' 'window/*.cpp' 'startup/main.cpp' 'setup/*.cpp' \
+    'install/*_win32.cpp' 'install/host/*.cpp' 'window/*.cpp' 'startup/main.cpp' 'startup/*_win32.cpp' \
+    'log/*_win32.cpp' 'setup/*.cpp' \
     'tools/instinfo/*_win32.cpp' 'tools/instinfo/main.cpp' 'tools/standin/*.cpp' 'tools/driver/*.cpp')
 # One file a run, two at a time: a run over many files reports the first one's errors only.
 printf '%s\0' "${win32[@]}" | xargs -0 -P 2 -n 1 clang-tidy "${tidy_args[@]}" 2>/dev/null

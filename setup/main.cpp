@@ -1,14 +1,20 @@
 // The setup program: carries an add-on folder behind its own sections, unpacks it into a
-// folder of its own under the user's temporary folder, runs the installer from there, removes
-// the folder and ends with the installer's exit status.
+// folder of its own, runs the installer from there with the setup's own arguments, removes the
+// folder and ends with the installer's exit code, or with a code of its own (base/exit_codes.h)
+// where it got no further. As an administrator it unpacks into a folder that only SYSTEM and
+// administrators may change, under Windows' own temporary folder; otherwise under the user's.
 
 #include "base/executable_path.h"
+#include "base/exit_codes.h"
 #include "base/handles.h"
 #include "base/system_library.h"
 #include "base/system_text.h"
 #include "description/model.h"
+#include "log/log_file_win32.h"
+#include "startup/command_line.h"
 #include "startup/instance_lock.h"
 #include "unpack.h"
+#include "unpack_folder_win32.h"
 
 #include <windows.h>
 
@@ -42,13 +48,25 @@ std::wstring Format(const wchar_t* pattern, const std::wstring& value) {
     return text.replace(at, 2, value);
 }
 
-void ShowError(const std::wstring& text) {
-    MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
-}
+// Where the setup's messages go: the log always, a message box unless the run is silent.
+class Messages {
+  public:
+    Messages(ProgramLog& log, bool silent) : log_(log), silent_(silent) {}
 
-void ShowSystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) {
-    ShowError(Format(pattern, value) + SystemErrorText(error));
-}
+    void Error(const std::wstring& text) const {
+        log_.Message(L"error", text);
+        if (!silent_) {
+            MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+        }
+    }
+    void SystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) const {
+        Error(Format(pattern, value) + SystemErrorText(error));
+    }
+
+  private:
+    ProgramLog& log_;
+    bool silent_;
+};
 
 // Deletes a folder and everything in it, read-only files included. A link inside is removed,
 // never followed.
@@ -76,15 +94,37 @@ bool RemoveTree(const std::wstring& folder) {
     return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
 
-// A new folder of this setup's own under the user's temporary folder, removed with the object.
+// The user's temporary folder, or Windows' own (SYSTEM's, where users may make folders but not
+// change anyone else's); ending in a backslash, empty when the system can't say.
+std::wstring UserTempFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(temp, length);
+}
+
+std::wstring SystemTempFolder() {
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) {
+        return {};
+    }
+    std::wstring folder(windows, length);
+    if (folder.back() != L'\\') {
+        folder += L'\\';
+    }
+    return folder + L"Temp\\";
+}
+
+// A new folder of this setup's own, removed with the object. With a security descriptor it is
+// held open meanwhile, so that nobody else can rename it and put another in its place.
 class TempFolder {
   public:
-    // Empty when no folder could be made; `error` says why.
-    static std::optional<TempFolder> Create(std::wstring& tried, DWORD& error) {
-        wchar_t temp[MAX_PATH + 1] = {};
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        if (length == 0 || length > MAX_PATH) {
-            error = length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+    // Empty when no folder could be made in `parent`; `tried` and `error` say where and why.
+    static std::optional<TempFolder> Create(const std::wstring& parent,
+                                            PSECURITY_DESCRIPTOR security, std::wstring& tried,
+                                            DWORD& error) {
+        if (parent.empty()) {
+            error = GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
             return std::nullopt;
         }
         LARGE_INTEGER counter{};
@@ -95,11 +135,16 @@ class TempFolder {
             seed = seed * 1664525u + 1013904223u;
             wchar_t name[32] = {};
             wsprintfW(name, L"TamrickSetup.%08x", seed);
-            tried = std::wstring(temp, length) + name;
-            if (CreateDirectoryW(tried.c_str(), nullptr)) {
-                return TempFolder(tried + L"\\");
+            tried = parent + name;
+            error = CreateFolder(tried, security);
+            if (error == 0) {
+                TempFolder folder(tried, security != nullptr);
+                if (folder.hold_ && !folder.hold_->IsHeld()) {
+                    error = folder.hold_->error();
+                    return std::nullopt; // the object removes what was made
+                }
+                return folder;
             }
-            error = GetLastError();
             if (error != ERROR_ALREADY_EXISTS) {
                 return std::nullopt;
             }
@@ -107,7 +152,10 @@ class TempFolder {
         return std::nullopt;
     }
 
-    TempFolder(TempFolder&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+    TempFolder(TempFolder&& other) noexcept
+        : path_(std::move(other.path_)), hold_(std::move(other.hold_)) {
+        other.path_.clear();
+    }
     TempFolder& operator=(TempFolder&&) = delete;
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -115,6 +163,7 @@ class TempFolder {
         if (path_.empty()) {
             return;
         }
+        hold_.reset();
         // A virus scanner or the host may hold a file a moment after the installer ended.
         for (int attempt = 0; attempt < 20 && !RemoveTree(path_); ++attempt) {
             Sleep(100);
@@ -122,11 +171,34 @@ class TempFolder {
     }
 
     const std::wstring& path() const { return path_; }
+    bool IsProtected() const { return hold_ != nullptr; }
 
   private:
-    explicit TempFolder(std::wstring path) : path_(std::move(path)) {}
+    TempFolder(const std::wstring& folder, bool protect)
+        : path_(folder + L"\\"), hold_(protect ? std::make_unique<FolderHold>(folder) : nullptr) {}
     std::wstring path_;
+    std::unique_ptr<FolderHold> hold_;
 };
+
+// The folder to unpack into. An administrator's setup starts an elevated installer from it, so
+// nobody without elevation may change it: under Windows' temporary folder where that can be
+// used, else under the user's, made with the access list as it is created, and held. Anyone
+// else's as before.
+std::optional<TempFolder> MakeUnpackFolder(std::wstring& tried, DWORD& error) {
+    if (!RunsAsAdministrator()) {
+        return TempFolder::Create(UserTempFolder(), nullptr, tried, error);
+    }
+    const UnpackFolderSecurity security;
+    if (security.get() == nullptr) {
+        error = security.error();
+        return std::nullopt;
+    }
+    if (std::optional<TempFolder> folder =
+            TempFolder::Create(SystemTempFolder(), security.get(), tried, error)) {
+        return folder;
+    }
+    return TempFolder::Create(UserTempFolder(), security.get(), tried, error);
+}
 
 // The small window that shows how unpacking goes, once it takes more than a moment. Closing it
 // cancels. Where it can't be made, unpacking goes on without it.
@@ -243,17 +315,21 @@ class ProgressWindow {
 };
 
 // Unpacks the payload into `folder`; false (after telling the user, unless they cancelled)
-// when it did not.
+// when it did not, with the exit code in `status`. Without a window (a silent run) it shows
+// nothing.
 bool UnpackInto(const std::wstring& self, const PayloadLocation& location, const TempFolder& folder,
-                ProgressWindow& window, int& status) {
+                ProgressWindow* window, const Messages& messages, int& status) {
     // Checking reads the payload once, unpacking writes it out: about one part to three.
+    const auto show = [window](double fraction) {
+        return window == nullptr || window->Show(fraction);
+    };
     const Progress checking = [&](std::uint64_t done, std::uint64_t total) {
-        return window.Show(0.25 * static_cast<double>(done) / static_cast<double>(total));
+        return show(0.25 * static_cast<double>(done) / static_cast<double>(total));
     };
     const Progress unpacking = [&](std::uint64_t done, std::uint64_t total) {
-        return window.Show(total == 0 ? 1.0
-                                      : 0.25 + 0.75 * static_cast<double>(done) /
-                                                   static_cast<double>(total));
+        return show(total == 0
+                        ? 1.0
+                        : 0.25 + 0.75 * static_cast<double>(done) / static_cast<double>(total));
     };
     Result result = VerifyPayload(self, location, checking);
     if (result.outcome == Outcome::Done) {
@@ -263,41 +339,49 @@ bool UnpackInto(const std::wstring& self, const PayloadLocation& location, const
     case Outcome::Done:
         return true;
     case Outcome::Damaged:
-        ShowError(kDamagedText);
-        break;
-    case Outcome::UnsafeName:
-        ShowError(Format(kUnsafeNameText, result.name));
-        break;
-    case Outcome::Failed:
-        ShowSystemError(kUnpackFailedText, folder.path() + result.name, result.error);
-        break;
-    case Outcome::Cancelled:
-        status = ERROR_CANCELLED;
+        messages.Error(kDamagedText);
+        status = exit_code::kSetupDamaged;
         return false;
+    case Outcome::UnsafeName:
+        messages.Error(Format(kUnsafeNameText, result.name));
+        status = exit_code::kSetupDamaged;
+        return false;
+    case Outcome::Failed:
+        messages.SystemError(kUnpackFailedText, folder.path() + result.name, result.error);
+        status = exit_code::kSetupUnpackFailed;
+        return false;
+    case Outcome::Cancelled:
+        break;
     }
-    status = 1;
+    status = exit_code::kCancelled;
     return false;
 }
 
-// Starts the installer so that its manifest's elevation applies, and waits for it to end.
-int RunInstaller(const TempFolder& folder) {
+// Starts the installer so that its manifest's elevation applies, with the setup's own arguments
+// and current folder (a relative /LOG= names the same file for both), and waits for it to end.
+int RunInstaller(const TempFolder& folder, ProgramLog& log, const Messages& messages) {
     const std::wstring installer = folder.path() + payload::kInstallerName;
+    const std::wstring arguments(RawArguments());
+    log.Run(installer, arguments);
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof execute;
     execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_FLAG_DDEWAIT;
     execute.lpFile = installer.c_str();
-    execute.lpDirectory = folder.path().c_str();
+    execute.lpParameters = arguments.c_str();
     execute.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&execute)) {
         const DWORD error = GetLastError();
-        // The user said no to the elevation: nothing to report.
-        if (error != ERROR_CANCELLED) {
-            ShowSystemError(kStartFailedText, installer, error);
+        if (error == ERROR_CANCELLED) {
+            // The user said no to the elevation: nothing to report.
+            log.Note(L"the installer's elevation was declined");
+        } else {
+            messages.SystemError(kStartFailedText, installer, error);
         }
-        return static_cast<int>(error);
+        return exit_code::kSetupInstallerNotStarted;
     }
     if (execute.hProcess == nullptr) {
-        return 0;
+        log.Note(L"the installer was started without a process to wait for");
+        return exit_code::kSetupInstallerNotStarted;
     }
     const UniqueHandle process(execute.hProcess);
     WaitForSingleObject(process.get(), INFINITE);
@@ -306,33 +390,44 @@ int RunInstaller(const TempFolder& folder) {
     return static_cast<int>(code);
 }
 
-int Run() {
+int Run(const CommandLine& commandLine, ProgramLog& log) {
     const std::wstring self = ExecutablePath();
+    log.Start(TAMRICK_VERSION, self, RawArguments());
+    const Messages messages(log, commandLine.silent);
+    // What the installer would not take is refused before anything is unpacked.
+    if (commandLine.IsUsageError()) {
+        return EndWithUsage(commandLine, log);
+    }
     // One setup file runs once at a time; a second start ends silently, as the installer does.
     const UniqueHandle lock = AcquireInstanceLock(self, L".setup");
     if (!lock) {
-        return 0;
+        log.Note(L"another instance of this setup is running");
+        return exit_code::kSetupAlreadyRunning;
     }
     const std::optional<PayloadLocation> location = FindPayload(self);
     if (!location) {
-        ShowError(kDamagedText);
-        return 1;
+        messages.Error(kDamagedText);
+        return exit_code::kSetupDamaged;
     }
     std::wstring tried;
     DWORD error = 0;
-    std::optional<TempFolder> folder = TempFolder::Create(tried, error);
+    std::optional<TempFolder> folder = MakeUnpackFolder(tried, error);
     if (!folder) {
-        ShowSystemError(kNoTempFolderText, tried, error);
-        return 1;
+        messages.SystemError(kNoTempFolderText, tried, error);
+        return exit_code::kSetupUnpackFailed;
     }
+    log.Unpack(folder->path(), folder->IsProtected() ? L"protected" : L"plain");
     int status = 0;
     {
-        ProgressWindow window(location->header.title);
-        if (!UnpackInto(self, *location, *folder, window, status)) {
+        std::optional<ProgressWindow> window;
+        if (!commandLine.silent) {
+            window.emplace(location->header.title);
+        }
+        if (!UnpackInto(self, *location, *folder, window ? &*window : nullptr, messages, status)) {
             return status;
         }
     }
-    return RunInstaller(*folder);
+    return RunInstaller(*folder, log, messages);
 }
 
 } // namespace
@@ -343,7 +438,15 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     tamrick::RestrictDllSearch();
     // ShellExecuteEx may hand the start to a shell extension: COM, single-threaded.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const int status = tamrick::setup::Run();
+    const tamrick::CommandLine commandLine = tamrick::ParseCommandLine(tamrick::ProgramArguments());
+    // A log that can't be opened changes nothing else.
+    std::optional<tamrick::LogFile> logFile;
+    if (commandLine.logPath) {
+        logFile.emplace(*commandLine.logPath);
+    }
+    tamrick::ProgramLog log(logFile ? &*logFile : nullptr, L"setup");
+    const int status = tamrick::setup::Run(commandLine, log);
+    log.End(status);
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }

@@ -1,43 +1,61 @@
-// The program's entry: one instance per executable, the program folder, the description, and
-// the window when the description has file items.
+// The program's entry: the command line and the log, one instance per executable, the program
+// folder, the description, and then the window, or in a silent run (/S) the installation itself.
+// Every way out ends with an exit code of base/exit_codes.h and, with /LOG=, the log's last record.
 
 #include "app_folder.h"
 #include "base/error.h"
 #include "base/executable_path.h"
+#include "base/exit_codes.h"
 #include "base/handles.h"
 #include "base/system_error.h"
 #include "base/system_library.h"
+#include "command_line.h"
+#include "description/host_versions.h"
 #include "description/model.h"
 #include "description/reader.h"
+#include "install/run_log.h"
 #include "instance_lock.h"
+#include "log/log_file_win32.h"
+#include "silent_run_win32.h"
 #include "window/frm_main.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tamrick {
 namespace {
 
-void ShowCritical(const std::wstring& text) {
+void ShowError(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
 }
 
-// The window when it was shown and the program goes on; nothing when the program ends.
-std::unique_ptr<frmMain> Main(SharedState& state, UniqueHandle& instanceLock) {
-    const std::wstring executablePath = ExecutablePath();
-    if (executablePath.empty()) {
-        throw ErrorFromLastError();
+std::wstring Widened(const char* text) {
+    return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+
+// What the description gave, as the installer keeps it.
+void LogDescription(ProgramLog& log, const SharedState& state, Encoding encoding, bool missing) {
+    const std::wstring path = state.AppFolder + kDescriptionName;
+    if (missing) {
+        log.DescriptionMissing(path);
+        return;
     }
-    // Held for the life of the process; the system drops it when the process ends.
-    instanceLock = AcquireInstanceLock(executablePath);
-    if (!instanceLock) {
-        return nullptr;
+    log.Description(path, Widened(EncodingName(encoding)));
+    log.Setting(L"SetupTitle", state.SetupTitle);
+    log.Setting(L"FlagsPicture", state.FlagsPicture);
+    if (!state.HostVersions.empty()) {
+        log.Setting(L"HostVersions", HostVersionsPhrase(state.HostVersions));
     }
-    state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
-    if (!LoadInstallInfo(state, ShowCritical)) {
-        return nullptr;
+    if (!state.FileItems) {
+        log.Note(L"the description has no file items");
+        return;
     }
-    return ShowInstallerWindow(state);
+    for (std::size_t row = 0; row < state.FileItems->size(); ++row) {
+        const FileItem& item = (*state.FileItems)[row];
+        log.Item(row + 1, item.Action, item.SourceName, item.Required, item.Target,
+                 item.StepCaption);
+    }
 }
 
 int RunMessageLoop(const frmMain& form) {
@@ -53,6 +71,50 @@ int RunMessageLoop(const frmMain& form) {
     return static_cast<int>(msg.wParam);
 }
 
+// Everything after the log is open; the exit code. The window, once shown, ends the program
+// itself (ShutDown) and never comes back here.
+int Main(const CommandLine& commandLine, ProgramLog& log) {
+    const std::wstring executablePath = ExecutablePath();
+    log.Start(TAMRICK_VERSION, executablePath, RawArguments());
+    if (commandLine.IsUsageError()) {
+        return EndWithUsage(commandLine, log);
+    }
+    if (executablePath.empty()) {
+        throw ErrorFromLastError();
+    }
+    // Held for the life of the process; the system drops it when the process ends.
+    const UniqueHandle instanceLock = AcquireInstanceLock(executablePath);
+    if (!instanceLock) {
+        log.Note(L"another instance of this installer is running");
+        return exit_code::kAlreadyRunning;
+    }
+    SharedState state;
+    state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
+    std::optional<std::wstring> missingText;
+    Encoding encoding = Encoding::Ansi;
+    const bool haveItems = LoadInstallInfo(
+        state, [&](const std::wstring& text) { missingText = text; }, &encoding);
+    LogDescription(log, state, encoding, missingText.has_value());
+    if (missingText) {
+        log.Message(L"error", *missingText);
+        if (!commandLine.silent) {
+            ShowError(*missingText);
+        }
+    }
+    if (!haveItems) {
+        return exit_code::kNoDescription;
+    }
+    if (commandLine.silent) {
+        RunLog runLog(log);
+        return ExitCodeFor(RunSilently(state, runLog));
+    }
+    const std::unique_ptr<frmMain> form = ShowInstallerWindow(state, log);
+    RunMessageLoop(*form);
+    // Only a quit message from outside ends the loop: the window was not used to the end.
+    log.Note(L"the installer was asked to quit");
+    return ExitCodeFor(RunOutcome::Cancelled);
+}
+
 } // namespace
 } // namespace tamrick
 
@@ -64,17 +126,24 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     // The common controls import msimg32 as a delayed import, which Wine at least resolves with
     // the program's folder first. Loaded from the system folder now, it is found loaded then.
     LoadSystemLibrary(L"msimg32.dll");
-    SharedState state;
-    UniqueHandle instanceLock;
+    const CommandLine commandLine = ParseCommandLine(ProgramArguments());
+    // A log that can't be opened changes nothing else: the installation goes on without it.
+    std::unique_ptr<LogFile> logFile;
+    if (commandLine.logPath) {
+        logFile = std::make_unique<LogFile>(*commandLine.logPath);
+    }
+    ProgramLog log(logFile.get(), L"installer");
+    int exitCode = exit_code::kOtherError;
     try {
-        const std::unique_ptr<frmMain> form = Main(state, instanceLock);
-        if (!form) {
-            return 0;
-        }
-        return RunMessageLoop(*form);
+        exitCode = Main(commandLine, log);
     } catch (...) {
         // Nothing in start-up handles its own errors: the user sees number and description.
-        ReportUnhandledError(nullptr);
-        return 1;
+        const std::wstring report = UnhandledErrorReport();
+        log.Message(L"error", report);
+        if (!commandLine.silent) {
+            ShowError(report);
+        }
     }
+    log.End(exitCode);
+    return exitCode;
 }

@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "base/error.h"
+#include "base/message_wait.h"
 #include "base/system_error.h"
 #include "base/system_library.h"
 #include "install/file_ops_win32.h"
@@ -13,8 +14,6 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
-
-#include <optional>
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -104,13 +103,16 @@ bool IsClientInput(const MSG& message) {
 
 } // namespace
 
-void ReportUnhandledError(HWND owner) noexcept {
+std::wstring UnhandledErrorReport() noexcept {
     const Error e = CurrentExceptionAsError();
-    MessageBoxW(owner, UnhandledErrorText(e.number(), e.description()).c_str(), kProgramTitle,
-                MB_OK | MB_ICONERROR);
+    return UnhandledErrorText(e.number(), e.description());
 }
 
-frmMain::frmMain(SharedState state) : state_(std::move(state)) {
+void ReportUnhandledError(HWND owner) noexcept {
+    MessageBoxW(owner, UnhandledErrorReport().c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+}
+
+frmMain::frmMain(SharedState state, ProgramLog& log) : state_(std::move(state)), log_(log) {
     if (!LoadCommonControls(ICC_STANDARD_CLASSES | ICC_BAR_CLASSES)) {
         throw ErrorFromLastError();
     }
@@ -190,15 +192,16 @@ void frmMain::cmdInstall_Click() {
     }
     running_ = true;
     const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
-    const RunServices services{
-        *this, *closer, &FindInstalledHosts,
-        [this](int major) {
-            return MakeHostOnThread(MakeComHost(major), [this](HANDLE done) { WaitForHost(done); });
-        },
-        [] { return MakeWin32FileSystem(); }};
-    if (RunInstallation(state_, RunMembers{HostApp, FileSystem}, services) ==
-        RunOutcome::EndProgram) {
-        ShutDown();
+    RunServices services{*this, *closer, &FindInstalledHosts,
+                         [this](int major) {
+                             return MakeHostOnThread(MakeComHost(major),
+                                                     [this](HANDLE done) { WaitForHost(done); });
+                         },
+                         [] { return MakeWin32FileSystem(); }};
+    services.observer = &runLog_;
+    const RunOutcome outcome = RunInstallation(state_, RunMembers{HostApp, FileSystem}, services);
+    if (outcome != RunOutcome::Cancelled) {
+        ShutDown(ExitCodeFor(outcome));
     }
     running_ = false;
 }
@@ -220,54 +223,24 @@ void frmMain::SetCaption(const std::wstring& caption) {
 
 void frmMain::PauseWithEvents(std::chrono::milliseconds duration) {
     PumpPendingMessages(true);
-    // Elapsed time in unsigned arithmetic stays right across the tick count's wrap.
-    const auto total = static_cast<DWORD>(duration.count());
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < total; elapsed = GetTickCount() - start) {
-        // Wakes for every message, so the window keeps painting and a close request ends the
-        // program at once.
-        MsgWaitForMultipleObjectsEx(0, nullptr, total - elapsed, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        PumpPendingMessages(true);
-    }
+    // Wakes for every message, so the window keeps painting and a close request ends the program
+    // at once.
+    PauseWithMessages(duration, [this] { PumpPendingMessages(true); });
 }
 
 void frmMain::PumpPendingMessages(bool clientInput) {
-    std::optional<int> quit;
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // Not ours to take: the message loop ends on it after the run.
-            quit = static_cast<int>(message.wParam);
-            continue;
-        }
+    DispatchWaitingMessages([this, clientInput](MSG& message) {
         const bool ours = message.hwnd == hwnd() || IsChild(hwnd(), message.hwnd);
         if (!clientInput && ours && IsClientInput(message)) {
-            continue;
+            return true; // dropped
         }
-        if (!HandleDialogMessage(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    if (quit) {
-        PostQuitMessage(*quit);
-    }
+        return HandleDialogMessage(message);
+    });
 }
 
 void frmMain::WaitForHost(HANDLE done) {
-    for (;;) {
-        // Wakes for every message, as in the pause.
-        const DWORD woken =
-            MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0) {
-            return;
-        }
-        if (woken == WAIT_FAILED) {
-            WaitForSingleObject(done, INFINITE);
-            return;
-        }
-        PumpPendingMessages(false);
-    }
+    // Wakes for every message, as in the pause.
+    WaitWithMessages(done, [this] { PumpPendingMessages(false); });
 }
 
 void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
@@ -278,12 +251,12 @@ void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
 
 void frmMain::ReportMissingFile(const std::wstring& path) {
     ShowMessage(MissingFileReport(path), MessageKind::Error);
-    ShutDown();
+    ShutDown(ExitCodeFor(RunOutcome::MissingFile));
 }
 
 void frmMain::ReportBadFolder(const std::wstring& path, int major) {
     ShowMessage(BadFolderReport(path, major), MessageKind::Error);
-    ShutDown();
+    ShutDown(ExitCodeFor(RunOutcome::BadFolder));
 }
 
 void frmMain::Form_Load() {
@@ -303,14 +276,17 @@ void frmMain::Form_Load() {
     }
 }
 
-void frmMain::ShutDown() {
+void frmMain::ShutDown(int exitCode) {
     HostApp.reset();
     FileSystem.reset();
-    ExitProcess(0);
+    log_.End(exitCode);
+    ExitProcess(static_cast<UINT>(exitCode));
 }
 
 void frmMain::Form_Unload(std::int16_t& /*cancel*/) {
-    ShutDown();
+    log_.Note(running_ ? L"the window was closed during the installation"
+                       : L"the window was closed before the installation");
+    ShutDown(ExitCodeFor(RunOutcome::Cancelled));
 }
 
 void frmMain::picFlags_Click() {
@@ -340,8 +316,10 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
     try {
         return form->HandleMessage(message, wparam, lparam);
     } catch (...) {
-        ReportUnhandledError(hwnd);
-        ExitProcess(1);
+        const std::wstring report = UnhandledErrorReport();
+        form->log_.Message(L"error", report);
+        MessageBoxW(hwnd, report.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+        form->ShutDown(ExitCodeFor(RunOutcome::Failed));
     }
 }
 
@@ -398,8 +376,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(hwnd(), message, wparam, lparam);
 }
 
-std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state) {
-    auto form = std::make_unique<frmMain>(state);
+std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state, ProgramLog& log) {
+    auto form = std::make_unique<frmMain>(state, log);
     form->Form_Load();
 
     // Centred on the screen that holds it.

@@ -7,6 +7,8 @@
 #include "description/model.h"
 #include "install/host/com_support.h"
 #include "install/run.h"
+#include "install/run_log.h"
+#include "log/log.h"
 #include "window/picture.h"
 
 #include <windows.h>
@@ -29,8 +31,9 @@ class frmMain final : public RunWindow {
 
   public:
     // Creates the window, hidden, with the title as designed and the design-time banner. When
-    // that fails half-way, nothing of it is left.
-    explicit frmMain(SharedState state);
+    // that fails half-way, nothing of it is left. The run's steps and the program's end go to
+    // `log`, which outlives the window.
+    frmMain(SharedState state, ProgramLog& log);
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
     ~frmMain() override = default;
@@ -52,7 +55,8 @@ class frmMain final : public RunWindow {
     // of the design-time banner when one is there. Throws Error for a banner file that is not
     // a picture.
     void Form_Load();
-    [[noreturn]] void ShutDown();
+    // Ends the program with the exit code, after the log's last record.
+    [[noreturn]] void ShutDown(int exitCode);
     void Form_Unload(std::int16_t& cancel);
     void picFlags_Click();
 
@@ -78,6 +82,8 @@ class frmMain final : public RunWindow {
     void Layout(const RECT* suggested);
 
     SharedState state_;
+    ProgramLog& log_;
+    RunLog runLog_{log_};
     UINT dpi_ = kDesignDpi;
     UniqueFont font_;
     UniqueBitmap picture_;
@@ -91,12 +97,14 @@ class frmMain final : public RunWindow {
     UniqueWindow window_;
 };
 
+// Inside a catch block: the text of the report of an error that nothing handled.
+std::wstring UnhandledErrorReport() noexcept;
 // Inside a catch block: the platform's report of an error that nothing handled, over `owner`.
 void ReportUnhandledError(HWND owner) noexcept;
 
 // Creates frmMain, runs Form_Load and shows the window, modeless and centred on the screen.
 // The window lives as long as the returned object. Throws Error when Form_Load fails; the
 // window is then never shown.
-std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state);
+std::unique_ptr<frmMain> ShowInstallerWindow(const SharedState& state, ProgramLog& log);
 
 } // namespace tamrick

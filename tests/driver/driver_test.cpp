@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
@@ -12,6 +13,8 @@
 
 namespace tamrick::driver {
 namespace {
+
+namespace fs = std::filesystem;
 
 class DriverTest : public ::testing::Test {
   protected:
@@ -43,6 +46,41 @@ TEST_F(DriverTest, ReadsTitleTextButtonsAndIconOfAMessageBox) {
     EXPECT_EQ(info.buttons[1].id, IDCANCEL);
     EXPECT_STREQ(ToString(info.icon), "warning");
     EXPECT_EQ(pressed, IDCANCEL);
+}
+
+// What a watch saw of a run of the window maker in `mode`: its own windows only.
+std::vector<WindowWatch::Seen> Watch(const std::wstring& mode) {
+    Process maker = Process::LaunchSuspended(OwnFolder() / "window_maker.exe", OwnFolder(), mode);
+    WindowWatch watch(maker.pid());
+    maker.Resume();
+    EXPECT_EQ(maker.WaitForExit(), std::optional<DWORD>(0));
+    return watch.Stop();
+}
+
+bool SawMakersWindow(const std::vector<WindowWatch::Seen>& seen) {
+    for (const WindowWatch::Seen& window : seen) {
+        if (window.class_name == L"WindowMakerWindow" && window.top_level) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(WindowWatch, SeesAWindowThatIsShownForAMoment) {
+    EXPECT_TRUE(SawMakersWindow(Watch(L"flash")));
+}
+
+TEST(WindowWatch, SeesAWindowThatIsNeverShown) {
+    const auto seen = Watch(L"hidden");
+    EXPECT_TRUE(SawMakersWindow(seen));
+    for (const WindowWatch::Seen& window : seen) {
+        EXPECT_FALSE(window.visible) << fs::path(window.class_name).string();
+    }
+}
+
+TEST(WindowWatch, SeesNothingOfAProgramWithoutWindows) {
+    const auto seen = Watch(L"none");
+    EXPECT_TRUE(seen.empty()) << fs::path(seen.front().class_name).string();
 }
 
 TEST_F(DriverTest, TellsEachIconKindApart) {

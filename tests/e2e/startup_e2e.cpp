@@ -84,6 +84,7 @@ TEST(Startup, AMissingDescriptionShowsTheMessageAndEndsWithoutAWindow) {
     std::optional<DWORD> code;
     const auto seen = WindowsShownUntilExit(p, code, *box);
     ASSERT_TRUE(code) << "the program did not end after OK";
+    EXPECT_EQ(*code, 7u) << "no description";
     for (const auto& w : seen) {
         ADD_FAILURE() << "a window after OK: " << fs::path(w).string();
     }
@@ -98,7 +99,7 @@ TEST(Startup, ADescriptionWithoutFileItemsEndsSilently) {
     std::optional<DWORD> code;
     const auto seen = WindowsShownUntilExit(p, code);
     ASSERT_TRUE(code) << "the program did not end";
-    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(*code, 7u) << "no file items has a code of its own";
     EXPECT_TRUE(seen.empty()) << "it showed " << fs::path(*seen.begin()).string();
 }
 
@@ -109,6 +110,7 @@ TEST(Startup, AFolderNamedInstInfoEndsSilently) {
     std::optional<DWORD> code;
     const auto seen = WindowsShownUntilExit(p, code);
     ASSERT_TRUE(code) << "the program did not end";
+    EXPECT_EQ(*code, 7u);
     EXPECT_TRUE(seen.empty()) << "it showed " << fs::path(*seen.begin()).string();
 }
 
@@ -123,7 +125,7 @@ TEST(Startup, ASecondStartOfTheSameExecutableEndsAtOnceButAnotherAddOnStarts) {
     std::optional<DWORD> code;
     const auto seen = WindowsShownUntilExit(again, code);
     ASSERT_TRUE(code) << "the second start did not end";
-    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(*code, 8u) << "another instance is running: its own code";
     EXPECT_TRUE(seen.empty()) << "the second start showed a window";
     EXPECT_TRUE(a.running()) << "the first copy was disturbed";
     EXPECT_EQ(drv::VisibleTopLevelWindows(a.pid()).size(), 1u);

@@ -62,6 +62,7 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     EXPECT_EQ(done.title, L"Tamrick Installer");
     EXPECT_EQ(done.icon, drv::IconKind::Information) << drv::ToString(done.icon);
     EXPECT_EQ(caption, L"安装过程结束！");
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
 
     EXPECT_EQ(ReadFile(folders_.gms + L"宏工具.gms"), "new macros");
     EXPECT_EQ(ReadFile(folders_.userGms + L"User.gms"), "user macros");
@@ -97,6 +98,7 @@ TEST_F(RunE2E, ARequiredSourceMissingStopsTheRunAfterTheItemsBefore) {
                                L"missing.gms)不存在。\r\n请联系软件作者寻求帮助。");
     EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
     ASSERT_EQ(report.buttons.size(), 1u);
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(4));
     EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"a.gms"});
 }
 
@@ -114,6 +116,7 @@ TEST_F(RunE2E, AFolderThatResolvesEmptySkipsOptionalItemsAndStopsARequiredOne) {
     EXPECT_EQ(report.text,
               L"CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。");
     EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(5));
 }
 
 TEST_F(RunE2E, AReadOnlyTargetIsAnUnexpectedErrorAndStaysAsItWas) {
@@ -133,6 +136,7 @@ TEST_F(RunE2E, AReadOnlyTargetIsAnUnexpectedErrorAndStaysAsItWas) {
         << "the error's description is missing";
     EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
     EXPECT_EQ(caption, L"正在安装调色板...");
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(6));
 
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadFile(target), "old palette");
@@ -164,7 +168,7 @@ TEST_F(RunE2E, CancelLeavesEverythingAsItWasAndASecondClickAsksAgain) {
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
 
     drv::RequestClose(window);
-    EXPECT_TRUE(process_->WaitForExit());
+    EXPECT_EQ(process_->WaitForExit(), std::optional<DWORD>(1)) << "cancelled, then closed";
     EXPECT_TRUE(FilesIn(folders_.gms).empty());
     // Started plainly it registered nothing, so ending it by force leaves COM sound.
     TerminateProcess(running.get(), 0);
@@ -181,7 +185,8 @@ TEST_F(RunE2E, ClosingTheWindowDuringThePauseEndsTheProgramThere) {
     ASSERT_TRUE(drv::WaitForIdle(window));
     ASSERT_FALSE(Button(window).enabled);
     drv::RequestClose(window);
-    EXPECT_TRUE(process_->WaitForExit()) << "a close request during the pause did not end it";
+    EXPECT_EQ(process_->WaitForExit(), std::optional<DWORD>(1))
+        << "a close request during the pause did not end it, or not as closed before the end";
     // Ended in the pause: the run never went on to start the host.
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started after the close";
     EXPECT_TRUE(FilesIn(folders_.gms).empty());

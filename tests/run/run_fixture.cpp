@@ -110,8 +110,8 @@ drv::MessageBoxInfo RunE2E::FinalMessage(HWND window, std::wstring* caption,
         *caption = Button(window).text;
     }
     drv::PressButton(box, IDOK);
-    const auto code = process_->WaitForExit();
-    EXPECT_TRUE(code) << "the program did not end after the final message";
+    exitCode_ = process_->WaitForExit();
+    EXPECT_TRUE(exitCode_) << "the program did not end after the final message";
     return info;
 }
 

@@ -51,6 +51,8 @@ class RunE2E : public testing::Test {
     std::wstring addOn_;
     std::optional<driver::Process> process_;
     HWND confirm_ = nullptr;
+    // The installer's exit code, once FinalMessage saw it end.
+    std::optional<DWORD> exitCode_;
 };
 
 // The test program's main: `NAME INSTALLER.exe`.

@@ -62,6 +62,7 @@ class HostFaultsE2E : public RunE2E {
         EXPECT_EQ(caption, L"安装过程结束！");
         EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "macros");
         EXPECT_EQ(ReadFile(folders_.userData + L"Palette.xml"), "<palette/>");
+        EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
     }
 
     // The message of an error that ends the run, with the button's caption meanwhile.
@@ -74,6 +75,7 @@ class HostFaultsE2E : public RunE2E {
             << "the error's description is missing";
         EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
         EXPECT_EQ(shown, caption) << Utf8(shown);
+        EXPECT_EQ(exitCode_, std::optional<DWORD>(6)) << "any other error";
     }
 
     bool WaitForCaption(HWND window, const std::wstring& caption,

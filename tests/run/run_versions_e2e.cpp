@@ -114,6 +114,7 @@ TEST_F(VersionsE2E, ThreeVersionsInstalledTheTwoNamedGetEveryItemInAscendingOrde
     EXPECT_EQ(done.text, L"安装成功！\r\n已安装到 CorelDRAW X7、2020。");
     EXPECT_EQ(done.icon, drv::IconKind::Information) << drv::ToString(done.icon);
     EXPECT_EQ(caption, L"安装过程结束！");
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
 
     for (const Version* version : {&x7, &v2020}) {
         EXPECT_EQ(ReadFile(version->folders.gms + L"宏工具.gms"), "macros");
@@ -175,6 +176,7 @@ TEST_F(VersionsE2E, OnlyX7InstalledWithoutTheKeyGetsTheMessageOfOld) {
     EXPECT_EQ(done.text, L"本程序只能在安装有 CorelDRAW X3 的系统中使用。");
     EXPECT_EQ(done.icon, drv::IconKind::Error) << drv::ToString(done.icon);
     EXPECT_EQ(caption, L"正在检查 CorelDRAW X3...");
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(429));
     EXPECT_TRUE(x7.standIn.LoggedCalls().empty());
     EXPECT_TRUE(FilesIn(x7.folders.gms).empty());
 }
@@ -192,6 +194,7 @@ TEST_F(VersionsE2E, NoneOfTheNamedVersionsInstalledIsSaidAtOnceAndNothingIsClose
     const drv::MessageBoxInfo message = ClickForMessage(window);
     EXPECT_EQ(message.text, L"本程序只能在安装有 CorelDRAW X7 至 2017、2020 的系统中使用。");
     EXPECT_EQ(message.icon, drv::IconKind::Error) << drv::ToString(message.icon);
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(429)) << "none of the named versions installed";
     EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the running CorelDRAW was closed although nothing was to be installed";
     EXPECT_TRUE(versions_.at(20)->standIn.LoggedCalls().empty());
@@ -218,6 +221,7 @@ TEST_F(VersionsE2E, ARequiredFileMissingInTheSecondVersionStopsThereWithTheFirst
     EXPECT_EQ(report.text, L"缺少安装必需的文件，文件(" + v2020.folders.gms +
                                L"old.gms)不存在。\r\n请联系软件作者寻求帮助。");
     EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(4));
     EXPECT_EQ(FilesIn(x7.folders.gms), std::vector<std::wstring>{L"a.gms"});
     EXPECT_EQ(FilesIn(v2020.folders.gms), std::vector<std::wstring>{L"a.gms"});
 }
@@ -242,6 +246,59 @@ TEST_F(VersionsE2E, AHostOfTheOtherWidthIsFoundAndInstalledInto) {
     EXPECT_EQ(done.text, L"安装成功！\r\n已安装到 CorelDRAW X8。");
     EXPECT_EQ(FilesIn(x8.folders.gms), std::vector<std::wstring>{L"a.gms"});
     EXPECT_EQ(x8.standIn.LoggedCalls().front(), L"18\tApplication\tcreate");
+}
+
+// --- Silent, with a log ------------------------------------------------------------------------
+
+TEST_F(VersionsE2E, SilentlyEveryNamedVersionGetsTheAddOnAndTheLogNamesEach) {
+    const Version& x7 = Install(17);
+    const Version& v2020 = Install(22);
+    Description("HostVersions=X7-2020\r\nFileItem=c|a.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+    const std::wstring log = TempRoot() + L"versions.log";
+    fs::remove(log);
+
+    drv::Process process = drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_,
+                                                         L"/S \"/LOG=" + log + L"\"");
+    drv::WindowWatch watch(process.pid());
+    process.Resume();
+    EXPECT_EQ(process.WaitForExit(kRunTimeout), std::optional<DWORD>(0));
+    const std::vector<std::wstring> windows = WindowsMade(watch.Stop());
+    EXPECT_TRUE(windows.empty()) << Utf8(windows.front());
+    EXPECT_EQ(FilesIn(x7.folders.gms), std::vector<std::wstring>{L"a.gms"});
+    EXPECT_EQ(FilesIn(v2020.folders.gms), std::vector<std::wstring>{L"a.gms"});
+
+    const std::vector<std::wstring> records = LogRecords(log);
+    EXPECT_EQ(RecordsOf(records, L"installer\tsetting").back(), L"HostVersions\tX7 至 2020");
+    EXPECT_EQ(RecordsOf(records, L"installer\thost"),
+              (std::vector<std::wstring>{L"CorelDRAW X7", L"CorelDRAW 2020"}));
+    EXPECT_EQ(RecordsOf(records, L"installer\tfolder"),
+              (std::vector<std::wstring>{L"X7\tgmspath\t" + x7.folders.gms,
+                                         L"2020\tgmspath\t" + v2020.folders.gms}));
+    EXPECT_EQ(RecordsOf(records, L"installer\tmessage"),
+              std::vector<std::wstring>{
+                  L"information\t安装成功！\\x0D\\x0A已安装到 CorelDRAW X7、2020。"});
+    EXPECT_EQ(records.back(), L"installer\tend\t0\t安装成功");
+}
+
+TEST_F(VersionsE2E, SilentlyNoneOfTheNamedVersionsEndsAtOnceWith429) {
+    Description("HostVersions=X7-2017\r\nFileItem=c|a.gms|1|GMSPath|\r\n");
+    AddOnFile(L"a.gms", "a");
+    const std::wstring log = TempRoot() + L"versions.log";
+    fs::remove(log);
+    drv::Process process = drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_,
+                                                         L"/S \"/LOG=" + log + L"\"");
+    drv::WindowWatch watch(process.pid());
+    process.Resume();
+    // At once: nothing is closed and there is no pause.
+    EXPECT_EQ(process.WaitForExit(std::chrono::seconds(8)), std::optional<DWORD>(429));
+    EXPECT_TRUE(WindowsMade(watch.Stop()).empty());
+    const std::vector<std::wstring> records = LogRecords(log);
+    EXPECT_EQ(RecordsOf(records, L"installer\tmessage"),
+              std::vector<std::wstring>{
+                  L"error\t本程序只能在安装有 CorelDRAW X7 至 2017 的系统中使用。"});
+    EXPECT_TRUE(RecordsOf(records, L"installer\tconfirm").empty());
+    EXPECT_EQ(records.back(), L"installer\tend\t429\t没有安装所需版本的 CorelDRAW");
 }
 
 int main(int argc, char** argv) {

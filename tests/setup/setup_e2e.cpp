@@ -1,8 +1,11 @@
 // The setup file as a user meets it: packed by instinfo.exe, started, the installer's window
 // from the unpacked folder, the installation landing in the host's folders, and afterwards no
-// trace in the temporary folder; a damaged download, a second start and a signed setup.
+// trace in the temporary folder; a damaged download, a second start and a signed setup. And as an
+// administrator deploys it: silent, logged, its exit codes, from a batch file; the folder an
+// administrator's setup unpacks into, and a standard user's.
 
 #include "driver/driver.h"
+#include "setup/unpack_folder_win32.h"
 #include "tests/support/standin_control.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +20,11 @@ namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
 using tamrick::test::FilesIn;
 using tamrick::test::HostFolders;
+using tamrick::test::LogRecords;
 using tamrick::test::NextMessageBox;
 using tamrick::test::QuitStandIns;
 using tamrick::test::ReadFile;
+using tamrick::test::RecordsOf;
 using tamrick::test::StandInControl;
 using namespace std::chrono_literals;
 
@@ -52,25 +57,37 @@ const StandInControl& StandIn() {
     return standIn;
 }
 
-// The folders that setups unpacked into and have not removed.
+// Windows' own temporary folder, where an administrator's setup unpacks (and under Wine every
+// process runs as one).
+std::wstring SystemTempPath() {
+    wchar_t windows[MAX_PATH + 1] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    return std::wstring(windows) + L"\\Temp\\";
+}
+
+// The folders that setups unpacked into and have not removed, in the user's temporary folder and
+// in Windows' own.
 std::vector<fs::path> SetupFolders() {
     std::vector<fs::path> folders;
-    for (const auto& e : fs::directory_iterator(TempPath())) {
-        if (e.is_directory() && e.path().filename().wstring().starts_with(L"TamrickSetup.")) {
-            folders.push_back(e.path());
+    for (const std::wstring& temp : {TempPath(), SystemTempPath()}) {
+        for (const auto& e : fs::directory_iterator(temp)) {
+            if (e.is_directory() && e.path().filename().wstring().starts_with(L"TamrickSetup.")) {
+                folders.push_back(e.path());
+            }
         }
     }
     return folders;
 }
 
 // Packs a folder (given with its trailing backslash) with the Windows instinfo.exe; its exit
-// status.
-DWORD Pack(const std::wstring& folder, const std::wstring& setup);
+// status. Forced, it packs a description with errors too, as a failing add-on needs.
+DWORD Pack(const std::wstring& folder, const std::wstring& setup, bool force = false);
 
-DWORD Pack(const std::wstring& folder, const std::wstring& setup) {
+DWORD Pack(const std::wstring& folder, const std::wstring& setup, bool force) {
     // Without the backslash, which would escape the closing quote.
-    return tamrick::test::RunToEnd(L"\"" + gInstinfo.wstring() + L"\" pack -o \"" + setup +
-                                   L"\" \"" + folder.substr(0, folder.size() - 1) + L"\"");
+    return tamrick::test::RunToEnd(L"\"" + gInstinfo.wstring() + L"\" pack " +
+                                   (force ? L"--force " : L"") + L"-o \"" + setup + L"\" \"" +
+                                   folder.substr(0, folder.size() - 1) + L"\"");
 }
 
 // The installer's window, from whichever process shows it.
@@ -97,6 +114,77 @@ const drv::IconReader& Icons() {
     return reader;
 }
 
+std::string Utf8(const std::wstring& text) {
+    const std::u8string utf8 = fs::path(text).u8string();
+    return {utf8.begin(), utf8.end()};
+}
+
+// The windows that the setup or the installer it starts made, besides COM's hidden helpers.
+std::vector<std::wstring> OurWindows(const std::vector<drv::WindowWatch::Seen>& seen,
+                                     const std::wstring& setupName) {
+    std::vector<drv::WindowWatch::Seen> ours;
+    for (const drv::WindowWatch::Seen& window : seen) {
+        if (_wcsicmp(window.program.c_str(), setupName.c_str()) == 0 ||
+            _wcsicmp(window.program.c_str(), L"TamrickInstaller.exe") == 0) {
+            ours.push_back(window);
+        }
+    }
+    return tamrick::test::WindowsMade(ours);
+}
+
+// Runs a command line under a token in which Administrators only denies, as Windows runs a
+// standard user's programs (and an administrator's unelevated ones); its exit code. With
+// `temp`, the program's TEMP and TMP name that folder.
+std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder,
+                                         const std::wstring& temp = {}) {
+    tamrick::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, token.put())) {
+        return std::nullopt;
+    }
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    tamrick::UniqueHandle restricted;
+    if (!CreateRestrictedToken(token.get(), DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0,
+                               nullptr, restricted.put())) {
+        return std::nullopt;
+    }
+    // This process's environment, with TEMP and TMP replaced where asked.
+    std::wstring environment;
+    const wchar_t* const own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        if (!temp.empty() &&
+            (_wcsnicmp(entry, L"TEMP=", 5) == 0 || _wcsnicmp(entry, L"TMP=", 4) == 0)) {
+            continue;
+        }
+        environment += text + L'\0';
+    }
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(own));
+    if (!temp.empty()) {
+        environment += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0';
+    }
+    environment += L'\0';
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessAsUserW(restricted.get(), nullptr, commandLine.data(), nullptr, nullptr,
+                              FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(),
+                              &startup, &info)) {
+        return std::nullopt;
+    }
+    const tamrick::UniqueHandle process{info.hProcess};
+    const tamrick::UniqueHandle thread{info.hThread};
+    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
 class SetupE2E : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -121,6 +209,7 @@ class SetupE2E : public testing::Test {
         addOn_ = TempRoot() + L"addon\\";
         fs::remove_all(addOn_);
         fs::create_directories(addOn_);
+        fs::remove(LogPath());
     }
 
     void TearDown() override {
@@ -143,10 +232,30 @@ class SetupE2E : public testing::Test {
         return setup;
     }
 
-    drv::Process& Start(const std::wstring& setup) {
-        setup_.emplace(drv::Process::Launch(setup, TempRoot()));
+    drv::Process& Start(const std::wstring& setup, const std::wstring& arguments = {}) {
+        setup_.emplace(drv::Process::Launch(setup, TempRoot(), arguments));
         return *setup_;
     }
+
+    struct Watched {
+        std::optional<DWORD> code;
+        std::vector<std::wstring> windows; // of the setup and the installer
+    };
+
+    // Runs a setup with arguments to its end in TempRoot, watching every window of every process
+    // from before its first instruction.
+    Watched RunWatched(const std::wstring& setup, const std::wstring& arguments) {
+        drv::WindowWatch watch(0);
+        drv::Process process = drv::Process::LaunchSuspended(setup, TempRoot(), arguments);
+        process.Resume();
+        Watched watched;
+        watched.code = process.WaitForExit(kRunTimeout);
+        watched.windows = OurWindows(watch.Stop(), fs::path(setup).filename().wstring());
+        return watched;
+    }
+
+    std::wstring LogPath() const { return TempRoot() + L"部署 日志.log"; }
+    std::wstring LogSwitch() const { return L"/LOG=\"" + LogPath() + L"\""; }
 
     HostFolders folders_{TempRoot()};
     std::wstring addOn_;
@@ -207,10 +316,16 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
     const std::vector<std::wstring> calls = v2020.LoggedCalls();
     const std::wstring imported = L"22\tApplication.ImportWorkspace\tcall\t" +
                                   unpacked[0].wstring() + L"\\TamrickWorkspace.xml";
-    EXPECT_NE(std::find(calls.begin(), calls.end(), imported), calls.end());
+    // File names match in any case: Wine hands the installer its folder as the disk spells it.
+    EXPECT_NE(std::find_if(calls.begin(), calls.end(),
+                           [&](const std::wstring& call) {
+                               return _wcsicmp(call.c_str(), imported.c_str()) == 0;
+                           }),
+              calls.end())
+        << fs::path(imported).string();
 }
 
-TEST_F(SetupE2E, ASecondStartEndsSilentlyAndClosingTheWindowStillRemovesTheFolder) {
+TEST_F(SetupE2E, ASecondStartEndsSilentlyWithItsCodeAndClosingTheWindowStillRemovesTheFolder) {
     const std::wstring setup = PackSmallAddOn();
     drv::Process& first = Start(setup);
     const HWND window = WaitForInstallerWindow();
@@ -218,12 +333,14 @@ TEST_F(SetupE2E, ASecondStartEndsSilentlyAndClosingTheWindowStillRemovesTheFolde
     EXPECT_EQ(drv::WindowText(window), L"小插件");
 
     drv::Process second = drv::Process::Launch(setup, TempRoot());
-    EXPECT_EQ(second.WaitForExit(10s), std::optional<DWORD>(0)) << "the second start went on";
+    EXPECT_EQ(second.WaitForExit(10s), std::optional<DWORD>(11))
+        << "the second start went on, or did not say so in its code";
     EXPECT_TRUE(drv::VisibleTopLevelWindows(second.pid()).empty());
     EXPECT_EQ(SetupFolders().size(), 1u) << "the second start unpacked too";
 
     drv::RequestClose(window);
-    EXPECT_EQ(first.WaitForExit(kRunTimeout), std::optional<DWORD>(0));
+    // Closed before the end: the installer's code, passed on.
+    EXPECT_EQ(first.WaitForExit(kRunTimeout), std::optional<DWORD>(1));
     EXPECT_TRUE(SetupFolders().empty()) << "closing the installer left the folder behind";
     EXPECT_TRUE(FilesIn(folders_.gms).empty());
 }
@@ -243,7 +360,7 @@ TEST_F(SetupE2E, ATruncatedSetupSaysSoAndUnpacksNothing) {
     EXPECT_EQ(info.icon, drv::IconKind::Error) << drv::ToString(info.icon);
     EXPECT_TRUE(SetupFolders().empty());
     drv::PressButton(box, IDOK);
-    EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(1));
+    EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(9)) << "a damaged setup's code";
     EXPECT_EQ(FindWindowW(L"TamrickInstallerWindow", nullptr), nullptr);
     EXPECT_TRUE(SetupFolders().empty());
 }
@@ -256,7 +373,190 @@ TEST_F(SetupE2E, ASignedSetupStillRuns) {
     ASSERT_NE(window, nullptr) << "the signed setup did not start the installer";
     EXPECT_EQ(drv::WindowText(window), L"Tamrick 工具箱 演示版");
     drv::RequestClose(window);
-    EXPECT_EQ(process.WaitForExit(kRunTimeout), std::optional<DWORD>(0));
+    EXPECT_EQ(process.WaitForExit(kRunTimeout), std::optional<DWORD>(1));
+    EXPECT_TRUE(SetupFolders().empty());
+}
+
+TEST_F(SetupE2E, SilentlyTheSetupShowsNothingPassesItsArgumentsOnAndReturnsTheInstallersCode) {
+    const std::wstring setup = PackSmallAddOn();
+    const Watched run = RunWatched(setup, L"/S " + LogSwitch());
+    EXPECT_EQ(run.code, std::optional<DWORD>(0));
+    EXPECT_TRUE(run.windows.empty())
+        << "made: " << Utf8(run.windows.empty() ? L"" : run.windows[0]);
+    EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "a");
+    EXPECT_TRUE(SetupFolders().empty()) << "the unpacked folder was left behind";
+
+    // Both programs' records in one log: the setup's around the installer's.
+    const std::vector<std::wstring> log = LogRecords(LogPath());
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log.front(), L"setup\tstart\t1.0.0.30\t" + setup + L"\t/S " + LogSwitch());
+    const std::vector<std::wstring> unpacked = RecordsOf(log, L"setup\tunpack");
+    ASSERT_EQ(unpacked.size(), 1u);
+    EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), SystemTempPath().c_str(), SystemTempPath().size()), 0)
+        << "an administrator's setup unpacks under Windows' temporary folder: "
+        << Utf8(unpacked[0]);
+    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tprotected")) << Utf8(unpacked[0]);
+    const std::wstring folder = unpacked[0].substr(0, unpacked[0].find(L'\t'));
+    EXPECT_EQ(RecordsOf(log, L"setup\trun"),
+              std::vector<std::wstring>{folder + L"TamrickInstaller.exe\t/S " + LogSwitch()});
+    // The installer knows its own path as the disk spells it.
+    const std::vector<std::wstring> installer = RecordsOf(log, L"installer\tstart");
+    ASSERT_EQ(installer.size(), 1u);
+    EXPECT_EQ(
+        _wcsicmp(installer[0].c_str(),
+                 (L"1.0.0.30\t" + folder + L"TamrickInstaller.exe\t/S " + LogSwitch()).c_str()),
+        0)
+        << Utf8(installer[0]);
+    EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+    EXPECT_EQ(log.back(), L"setup\tend\t0\t安装成功");
+}
+
+TEST_F(SetupE2E, TheInstallersFailureCodeIsTheSetups) {
+    drv::WriteFileBytes(addOn_ + L"InstInfo.ini", "FileItem=c|missing.gms|1|GMSPath|\r\n");
+    const std::wstring setup = TempRoot() + L"failing-setup.exe";
+    ASSERT_EQ(Pack(addOn_, setup, true), 0u);
+    const Watched run = RunWatched(setup, L"-S");
+    EXPECT_EQ(run.code, std::optional<DWORD>(4)) << "a required file missing";
+    EXPECT_TRUE(run.windows.empty());
+    EXPECT_TRUE(SetupFolders().empty());
+}
+
+TEST_F(SetupE2E, ADamagedSetupRunSilentlyShowsNothingAndEndsWith9) {
+    const std::wstring setup = PackSmallAddOn();
+    const std::string bytes = ReadFile(setup);
+    const std::wstring cut = TempRoot() + L"cut-setup.exe";
+    drv::WriteFileBytes(cut, bytes.substr(0, bytes.size() - 100));
+
+    const Watched run = RunWatched(cut, L"/S " + LogSwitch());
+    EXPECT_EQ(run.code, std::optional<DWORD>(9));
+    EXPECT_TRUE(run.windows.empty()) << Utf8(run.windows.empty() ? L"" : run.windows[0]);
+    EXPECT_TRUE(SetupFolders().empty());
+    const std::vector<std::wstring> log = LogRecords(LogPath());
+    EXPECT_EQ(RecordsOf(log, L"setup\tmessage"),
+              std::vector<std::wstring>{L"error\t安装程序已损坏，可能是下载不完整。\\x0D\\x0A"
+                                        L"请重新下载安装程序后再运行。"});
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), L"setup\tend\t9\t安装包已损坏");
+}
+
+TEST_F(SetupE2E, AWrongSwitchIsRefusedBeforeAnythingIsUnpacked) {
+    const std::wstring setup = PackSmallAddOn();
+    drv::Process& process = Start(setup, L"/X");
+    const HWND box = NextMessageBox(process.pid());
+    ASSERT_NE(box, nullptr) << "no usage box";
+    const drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
+    EXPECT_TRUE(info.text.starts_with(L"无法识别的开关：/X\r\n\r\n用法：")) << Utf8(info.text);
+    EXPECT_TRUE(SetupFolders().empty()) << "unpacked for a command line it refuses";
+    drv::PressButton(box, IDOK);
+    EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(2));
+
+    const Watched silent = RunWatched(setup, L"/S /?");
+    EXPECT_EQ(silent.code, std::optional<DWORD>(2));
+    EXPECT_TRUE(silent.windows.empty());
+}
+
+TEST_F(SetupE2E, AnAdministratorsSetupUnpacksIntoAFolderOnlyAdministratorsMayChange) {
+    const std::wstring setup = PackSmallAddOn();
+    Start(setup, LogSwitch());
+    const HWND window = WaitForInstallerWindow();
+    ASSERT_NE(window, nullptr);
+    const std::vector<fs::path> unpacked = SetupFolders();
+    ASSERT_EQ(unpacked.size(), 1u);
+    const std::wstring folder = unpacked[0].wstring();
+    EXPECT_EQ(_wcsicmp(unpacked[0].parent_path().wstring().c_str(),
+                       SystemTempPath().substr(0, SystemTempPath().size() - 1).c_str()),
+              0)
+        << Utf8(folder);
+    EXPECT_EQ(RecordsOf(LogRecords(LogPath()), L"setup\tunpack"),
+              std::vector<std::wstring>{folder + L"\\\tprotected"});
+
+    // Wine keeps of the access list only what Unix permissions hold, and enforces none of it:
+    // what shows is that everyone's entry, which Wine gives a plain folder, is not there.
+    const tamrick::setup::AccessList list = tamrick::setup::ReadAccessList(folder);
+    ASSERT_EQ(list.error, 0u);
+    for (const tamrick::setup::AccessEntry& entry : list.entries) {
+        EXPECT_NE(entry.trustee, L"S-1-1-0") << "everyone may " << std::hex << entry.mask;
+    }
+    // Held: nobody can move it aside and put another folder in its place meanwhile.
+    EXPECT_FALSE(MoveFileW(folder.c_str(), (folder + L"-moved").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    drv::RequestClose(window);
+    EXPECT_EQ(setup_->WaitForExit(kRunTimeout), std::optional<DWORD>(1));
+    EXPECT_TRUE(SetupFolders().empty()) << "the held, protected folder was not removed";
+}
+
+TEST_F(SetupE2E, AStandardUsersSetupUnpacksIntoTheUsersTemporaryFolderAsBefore) {
+    const std::wstring setup = PackSmallAddOn();
+    EXPECT_EQ(RunWithoutElevation(L"\"" + setup + L"\" /S " + LogSwitch(), TempRoot()),
+              std::optional<DWORD>(0));
+    EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "a");
+    EXPECT_TRUE(SetupFolders().empty());
+    const std::vector<std::wstring> unpacked = RecordsOf(LogRecords(LogPath()), L"setup\tunpack");
+    ASSERT_EQ(unpacked.size(), 1u);
+    EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), TempPath().c_str(), TempPath().size()), 0)
+        << Utf8(unpacked[0]);
+    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tplain")) << Utf8(unpacked[0]);
+}
+
+TEST_F(SetupE2E, ARelativeLogIsOneFileForTheSetupAndTheInstaller) {
+    const std::wstring setup = PackSmallAddOn();
+    fs::remove(TempRoot() + L"relative.log");
+    const Watched run = RunWatched(setup, L"/S /LOG=relative.log");
+    EXPECT_EQ(run.code, std::optional<DWORD>(0));
+    const std::vector<std::wstring> log = LogRecords(TempRoot() + L"relative.log");
+    EXPECT_EQ(RecordsOf(log, L"setup\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+    EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
+}
+
+TEST_F(SetupE2E, TheReadmesBatchFileInstallsSilentlyAndChecksTheExitCode) {
+    const std::wstring setup = PackSmallAddOn();
+    // The README's example, with this test's paths.
+    const std::wstring script = TempRoot() + L"install.bat";
+    drv::WriteFileBytes(script, "@echo off\r\n"
+                                "start \"\" /wait \"" +
+                                    Utf8(setup) + "\" /S /LOG=\"" + Utf8(TempRoot()) +
+                                    "batch.log\"\r\n"
+                                    "if %ERRORLEVEL% EQU 0 (echo installed) else (echo failed with "
+                                    "%ERRORLEVEL% & exit /b %ERRORLEVEL%)\r\n");
+    EXPECT_EQ(tamrick::test::RunToEnd(L"cmd /c \"" + script + L"\""), 0u);
+    EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "a");
+
+    // A failing installation reaches the script's caller with its code.
+    drv::WriteFileBytes(addOn_ + L"InstInfo.ini", "FileItem=c|missing.gms|1|GMSPath|\r\n");
+    ASSERT_EQ(Pack(addOn_, setup, true), 0u);
+    EXPECT_EQ(tamrick::test::RunToEnd(L"cmd /c \"" + script + L"\""), 4u);
+}
+
+TEST_F(SetupE2E, ASetupThatCantUnpackEndsWith10AndSaysWhyInTheLog) {
+    const std::wstring setup = PackSmallAddOn();
+    // A standard user's temporary folder that is not there.
+    EXPECT_EQ(RunWithoutElevation(L"\"" + setup + L"\" /S " + LogSwitch(), TempRoot(),
+                                  TempRoot() + L"no such temp"),
+              std::optional<DWORD>(10));
+    const std::vector<std::wstring> messages = RecordsOf(LogRecords(LogPath()), L"setup\tmessage");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(
+        messages[0].starts_with(L"error\t无法创建临时文件夹(" + TempRoot() + L"no such temp"))
+        << Utf8(messages[0]);
+    EXPECT_TRUE(FilesIn(folders_.gms).empty());
+}
+
+TEST_F(SetupE2E, AnInstallerThatCantBeStartedEndsTheSetupWith12) {
+    drv::WriteFileBytes(addOn_ + L"InstInfo.ini", "FileItem=c|a.gms|1|GMSPath|\r\n");
+    drv::WriteFileBytes(addOn_ + L"a.gms", "a");
+    // Not a program: the system refuses to start it.
+    drv::WriteFileBytes(addOn_ + L"TamrickInstaller.exe", "not a program");
+    const std::wstring setup = TempRoot() + L"broken-setup.exe";
+    ASSERT_EQ(Pack(addOn_, setup, true), 0u);
+    const Watched run = RunWatched(setup, L"/S " + LogSwitch());
+    EXPECT_EQ(run.code, std::optional<DWORD>(12));
+    EXPECT_TRUE(run.windows.empty());
+    const std::vector<std::wstring> log = LogRecords(LogPath());
+    const std::vector<std::wstring> messages = RecordsOf(log, L"setup\tmessage");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with(L"error\t无法启动安装程序(")) << Utf8(messages[0]);
+    EXPECT_EQ(log.back(), L"setup\tend\t12\t无法启动安装程序");
     EXPECT_TRUE(SetupFolders().empty());
 }
 

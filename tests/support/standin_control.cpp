@@ -139,19 +139,19 @@ void StandInControl::ClearLog() const {
 }
 
 std::vector<std::wstring> StandInControl::LoggedCalls() const {
-    std::vector<std::wstring> calls;
-    for (const std::wstring& line : LogLines()) {
-        calls.push_back(line.substr(line.find(L'\t') + 1));
-    }
-    return calls;
+    return LogRecords(folder_ + L"CorelDRW.log");
 }
 
 std::vector<std::wstring> StandInControl::LogLines() const {
+    return LogLinesOf(folder_ + L"CorelDRW.log");
+}
+
+std::vector<std::wstring> LogLinesOf(const std::filesystem::path& log) {
     std::vector<std::wstring> lines;
-    const tamrick::UniqueHandle file{
-        CreateFileW((folder_ + L"CorelDRW.log").c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr)};
+    // Shared as the writers share it: a log may be read while it is written.
+    const tamrick::UniqueHandle file{CreateFileW(
+        log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         return lines;
     }
@@ -161,6 +161,9 @@ std::vector<std::wstring> StandInControl::LogLines() const {
     while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
         bytes.append(buffer, read);
     }
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.erase(0, 3);
+    }
     const std::wstring text = standin::FromUtf8(bytes);
     for (size_t start = 0; start < text.size();) {
         const size_t end = text.find(L"\r\n", start);
@@ -168,6 +171,38 @@ std::vector<std::wstring> StandInControl::LogLines() const {
         start = end == std::wstring::npos ? text.size() : end + 2;
     }
     return lines;
+}
+
+std::vector<std::wstring> LogRecords(const std::filesystem::path& log) {
+    std::vector<std::wstring> records;
+    for (const std::wstring& line : LogLinesOf(log)) {
+        records.push_back(line.substr(line.find(L'\t') + 1));
+    }
+    return records;
+}
+
+std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
+                                    const std::wstring& kind) {
+    std::vector<std::wstring> found;
+    for (const std::wstring& record : records) {
+        if (record.starts_with(kind + L"\t")) {
+            found.push_back(record.substr(kind.size() + 1));
+        }
+    }
+    return found;
+}
+
+std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen) {
+    std::vector<std::wstring> made;
+    for (const driver::WindowWatch::Seen& window : seen) {
+        // COM's own helper of a single-threaded apartment is message-only: never shown.
+        if (window.message_only && window.class_name == L"OleMainThreadWndClass") {
+            continue;
+        }
+        made.push_back((window.class_name.empty() ? L"(gone)" : window.class_name) + L" \"" +
+                       window.text + (window.visible ? L"\" shown" : L"\" hidden"));
+    }
+    return made;
 }
 
 std::vector<tamrick::UniqueHandle> StandInProcesses() {

@@ -2,6 +2,7 @@
 // The stand-in host as tests use it: installed and registered in a folder of the test prefix,
 // configured through its CorelDRW.ini, read through its CorelDRW.log, and ended between cases.
 
+#include "driver/driver.h"
 #include "tools/standin/standin.h"
 
 #include <chrono>
@@ -52,6 +53,20 @@ struct HostFolders {
     std::wstring userData;
     std::wstring Config() const;
 };
+
+// The lines of a log (the stand-in's or the installer's, which share the form): "time<TAB>...".
+// A byte-order mark is dropped.
+std::vector<std::wstring> LogLinesOf(const std::filesystem::path& log);
+// The same lines without their time: "what<TAB>...".
+std::vector<std::wstring> LogRecords(const std::filesystem::path& log);
+
+// The records of one kind ("installer<TAB>copy", ...), each without the kind.
+std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
+                                    const std::wstring& kind);
+
+// The windows a watched program made, described for a test's message, besides COM's hidden
+// helpers: a silent program has none.
+std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen);
 
 // A file's bytes; empty when it can't be read.
 std::string ReadFile(const std::filesystem::path& path);

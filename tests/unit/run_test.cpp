@@ -1,6 +1,8 @@
 #include "base/error.h"
 #include "install/reports.h"
 #include "install/run.h"
+#include "install/run_log.h"
+#include "recording_sink.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace tamrick;
@@ -172,6 +175,7 @@ class RunTest : public ::testing::Test {
                 return std::move(versions_.at(major));
             },
             [this]() -> std::unique_ptr<FileSystemOps> { return std::move(files_); }};
+        services.observer = &runLog_;
         hostRaw_ = host_.get();
         filesRaw_ = files_.get();
         return RunInstallation(state_, RunMembers{hostApp_, fileSystem_}, services);
@@ -204,6 +208,10 @@ class RunTest : public ::testing::Test {
     std::map<int, Error> hostErrors_;
     std::unique_ptr<Host> hostApp_;
     std::unique_ptr<FileSystemOps> fileSystem_;
+    // What the run's log says, one record a step.
+    RecordingSink sink_;
+    ProgramLog programLog_{&sink_, L"installer"};
+    RunLog runLog_{programLog_};
 };
 
 } // namespace
@@ -222,7 +230,7 @@ TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
            {L"c", L"b.xml", L"0", L"userdatapath", L""}});
     Source(L"a.gms");
     Source(L"b.xml");
-    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
     EXPECT_THAT(log_,
                 ElementsAre(kConfirm, L"disable", L"caption 正在初始化，请稍候...", L"close host",
                             L"pause 10000", L"caption 正在检查 CorelDRAW X3...", L"open",
@@ -258,7 +266,7 @@ TEST_F(RunTest, AFirstItemWithAnUnknownTargetHasNoFolder) {
     files_ = std::make_unique<FakeFiles>(log_);
     Items({{L"c", L"a.gms", L"1", L"nowhere", L""}, {L"c", L"b.gms", L"1", L"gmspath", L""}});
     Source(L"a.gms");
-    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_EQ(Run(), RunOutcome::BadFolder);
     EXPECT_EQ(log_.back(), L"error CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n"
                            L"请联系软件作者寻求帮助。");
     EXPECT_THAT(log_, Not(Contains(L"resolve gmspath"))) << "later items are not processed";
@@ -276,7 +284,7 @@ TEST_F(RunTest, AfterADeleteTheCarriedFolderIsStillAFolder) {
 
 TEST_F(RunTest, ARequiredDeleteOfAnAbsentFileNamesTheMissingTarget) {
     Items({{L"k", L"old.gms", L"1", L"gmspath", L""}});
-    Run();
+    EXPECT_EQ(Run(), RunOutcome::MissingFile);
     EXPECT_EQ(log_.back(), kMissingPrefix + L"C:\\Corel\\GMS\\old.gms" + kContact);
     EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"delete"))));
 }
@@ -324,7 +332,7 @@ TEST_F(RunTest, AnEmptyHostFolderStopsARequiredItemAndSkipsAnOptionalOne) {
 TEST_F(RunTest, AHostThatCantBeCreatedGetsTheCorelDrawMessageAfterThePause) {
     Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
     hostError_ = Error(kErrCantCreateObject, L"ActiveX 部件不能创建对象");
-    Run();
+    EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
     EXPECT_THAT(log_, IsSupersetOf({L"close host", L"pause 10000"}));
     EXPECT_EQ(log_.back(), L"error 本程序只能在安装有 CorelDRAW X3 的系统中使用。");
     EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"caption 正在安装"))));
@@ -338,7 +346,7 @@ TEST_F(RunTest, AnErrorMidWalkKeepsEarlierItemsAndShowsItsDescription) {
     Source(L"b.gms");
     Source(L"c.gms");
     files_->failing.insert(L"C:\\Corel\\GMS\\b.gms");
-    Run();
+    EXPECT_EQ(Run(), RunOutcome::Failed);
     EXPECT_THAT(log_, Contains(L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\"));
     EXPECT_THAT(log_, Not(Contains(L"caption third")));
     EXPECT_THAT(log_, Not(Contains(L"caption 安装过程结束！")));
@@ -363,6 +371,100 @@ TEST_F(RunTest, RowsWithOtherActionsOnlyShowTheirCaption) {
                                        L"caption 安装过程结束！", L"info 安装成功！"));
 }
 
+TEST_F(RunTest, TheLogHasEveryStepWithFullPathsAndTheFinalMessage) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L"宏"},
+           {L"c", L"ws.xml", L"1", L"importworkspace", L""},
+           {L"k", L"old.gms", L"0", L"usergmspath", L""},
+           {L"k", L"older.gms", L"0", L"usergmspath", L""},
+           {L"c", L"gone.gms", L"0", L"", L""},
+           {L"x", L"a.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    Source(L"ws.xml");
+    files_->files.insert(L"C:\\Users\\u\\GMS\\old.gms");
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
+    EXPECT_THAT(
+        sink_.records,
+        ElementsAre(
+            L"installer | confirm | ok | 将要强制关闭正在运行的 CorelDRAW！\r\n"
+            L"请保存您的工作并退出 CorelDRAW，以免造成损失。",
+            L"installer | host | CorelDRAW X3",
+            L"installer | folder | X3 | gmspath | C:\\Corel\\GMS",
+            L"installer | copy | C:\\AddOn\\a.gms | C:\\Corel\\GMS\\a.gms",
+            L"installer | import | C:\\AddOn\\ws.xml",
+            L"installer | folder | X3 | usergmspath | C:\\Users\\u\\GMS\\",
+            L"installer | delete | C:\\Users\\u\\GMS\\old.gms",
+            L"installer | folder | X3 | usergmspath | C:\\Users\\u\\GMS\\",
+            L"installer | skip | C:\\Users\\u\\GMS\\older.gms | optional, nothing to delete",
+            L"installer | skip | C:\\AddOn\\gone.gms | optional, the file is not there",
+            L"installer | skip | C:\\AddOn\\a.gms | action \"x\" does nothing",
+            L"installer | message | information | 安装成功！"));
+}
+
+TEST_F(RunTest, TheLogSaysWhyAnOptionalItemWithoutAFolderDidNothing) {
+    host_->folders[L"userdatapath"] = L"";
+    Items({{L"c", L"a.xml", L"0", L"userdatapath", L""}, {L"k", L"b.gms", L"0", L"nowhere", L""}});
+    Source(L"a.xml");
+    Run();
+    EXPECT_THAT(sink_.records,
+                IsSupersetOf({L"installer | folder | X3 | userdatapath | ",
+                              L"installer | skip | C:\\AddOn\\a.xml | optional, no folder for "
+                              L"target \"userdatapath\"",
+                              L"installer | skip | b.gms | optional, no folder for target "
+                              L"\"nowhere\""}));
+}
+
+TEST_F(RunTest, EveryEndingIsLoggedWithTheTextTheWindowShows) {
+    const auto lastMessage = [this] {
+        return sink_.records.back().substr(std::wstring(L"installer | message | error | ").size());
+    };
+    const auto shown = [this] { return log_.back().substr(std::wstring(L"error ").size()); };
+
+    Items({{L"c", L"missing.gms", L"1", L"gmspath", L""}});
+    EXPECT_EQ(Run(), RunOutcome::MissingFile);
+    EXPECT_EQ(lastMessage(), shown());
+    EXPECT_EQ(shown(), L"缺少安装必需的文件，文件(C:\\AddOn\\missing.gms)不存在。\r\n"
+                       L"请联系软件作者寻求帮助。");
+
+    for (auto [items, error, outcome] :
+         {std::tuple{FileItemTable{{L"c", L"a.gms", L"1", L"nowhere", L""}}, std::optional<Error>(),
+                     RunOutcome::BadFolder},
+          std::tuple{FileItemTable{{L"c", L"a.gms", L"1", L"gmspath", L""}},
+                     std::optional<Error>(Error(kErrCantCreateObject, L"x")),
+                     RunOutcome::HostNotInstalled},
+          std::tuple{FileItemTable{{L"c", L"a.gms", L"1", L"gmspath", L""}},
+                     std::optional<Error>(Error(70, L"拒绝访问。")), RunOutcome::Failed}}) {
+        log_.clear();
+        sink_.records.clear();
+        hostApp_.reset();
+        fileSystem_.reset();
+        host_ = std::make_unique<FakeHost>(log_);
+        host_->folders = {{L"gmspath", L"C:\\Corel\\GMS"}};
+        files_ = std::make_unique<FakeFiles>(log_);
+        Items(items);
+        Source(L"a.gms");
+        hostError_ = error;
+        EXPECT_EQ(Run(), outcome);
+        EXPECT_EQ(lastMessage(), shown());
+    }
+}
+
+TEST_F(RunTest, ACancelledRunLogsOnlyTheAnswer) {
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    window_.answerOk = false;
+    Run();
+    ASSERT_EQ(sink_.records.size(), 1u);
+    EXPECT_EQ(sink_.records[0].substr(0, 30), L"installer | confirm | cancel |");
+}
+
+TEST(ExitCode, EachOutcomeHasItsOwnCodeAndOnlySuccessIsZero) {
+    EXPECT_EQ(ExitCodeFor(RunOutcome::Succeeded), 0);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::Cancelled), 1);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::MissingFile), 4);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::BadFolder), 5);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::Failed), 6);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
+}
+
 // --- With versions named in the description ----------------------------------------------------
 
 TEST_F(RunTest, EachNamedVersionThatIsInstalledGetsEveryItemInAscendingOrder) {
@@ -373,7 +475,7 @@ TEST_F(RunTest, EachNamedVersionThatIsInstalledGetsEveryItemInAscendingOrder) {
            {L"c", L"ws.xml", L"1", L"importworkspace", L""}});
     Source(L"a.gms");
     Source(L"ws.xml");
-    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
     EXPECT_THAT(log_,
                 ElementsAre(L"find 17 20 22", kConfirm + L"\r\n将安装到 CorelDRAW X7、2020。",
                             L"disable", L"caption 正在初始化，请稍候...", L"close host",
@@ -462,7 +564,7 @@ TEST_F(RunTest, NoneOfTheNamedVersionsInstalledIsSaidAtOnceAndNothingIsClosed) {
     state_.HostVersions = {17, 18, 19, 20, 21, 22};
     Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
     Source(L"a.gms");
-    EXPECT_EQ(Run(), RunOutcome::EndProgram);
+    EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
     EXPECT_THAT(log_, ElementsAre(L"find 17 18 19 20 21 22",
                                   L"error 本程序只能在安装有 CorelDRAW X7 至 2020 的系统中使用。"));
     EXPECT_FALSE(hostApp_);
@@ -475,4 +577,32 @@ TEST_F(RunTest, CancelWithVersionsNamedClosesNothing) {
     window_.answerOk = false;
     EXPECT_EQ(Run(), RunOutcome::Cancelled);
     EXPECT_THAT(log_, ElementsAre(L"find 17", kConfirm + L"\r\n将安装到 CorelDRAW X7。"));
+}
+
+TEST_F(RunTest, TheLogNamesEachVersionsHostAndFoldersAndEveryEndingItsText) {
+    X7And2020();
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    Source(L"a.gms");
+    EXPECT_EQ(Run(), RunOutcome::Succeeded);
+    EXPECT_THAT(sink_.records,
+                IsSupersetOf({L"installer | host | CorelDRAW X7",
+                              L"installer | folder | X7 | gmspath | C:\\V17\\GMS\\",
+                              L"installer | copy | C:\\AddOn\\a.gms | C:\\V17\\GMS\\a.gms",
+                              L"installer | host | CorelDRAW 2020",
+                              L"installer | folder | 2020 | gmspath | C:\\V22\\GMS\\",
+                              L"installer | copy | C:\\AddOn\\a.gms | C:\\V22\\GMS\\a.gms"}));
+    EXPECT_EQ(sink_.records.back(),
+              L"installer | message | information | 安装成功！\r\n已安装到 CorelDRAW X7、2020。");
+    EXPECT_EQ(sink_.records.front(), L"installer | confirm | ok | " + kConfirm.substr(8) +
+                                         L"\r\n将安装到 CorelDRAW X7、2020。");
+}
+
+TEST_F(RunTest, NoneOfTheNamedVersionsIsLoggedWithItsMessageAnd429) {
+    state_.HostVersions = {17, 18};
+    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
+    EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
+    EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
+    EXPECT_THAT(sink_.records,
+                ElementsAre(L"installer | message | error | 本程序只能在安装有 CorelDRAW X7、X8 "
+                            L"的系统中使用。"));
 }

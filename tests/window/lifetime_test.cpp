@@ -15,9 +15,10 @@ TEST(WindowLifetime, AConstructionThatFailsAfterTheWindowWasMadeLeavesNoWindow) 
     state.AppFolder = L"C:\\";
     state.SetupTitle = L"Tamrick Installer";
     state.FlagsPicture = L"flags.bmp";
+    tamrick::ProgramLog noLog(nullptr, L"installer");
     // This program carries no resources: the design-time banner can't be loaded, which fails
     // after the window and its controls exist.
-    EXPECT_THROW(tamrick::frmMain form(state), tamrick::Error);
+    EXPECT_THROW(tamrick::frmMain form(state, noLog), tamrick::Error);
     EXPECT_EQ(FindWindowW(kWindowClass, nullptr), nullptr);
     // What would have gone to the window goes nowhere harmful.
     MSG message{};

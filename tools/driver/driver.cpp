@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
@@ -204,9 +205,9 @@ INPUT MouseInput(DWORD flags) {
 
 // --- Process ---------------------------------------------------------------------------------
 
-Process Process::Launch(const std::filesystem::path& exe,
-                        const std::filesystem::path& working_folder,
-                        const std::wstring& arguments) {
+Process Process::Start(const std::filesystem::path& exe,
+                       const std::filesystem::path& working_folder, const std::wstring& arguments,
+                       DWORD flags) {
     std::wstring command_line = L"\"" + exe.wstring() + L"\"";
     if (!arguments.empty()) {
         command_line += L" " + arguments;
@@ -219,8 +220,8 @@ Process Process::Launch(const std::filesystem::path& exe,
     // starting it again is safe; any other failure is the test's to see.
     constexpr int kStarts = 3;
     for (int start = 1;; ++start) {
-        if (CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           working_folder.c_str(), &startup, &info)) {
+        if (CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags,
+                           nullptr, working_folder.c_str(), &startup, &info)) {
             break;
         }
         if (GetLastError() != ERROR_INTERNAL_ERROR || start == kStarts) {
@@ -228,14 +229,32 @@ Process Process::Launch(const std::filesystem::path& exe,
         }
         Sleep(100);
     }
-    const UniqueHandle thread(info.hThread);
-    return Process(UniqueHandle(info.hProcess), info.dwProcessId);
+    return Process(UniqueHandle(info.hProcess), UniqueHandle(info.hThread), info.dwProcessId);
+}
+
+Process Process::Launch(const std::filesystem::path& exe,
+                        const std::filesystem::path& working_folder,
+                        const std::wstring& arguments) {
+    return Start(exe, working_folder, arguments, 0);
+}
+
+Process Process::LaunchSuspended(const std::filesystem::path& exe,
+                                 const std::filesystem::path& working_folder,
+                                 const std::wstring& arguments) {
+    return Start(exe, working_folder, arguments, CREATE_SUSPENDED);
+}
+
+void Process::Resume() const {
+    if (ResumeThread(thread_.get()) == static_cast<DWORD>(-1)) {
+        throw Failure("ResumeThread");
+    }
 }
 
 Process& Process::operator=(Process&& other) noexcept {
     if (this != &other) {
         Kill();
         process_ = std::move(other.process_);
+        thread_ = std::move(other.thread_);
         pid_ = other.pid_;
     }
     return *this;
@@ -267,6 +286,135 @@ void Process::Kill() const {
         TerminateProcess(process_.get(), 1);
         WaitForSingleObject(process_.get(), 5000);
     }
+}
+
+// --- Watching a process ----------------------------------------------------------------------
+
+namespace {
+
+// The file name of a process's program; empty when it is gone.
+std::wstring ProgramOf(DWORD pid) {
+    const UniqueHandle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)};
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &size)) {
+        return {};
+    }
+    return std::filesystem::path(std::wstring(path, size)).filename().wstring();
+}
+
+} // namespace
+
+struct WindowWatch::State {
+    DWORD pid = 0;
+    UniqueHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::vector<Seen> seen; // the watching thread's until it ends
+    std::map<HWND, std::size_t> index;
+    std::thread thread;
+
+    void Note(HWND window, bool visible) {
+        Seen found;
+        found.class_name = WindowClass(window);
+        // Without sending the window anything: a busy program must not hold the watch up.
+        wchar_t text[256] = {};
+        found.text =
+            std::wstring(text, static_cast<size_t>(std::max(GetWindowTextW(window, text, 256), 0)));
+        const HWND parent = GetAncestor(window, GA_PARENT);
+        found.top_level = parent == GetDesktopWindow();
+        found.message_only =
+            parent != nullptr && !found.top_level && Lower(WindowClass(parent)) == L"message";
+        found.visible = visible || IsWindowVisible(window);
+        GetWindowThreadProcessId(window, &found.pid);
+        found.program = ProgramOf(found.pid);
+        const auto [at, added] = index.try_emplace(window, seen.size());
+        if (added) {
+            seen.push_back(found);
+        } else if (!found.class_name.empty()) {
+            Seen& known = seen[at->second];
+            const bool wasVisible = known.visible;
+            known = found;
+            known.visible = known.visible || wasVisible;
+        }
+    }
+
+    static BOOL CALLBACK NoteVisible(HWND window, LPARAM parameter) {
+        auto* self = reinterpret_cast<State*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if ((self->pid == 0 || owner == self->pid) && IsWindowVisible(window)) {
+            self->Note(window, true);
+        }
+        return TRUE;
+    }
+
+    void Poll() { EnumWindows(NoteVisible, reinterpret_cast<LPARAM>(this)); }
+};
+
+namespace {
+
+// The system's event callback carries no context: each watch has a thread of its own, which
+// knows its watch through this.
+thread_local WindowWatch::State* tWatch = nullptr;
+
+void CALLBACK WindowCreated(HWINEVENTHOOK /*hook*/, DWORD /*event*/, HWND window, LONG object,
+                            LONG /*child*/, DWORD /*thread*/, DWORD /*time*/) {
+    if (tWatch != nullptr && object == OBJID_WINDOW && window != nullptr) {
+        // A child control belongs to a window that is seen itself.
+        const HWND parent = GetAncestor(window, GA_PARENT);
+        if (parent == nullptr || parent == GetDesktopWindow() ||
+            Lower(WindowClass(parent)) == L"message") {
+            tWatch->Note(window, false);
+        }
+    }
+}
+
+} // namespace
+
+WindowWatch::WindowWatch(DWORD pid) : state_(std::make_unique<State>()) {
+    state_->pid = pid;
+    State* state = state_.get();
+    state_->thread = std::thread([state] {
+        tWatch = state;
+        // Out of context: the events come to this thread's queue, for this process only.
+        const HWINEVENTHOOK hook =
+            SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, WindowCreated,
+                            state->pid, 0, WINEVENT_OUTOFCONTEXT);
+        // The first look at the windows is slow under Wine: done before the watched program runs.
+        state->Poll();
+        SetEvent(state->ready.get());
+        const HANDLE stop = state->stop.get();
+        while (MsgWaitForMultipleObjects(1, &stop, FALSE, 5, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG message{};
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&message);
+            }
+            state->Poll();
+        }
+        // The events still queued, then a last look.
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        state->Poll();
+        if (hook != nullptr) {
+            UnhookWinEvent(hook);
+        }
+        tWatch = nullptr;
+    });
+    WaitForSingleObject(state_->ready.get(), INFINITE);
+}
+
+WindowWatch::~WindowWatch() {
+    if (state_->thread.joinable()) {
+        Stop();
+    }
+}
+
+std::vector<WindowWatch::Seen> WindowWatch::Stop() {
+    SetEvent(state_->stop.get());
+    state_->thread.join();
+    return state_->seen;
 }
 
 // --- Finding windows -----------------------------------------------------------------------

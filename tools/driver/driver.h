@@ -32,6 +32,12 @@ class Process {
     static Process Launch(const std::filesystem::path& exe,
                           const std::filesystem::path& working_folder,
                           const std::wstring& arguments = {});
+    // The same, with its first thread not yet running: nothing it does is missed by a watch set
+    // up before Resume().
+    static Process LaunchSuspended(const std::filesystem::path& exe,
+                                   const std::filesystem::path& working_folder,
+                                   const std::wstring& arguments = {});
+    void Resume() const;
 
     Process(Process&&) noexcept = default;
     Process& operator=(Process&&) noexcept;
@@ -45,8 +51,13 @@ class Process {
     void Kill() const;
 
   private:
-    Process(UniqueHandle process, DWORD pid) : process_(std::move(process)), pid_(pid) {}
+    Process(UniqueHandle process, UniqueHandle thread, DWORD pid)
+        : process_(std::move(process)), thread_(std::move(thread)), pid_(pid) {}
+    static Process Start(const std::filesystem::path& exe,
+                         const std::filesystem::path& working_folder, const std::wstring& arguments,
+                         DWORD flags);
     UniqueHandle process_;
+    UniqueHandle thread_;
     DWORD pid_ = 0;
 };
 
@@ -65,6 +76,38 @@ std::optional<HWND> WaitForMessageBox(DWORD pid, milliseconds timeout = kDefault
 // what it painted may not have reached the screen yet: see CaptureSettled. False when it
 // stayed busy.
 bool WaitForIdle(HWND window, milliseconds timeout = kDefaultTimeout);
+
+// Everything one process shows or makes, from the moment the watch starts until it stops: each
+// window it creates, through an event hook (so that even a window that lives for a moment is
+// seen), and each of its top-level windows seen visible, polled every few milliseconds. For
+// checking that a program shows nothing at all.
+class WindowWatch {
+  public:
+    struct Seen {
+        std::wstring class_name; // empty for a window gone before it could be read
+        std::wstring text;
+        DWORD pid = 0;
+        std::wstring program;   // the file name of the process's program, e.g. L"TamrickSetup.exe"
+        bool top_level = false; // a child of the desktop, where a person could see it
+        bool message_only = false; // under HWND_MESSAGE: never shown
+        bool visible = false;
+    };
+
+    // Watches the process `pid`, or with 0 every process (for a program and what it starts).
+    explicit WindowWatch(DWORD pid);
+    WindowWatch(const WindowWatch&) = delete;
+    WindowWatch& operator=(const WindowWatch&) = delete;
+    ~WindowWatch();
+
+    // Stops watching; every window seen, once each (the visible state as it was at its most).
+    std::vector<Seen> Stop();
+
+    // What the watching thread keeps (in driver.cpp).
+    struct State;
+
+  private:
+    std::unique_ptr<State> state_;
+};
 
 // --- Reading windows -------------------------------------------------------------------
 

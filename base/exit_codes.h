@@ -1,0 +1,65 @@
+#pragma once
+// The exit codes of the installer and of the setup program: what a deployment script reads from
+// %ERRORLEVEL%. The same with and without /S; only success is 0, and each other outcome has a
+// code of its own. The setup returns the installer's code when it got as far as running it, and
+// its own codes (9 and up) for what went wrong before.
+//
+//   code  meaning
+//   0     the installation ended with its success message
+//   1     cancelled at the confirmation, or the window (the setup's progress window too) was
+//         closed before the end; items done by then stay done
+//   2     usage error: an unknown or malformed switch; also after /?, which installs nothing
+//   3     never given: the C runtime ends a program that aborts with 3
+//   4     a required file missing (its report)
+//   5     a host folder missing (its report)
+//   6     any other error (the "unexpected error" message, an unhandled error at start-up)
+//   7     no description, or a description without file items
+//   8     another instance of this installer is running
+//   9     setup: the setup file is damaged, or holds an unsafe name
+//   10    setup: nothing could be unpacked (no temporary folder, no room, a write failure)
+//   11    setup: another instance of this setup is running
+//   12    setup: the installer could not be started (the user declined elevation included)
+//   429   CorelDRAW is not installed (none of the versions the description names)
+//
+// A log that can't be opened or written changes no code. Any other code is not ours: a crash
+// (a Windows status such as 0xC0000005) or a process ended from outside.
+
+namespace tamrick::exit_code {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kCancelled = 1;
+inline constexpr int kUsage = 2;
+inline constexpr int kMissingFile = 4;
+inline constexpr int kMissingFolder = 5;
+inline constexpr int kOtherError = 6;
+inline constexpr int kNoDescription = 7;
+inline constexpr int kAlreadyRunning = 8;
+inline constexpr int kSetupDamaged = 9;
+inline constexpr int kSetupUnpackFailed = 10;
+inline constexpr int kSetupAlreadyRunning = 11;
+inline constexpr int kSetupInstallerNotStarted = 12;
+inline constexpr int kHostNotInstalled = 429;
+
+struct Meaning {
+    int code;
+    const wchar_t* text; // as the usage box lists it
+};
+
+// Every code, in the order of the table above.
+inline constexpr Meaning kMeanings[] = {
+    {kSuccess, L"安装成功"},
+    {kCancelled, L"在确认时取消，或在安装结束前关闭了窗口"},
+    {kUsage, L"命令行有误，或使用了 /?"},
+    {kMissingFile, L"缺少安装必需的文件"},
+    {kMissingFolder, L"CorelDRAW 的文件夹不存在"},
+    {kOtherError, L"发生意外错误"},
+    {kNoDescription, L"没有安装信息文件，或其中没有文件项"},
+    {kAlreadyRunning, L"本安装程序已在运行"},
+    {kSetupDamaged, L"安装包已损坏"},
+    {kSetupUnpackFailed, L"无法解压安装文件"},
+    {kSetupAlreadyRunning, L"本安装包已在运行"},
+    {kSetupInstallerNotStarted, L"无法启动安装程序"},
+    {kHostNotInstalled, L"没有安装所需版本的 CorelDRAW"},
+};
+
+} // namespace tamrick::exit_code

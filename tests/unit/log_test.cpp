@@ -1,0 +1,92 @@
+#include "log/log.h"
+#include "recording_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using tamrick::FormatLogLine;
+using tamrick::LogTime;
+using tamrick::ProgramLog;
+
+namespace {
+
+std::wstring Line(std::vector<std::wstring_view> fields) {
+    return FormatLogLine(LogTime{2026, 3, 7, 9, 5, 4, 12}, fields);
+}
+
+} // namespace
+
+TEST(LogLine, StartsWithTheLocalTimeThenTabSeparatedFields) {
+    EXPECT_EQ(
+        Line({L"installer", L"copy", L"C:\\Add-on\\a.gms", L"C:\\Corel\\GMS\\a.gms"}),
+        L"2026-03-07 09:05:04.012\tinstaller\tcopy\tC:\\Add-on\\a.gms\tC:\\Corel\\GMS\\a.gms");
+    EXPECT_EQ(FormatLogLine(LogTime{1999, 12, 31, 23, 59, 59, 999}, {}),
+              L"1999-12-31 23:59:59.999");
+}
+
+TEST(LogLine, ControlCharactersInAFieldNeverBreakTheLine) {
+    // The reports' texts hold CR LF; a name may hold a tab.
+    EXPECT_EQ(
+        Line({L"message", L"缺少文件。\r\n请联系作者。", L"a\tb\x01\x7F"}),
+        L"2026-03-07 09:05:04.012\tmessage\t缺少文件。\\x0D\\x0A请联系作者。\ta\\x09b\\x01\\x7F");
+}
+
+TEST(LogLine, EmptyFieldsKeepTheirPlace) {
+    EXPECT_EQ(Line({L"folder", L"gmspath", L""}), L"2026-03-07 09:05:04.012\tfolder\tgmspath\t");
+}
+
+TEST(ProgramLog, EveryRecordNamesTheProgramAndItsKind) {
+    RecordingSink sink;
+    ProgramLog log(&sink, L"installer");
+    log.Start(L"1.0.0.30", L"C:\\Add-on\\TamrickInstaller.exe", L"/S /LOG=C:\\a.log");
+    log.Description(L"C:\\Add-on\\InstInfo.ini", L"utf-8");
+    log.Setting(L"SetupTitle", L"Tamrick 工具箱");
+    log.Item(1, L"c", L"a.gms", L"1", L"gmspath", L"");
+    log.Confirm(L"将要强制关闭正在运行的 CorelDRAW！", L"ok");
+    log.Host(L"CorelDRAW X3");
+    log.Folder(L"X3", L"gmspath", L"C:\\Corel\\GMS");
+    log.Copy(L"C:\\Add-on\\a.gms", L"C:\\Corel\\GMS\\a.gms");
+    log.Import(L"C:\\Add-on\\w.xml");
+    log.Delete(L"C:\\Corel\\GMS\\old.gms");
+    log.Skip(L"C:\\Add-on\\b.gms", L"source missing");
+    log.Message(L"information", L"安装成功！");
+    log.Note(L"the window was closed");
+    log.End(0);
+    const std::vector<std::wstring> expected = {
+        L"installer | start | 1.0.0.30 | C:\\Add-on\\TamrickInstaller.exe | /S /LOG=C:\\a.log",
+        L"installer | description | C:\\Add-on\\InstInfo.ini | utf-8",
+        L"installer | setting | SetupTitle | Tamrick 工具箱",
+        L"installer | item | 1 | c | a.gms | 1 | gmspath | ",
+        L"installer | confirm | ok | 将要强制关闭正在运行的 CorelDRAW！",
+        L"installer | host | CorelDRAW X3",
+        L"installer | folder | X3 | gmspath | C:\\Corel\\GMS",
+        L"installer | copy | C:\\Add-on\\a.gms | C:\\Corel\\GMS\\a.gms",
+        L"installer | import | C:\\Add-on\\w.xml",
+        L"installer | delete | C:\\Corel\\GMS\\old.gms",
+        L"installer | skip | C:\\Add-on\\b.gms | source missing",
+        L"installer | message | information | 安装成功！",
+        L"installer | note | the window was closed",
+        L"installer | end | 0 | 安装成功",
+    };
+    EXPECT_EQ(sink.records, expected);
+}
+
+TEST(ProgramLog, TheSetupRecordsItsFolderAndWhatItRan) {
+    RecordingSink sink;
+    ProgramLog log(&sink, L"setup");
+    log.DescriptionMissing(L"C:\\Temp\\x\\InstInfo.ini");
+    log.Unpack(L"C:\\Temp\\TamrickSetup.1a2b3c4d\\", L"protected");
+    log.Run(L"C:\\Temp\\TamrickSetup.1a2b3c4d\\TamrickInstaller.exe", L"/S");
+    log.End(429);
+    log.End(-1073741819); // a crash passed on from the installer: no meaning of ours
+    const std::vector<std::wstring> expected = {
+        L"setup | description | C:\\Temp\\x\\InstInfo.ini | missing",
+        L"setup | unpack | C:\\Temp\\TamrickSetup.1a2b3c4d\\ | protected",
+        L"setup | run | C:\\Temp\\TamrickSetup.1a2b3c4d\\TamrickInstaller.exe | /S",
+        L"setup | end | 429 | 没有安装所需版本的 CorelDRAW",
+        L"setup | end | -1073741819 | ",
+    };
+    EXPECT_EQ(sink.records, expected);
+}
