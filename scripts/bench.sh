@@ -27,11 +27,8 @@ cmake --build "$win" -j "$jobs" --target run_bench
 work=$(mktemp -d)
 cleanup() {
     rm -rf "$work"
-    if [ -n "${WINESERVER:-}" ]; then
-        "$WINESERVER" -k 2>/dev/null || true
-    fi
-    if [ -n "${TAMRICK_XVFB_PID:-}" ]; then
-        kill "$TAMRICK_XVFB_PID" 2>/dev/null || true
+    if declare -F tamrick_wine_end >/dev/null; then
+        tamrick_wine_end
     fi
 }
 trap cleanup EXIT

@@ -55,7 +55,7 @@ run_windows_suite() {
     unset DISPLAY TAMRICK_XVFB_PID
     # shellcheck source=wine-env.sh
     source scripts/wine-env.sh
-    trap '"$WINESERVER" -k 2>/dev/null || true; [ -n "${TAMRICK_XVFB_PID:-}" ] && kill "$TAMRICK_XVFB_PID" 2>/dev/null || true' EXIT
+    trap tamrick_wine_end EXIT
     ctest --preset "$preset"
 }
 pids=()

@@ -75,6 +75,23 @@ if [ -z "${DISPLAY:-}" ]; then
     fi
 fi
 
+# Ends what this shell started: the prefix's wineserver and the display started here. The
+# display is waited for and forgotten, so that a run that follows at once does not take a
+# display that is still going away for a live one.
+tamrick_wine_end() {
+    "$WINESERVER" -k 2>/dev/null || true
+    if [ -n "${TAMRICK_XVFB_PID:-}" ]; then
+        kill "$TAMRICK_XVFB_PID" 2>/dev/null || true
+        local i
+        for i in $(seq 1 50); do
+            kill -0 "$TAMRICK_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        rm -f "$WINEPREFIX.display"
+        unset TAMRICK_XVFB_PID
+    fi
+}
+
 _tamrick_prepare_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
