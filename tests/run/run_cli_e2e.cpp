@@ -108,11 +108,11 @@ TEST_F(CommandLineE2E, ASilentRunShowsNothingLandsEveryItemAndLogsEveryStep) {
     EXPECT_EQ(RecordsOf(log, L"installer\tconfirm").size(), 1u);
     EXPECT_TRUE(RecordsOf(log, L"installer\tconfirm")[0].starts_with(L"ok\t将要强制关闭"));
     EXPECT_EQ(RecordsOf(log, L"installer\thost"), std::vector<std::wstring>{L"CorelDRAW X3"});
-    // Each folder exactly as the host returned it.
-    EXPECT_EQ(
-        RecordsOf(log, L"installer\tfolder"),
-        (std::vector<std::wstring>{L"gmspath\t" + folders_.gms, L"usergmspath\t" + folders_.userGms,
-                                   L"userdatapath\t" + folders_.userData}));
+    // Each folder exactly as the host returned it, after the version that returned it.
+    EXPECT_EQ(RecordsOf(log, L"installer\tfolder"),
+              (std::vector<std::wstring>{L"X3\tgmspath\t" + folders_.gms,
+                                         L"X3\tusergmspath\t" + folders_.userGms,
+                                         L"X3\tuserdatapath\t" + folders_.userData}));
     EXPECT_EQ(RecordsOf(log, L"installer\tcopy"),
               std::vector<std::wstring>{addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms"});
     EXPECT_EQ(RecordsOf(log, L"installer\timport"),
