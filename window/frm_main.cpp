@@ -108,10 +108,6 @@ std::wstring UnhandledErrorReport() noexcept {
     return UnhandledErrorText(e.number(), e.description());
 }
 
-void ReportUnhandledError(HWND owner) noexcept {
-    MessageBoxW(owner, UnhandledErrorReport().c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
-}
-
 frmMain::frmMain(SharedState state, ProgramLog& log) : state_(std::move(state)), log_(log) {
     if (!LoadCommonControls(ICC_STANDARD_CLASSES | ICC_BAR_CLASSES)) {
         throw ErrorFromLastError();

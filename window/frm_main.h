@@ -99,8 +99,6 @@ class frmMain final : public RunWindow {
 
 // Inside a catch block: the text of the report of an error that nothing handled.
 std::wstring UnhandledErrorReport() noexcept;
-// Inside a catch block: the platform's report of an error that nothing handled, over `owner`.
-void ReportUnhandledError(HWND owner) noexcept;
 
 // Creates frmMain, runs Form_Load and shows the window, modeless and centred on the screen.
 // The window lives as long as the returned object. Throws Error when Form_Load fails; the
