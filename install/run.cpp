@@ -248,9 +248,7 @@ class Installation {
         const FileItemTable& items = state_.FileItems ? *state_.FileItems : noItems;
         for (std::size_t row = 0; row < items.size(); ++row) {
             const FileItem& item = items[row];
-            if (services_.onItem) {
-                services_.onItem(row, walk.DestFolder);
-            }
+            observer_.ItemStarting(row, walk.DestFolder);
             window_.SetCaption(
                 (item.StepCaption.empty() ? std::wstring(kInstallingCaption) : item.StepCaption) +
                 captionSuffix);

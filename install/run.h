@@ -84,6 +84,9 @@ class RunObserver {
   public:
     virtual ~RunObserver() = default;
     virtual void Confirmed(std::wstring_view /*text*/, bool /*ok*/) {}
+    // Before each row is worked on (its index), with the folder that the items before it left
+    // (DestFolder).
+    virtual void ItemStarting(std::size_t /*row*/, std::wstring_view /*destFolder*/) {}
     // A version of the host (13 is X3), once it is open.
     virtual void HostOpened(int /*major*/) {}
     // A folder that version was asked for, exactly as returned.
@@ -116,9 +119,6 @@ struct RunServices {
     // the one of that major: 13 is X3.
     std::function<std::unique_ptr<Host>(int major)> createHost;
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
-    // Told the row index before each row is worked on, with the folder that the items before
-    // it left (DestFolder); for tools that explain a run.
-    std::function<void(std::size_t row, const std::wstring& destFolder)> onItem = nullptr;
     // Told every step, when there is one.
     RunObserver* observer = nullptr;
 };

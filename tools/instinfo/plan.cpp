@@ -50,6 +50,20 @@ struct Event {
 
 using Events = std::vector<Event>;
 
+// Each row as the run reaches it, with the folder carried to it.
+class ItemObserver final : public RunObserver {
+  public:
+    explicit ItemObserver(Events& events) : events_(events) {}
+    void ItemStarting(std::size_t row, std::wstring_view destFolder) override {
+        Event e{Event::Kind::Item, {}, std::wstring(destFolder)};
+        e.number = row;
+        events_.push_back(e);
+    }
+
+  private:
+    Events& events_;
+};
+
 class SimWindow : public RunWindow {
   public:
     explicit SimWindow(Events& events) : events_(events) {}
@@ -279,8 +293,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions
     std::unique_ptr<Host> hostApp;
     std::unique_ptr<FileSystemOps> fileSystem;
     const bool named = !state.HostVersions.empty();
-    RunServices services{window,
-                         closer,
+    RunServices services{window, closer,
                          [&](std::span<const int> versions) {
                              // The user's registry can't be read from here: every version named is
                              // taken to be installed, unless the packager says otherwise.
@@ -306,12 +319,9 @@ void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions
                          },
                          [&]() -> std::unique_ptr<FileSystemOps> {
                              return std::make_unique<SimFiles>(events, state.AppFolder);
-                         },
-                         [&](std::size_t row, const std::wstring& destFolder) {
-                             Event e{Event::Kind::Item, {}, destFolder};
-                             e.number = row;
-                             events.push_back(e);
                          }};
+    ItemObserver observer(events);
+    services.observer = &observer;
     plan.named = state.HostVersions;
     RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
 
