@@ -29,16 +29,6 @@ const StandInControl& StandIn() {
     return standIn;
 }
 
-const drv::IconReader& Icons() {
-    static const drv::IconReader reader = drv::IconReader::Calibrate();
-    return reader;
-}
-
-std::string Utf8(const std::wstring& text) {
-    const std::u8string utf8 = fs::path(text).u8string();
-    return {utf8.begin(), utf8.end()};
-}
-
 void RunE2E::SetUpTestSuite() {
     QuitStandIns();
     fs::remove_all(TempRoot());

@@ -25,9 +25,6 @@ inline constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行�
 std::wstring TempRoot();
 const StandInControl& StandIn();
 
-const driver::IconReader& Icons();
-std::string Utf8(const std::wstring& text);
-
 class RunE2E : public testing::Test {
   protected:
     static void SetUpTestSuite();

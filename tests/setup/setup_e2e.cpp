@@ -20,12 +20,14 @@ namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
 using tamrick::test::FilesIn;
 using tamrick::test::HostFolders;
+using tamrick::test::Icons;
 using tamrick::test::LogRecords;
 using tamrick::test::NextMessageBox;
 using tamrick::test::QuitStandIns;
 using tamrick::test::ReadFile;
 using tamrick::test::RecordsOf;
 using tamrick::test::StandInControl;
+using tamrick::test::Utf8;
 using namespace std::chrono_literals;
 
 namespace {
@@ -107,16 +109,6 @@ DWORD ProcessOf(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     return pid;
-}
-
-const drv::IconReader& Icons() {
-    static const drv::IconReader reader = drv::IconReader::Calibrate();
-    return reader;
-}
-
-std::string Utf8(const std::wstring& text) {
-    const std::u8string utf8 = fs::path(text).u8string();
-    return {utf8.begin(), utf8.end()};
 }
 
 // The windows that the setup or the installer it starts made, besides COM's hidden helpers.

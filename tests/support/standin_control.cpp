@@ -53,6 +53,15 @@ std::wstring TestTempFolder(const std::wstring& name) {
     return std::wstring(temp) + L"tamrick-" + name + L"\\";
 }
 
+const driver::IconReader& Icons() {
+    static const driver::IconReader reader = driver::IconReader::Calibrate();
+    return reader;
+}
+
+std::string Utf8(std::wstring_view text) {
+    return standin::ToUtf8(text);
+}
+
 std::wstring MessageBoxText(HWND box) {
     for (const driver::Control& c : driver::ChildControls(box)) {
         if (c.class_name == L"Static" && !c.text.empty()) {

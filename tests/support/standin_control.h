@@ -79,6 +79,12 @@ std::wstring TestTempFolder(const std::wstring& name);
 // The text of a message box.
 std::wstring MessageBoxText(HWND box);
 
+// The icon reader, calibrated once for the test program.
+const driver::IconReader& Icons();
+
+// Text for a test's failure output (gtest prints std::string as it is).
+std::string Utf8(std::wstring_view text);
+
 // The next message box of the process other than `previous` (one that is closing), or nullptr
 // when none shows within the timeout.
 HWND NextMessageBox(DWORD pid, HWND previous = nullptr,
