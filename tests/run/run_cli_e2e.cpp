@@ -20,24 +20,6 @@ const std::wstring kMissingDescription = L"缺少安装必需的文件，安装�
 
 class CommandLineE2E : public RunE2E {
   protected:
-    struct Watched {
-        std::optional<DWORD> code;
-        std::vector<std::wstring> windows; // every window it made, as WindowsMade tells them
-    };
-
-    // Runs the installer with `arguments` to its end, watched from before its first instruction.
-    Watched RunWatched(const std::wstring& arguments,
-                       std::chrono::milliseconds timeout = kRunTimeout) {
-        drv::Process process =
-            drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_, arguments);
-        drv::WindowWatch watch(process.pid());
-        process.Resume();
-        Watched watched;
-        watched.code = process.WaitForExit(timeout);
-        watched.windows = WindowsMade(watch.Stop());
-        return watched;
-    }
-
     // A log path with a space and a Chinese name, quoted as an administrator would.
     std::wstring LogPath() const { return TempRoot() + L"日志 文件\\install.log"; }
     std::wstring LogSwitch() const { return L"/LOG=\"" + LogPath() + L"\""; }

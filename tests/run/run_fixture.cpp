@@ -115,4 +115,16 @@ int RunTestMain(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
+RunE2E::Watched RunE2E::RunWatched(const std::wstring& arguments,
+                                   std::chrono::milliseconds timeout) const {
+    drv::Process process =
+        drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_, arguments);
+    drv::WindowWatch watch(process.pid());
+    process.Resume();
+    Watched watched;
+    watched.code = process.WaitForExit(timeout);
+    watched.windows = WindowsMade(watch.Stop());
+    return watched;
+}
+
 } // namespace tamrick::test

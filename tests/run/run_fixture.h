@@ -44,6 +44,14 @@ class RunE2E : public testing::Test {
     driver::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr,
                                         std::chrono::milliseconds timeout = kRunTimeout);
 
+    struct Watched {
+        std::optional<DWORD> code;
+        std::vector<std::wstring> windows; // every window it made, as WindowsMade tells them
+    };
+    // Runs the installer with `arguments` to its end, watched from before its first instruction.
+    Watched RunWatched(const std::wstring& arguments,
+                       std::chrono::milliseconds timeout = kRunTimeout) const;
+
     HostFolders folders_{TempRoot()};
     std::wstring addOn_;
     std::optional<driver::Process> process_;

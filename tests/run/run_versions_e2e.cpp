@@ -258,13 +258,9 @@ TEST_F(VersionsE2E, SilentlyEveryNamedVersionGetsTheAddOnAndTheLogNamesEach) {
     const std::wstring log = TempRoot() + L"versions.log";
     fs::remove(log);
 
-    drv::Process process = drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_,
-                                                         L"/S \"/LOG=" + log + L"\"");
-    drv::WindowWatch watch(process.pid());
-    process.Resume();
-    EXPECT_EQ(process.WaitForExit(kRunTimeout), std::optional<DWORD>(0));
-    const std::vector<std::wstring> windows = WindowsMade(watch.Stop());
-    EXPECT_TRUE(windows.empty()) << Utf8(windows.front());
+    const Watched run = RunWatched(L"/S \"/LOG=" + log + L"\"");
+    EXPECT_EQ(run.code, std::optional<DWORD>(0));
+    EXPECT_TRUE(run.windows.empty()) << Utf8(run.windows.front());
     EXPECT_EQ(FilesIn(x7.folders.gms), std::vector<std::wstring>{L"a.gms"});
     EXPECT_EQ(FilesIn(v2020.folders.gms), std::vector<std::wstring>{L"a.gms"});
 
@@ -286,13 +282,10 @@ TEST_F(VersionsE2E, SilentlyNoneOfTheNamedVersionsEndsAtOnceWith429) {
     AddOnFile(L"a.gms", "a");
     const std::wstring log = TempRoot() + L"versions.log";
     fs::remove(log);
-    drv::Process process = drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_,
-                                                         L"/S \"/LOG=" + log + L"\"");
-    drv::WindowWatch watch(process.pid());
-    process.Resume();
     // At once: nothing is closed and there is no pause.
-    EXPECT_EQ(process.WaitForExit(std::chrono::seconds(8)), std::optional<DWORD>(429));
-    EXPECT_TRUE(WindowsMade(watch.Stop()).empty());
+    const Watched run = RunWatched(L"/S \"/LOG=" + log + L"\"", std::chrono::seconds(8));
+    EXPECT_EQ(run.code, std::optional<DWORD>(429));
+    EXPECT_TRUE(run.windows.empty());
     const std::vector<std::wstring> records = LogRecords(log);
     EXPECT_EQ(RecordsOf(records, L"installer\tmessage"),
               std::vector<std::wstring>{
