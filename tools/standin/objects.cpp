@@ -368,7 +368,12 @@ int Serve(const std::wstring& folder) {
     }
     CoRevokeClassObject(cookie);
     AppendLog(server.log, L"CorelDRW.exe", L"exit");
-    return 0;
+    // A client's release can still be on its way: after a refused creation, the release of the
+    // class object crosses the quit. Wine's CoUninitialize may wait for that call for ever (it
+    // unregisters the interface waiting for calls to complete, and the call that failed never
+    // completes), so the server ends here, without tearing COM down; the late release then
+    // finds it gone, which a client takes as a disconnected server.
+    ExitProcess(0);
 }
 
 } // namespace standin
