@@ -1,5 +1,7 @@
 #include "host_versions.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <array>
 #include <set>
@@ -29,16 +31,6 @@ constexpr std::array<HostVersionName, 15> kNames{{
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
-}
-
-wchar_t AsciiUpper(wchar_t c) {
-    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - (L'a' - L'A')) : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 std::wstring_view TrimAsciiSpaces(std::wstring_view text) {

@@ -1,5 +1,7 @@
 #include "payload.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <array>
 
@@ -34,15 +36,11 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-wchar_t Upper(wchar_t c) {
-    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
 bool IsDeviceName(std::wstring_view segment) {
     // The device is found whatever follows its name after a dot: "con.txt" is CON.
     std::wstring stem;
     for (const wchar_t c : segment.substr(0, segment.find(L'.'))) {
-        stem.push_back(Upper(c));
+        stem.push_back(AsciiUpper(c));
     }
     while (!stem.empty() && stem.back() == L' ') {
         stem.pop_back();

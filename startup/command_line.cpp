@@ -1,20 +1,12 @@
 #include "command_line.h"
 
+#include "base/ascii.h"
 #include "base/exit_codes.h"
 
 #include <algorithm>
 
 namespace tamrick {
 namespace {
-
-// Switch names are ASCII: folding ASCII letters is all the matching needs, whatever the user's
-// language.
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
-}
 
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t';
@@ -63,7 +55,7 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments) {
         const std::wstring_view body = std::wstring_view(argument).substr(1);
         const std::size_t equals = body.find(L'=');
         const std::wstring_view name = body.substr(0, equals);
-        if (SameName(name, L"LOG")) {
+        if (EqualsIgnoringAsciiCase(name, L"LOG")) {
             const std::wstring_view path =
                 equals == std::wstring_view::npos ? std::wstring_view() : body.substr(equals + 1);
             if (IsBlankText(path)) {
@@ -73,7 +65,7 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments) {
             } else {
                 line.logPath = std::wstring(path);
             }
-        } else if (equals == std::wstring_view::npos && SameName(name, L"S")) {
+        } else if (equals == std::wstring_view::npos && EqualsIgnoringAsciiCase(name, L"S")) {
             line.silent = true;
         } else if (equals == std::wstring_view::npos && name == L"?") {
             line.help = true;
