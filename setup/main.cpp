@@ -53,12 +53,7 @@ class Messages {
   public:
     Messages(ProgramLog& log, bool silent) : log_(log), silent_(silent) {}
 
-    void Error(const std::wstring& text) const {
-        log_.Message(L"error", text);
-        if (!silent_) {
-            MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
-        }
-    }
+    void Error(const std::wstring& text) const { TellUser(log_, silent_, L"error", text); }
     void SystemError(const wchar_t* pattern, const std::wstring& value, DWORD error) const {
         Error(Format(pattern, value) + SystemErrorText(error));
     }

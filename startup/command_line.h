@@ -48,6 +48,9 @@ std::wstring_view ArgumentsOf(std::wstring_view commandLine);
 std::wstring UsageText(const CommandLine& commandLine);
 
 #ifdef _WIN32
+// A message of the program's own, outside its window: always in the log with its kind
+// ("information" or "error"), and in a message box of that kind unless the run is silent.
+void TellUser(ProgramLog& log, bool silent, std::wstring_view kind, const std::wstring& text);
 // The end of a program whose command line is a usage error (or /?): the usage box unless
 // silent, the same text in the log; the usage exit code.
 int EndWithUsage(const CommandLine& commandLine, ProgramLog& log);

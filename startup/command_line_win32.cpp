@@ -9,14 +9,17 @@
 
 namespace tamrick {
 
-int EndWithUsage(const CommandLine& commandLine, ProgramLog& log) {
-    const std::wstring text = UsageText(commandLine);
-    const bool help = commandLine.problem == UsageProblem::None;
-    log.Message(help ? L"information" : L"error", text);
-    if (!commandLine.silent) {
-        MessageBoxW(nullptr, text.c_str(), kProgramTitle,
-                    MB_OK | static_cast<UINT>(help ? MB_ICONINFORMATION : MB_ICONERROR));
+void TellUser(ProgramLog& log, bool silent, std::wstring_view kind, const std::wstring& text) {
+    log.Message(kind, text);
+    if (!silent) {
+        const UINT icon = kind == L"error" ? MB_ICONERROR : MB_ICONINFORMATION;
+        MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | icon);
     }
+}
+
+int EndWithUsage(const CommandLine& commandLine, ProgramLog& log) {
+    const bool help = commandLine.problem == UsageProblem::None;
+    TellUser(log, commandLine.silent, help ? L"information" : L"error", UsageText(commandLine));
     return exit_code::kUsage;
 }
 

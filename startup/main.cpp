@@ -26,10 +26,6 @@
 namespace tamrick {
 namespace {
 
-void ShowError(const std::wstring& text) {
-    ::MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
-}
-
 std::wstring Widened(const char* text) {
     return std::wstring(text, text + std::char_traits<char>::length(text));
 }
@@ -96,10 +92,7 @@ int Main(const CommandLine& commandLine, ProgramLog& log) {
         state, [&](const std::wstring& text) { missingText = text; }, &encoding);
     LogDescription(log, state, encoding, missingText.has_value());
     if (missingText) {
-        log.Message(L"error", *missingText);
-        if (!commandLine.silent) {
-            ShowError(*missingText);
-        }
+        TellUser(log, commandLine.silent, L"error", *missingText);
     }
     if (!haveItems) {
         return exit_code::kNoDescription;
@@ -138,11 +131,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
         exitCode = Main(commandLine, log);
     } catch (...) {
         // Nothing in start-up handles its own errors: the user sees number and description.
-        const std::wstring report = UnhandledErrorReport();
-        log.Message(L"error", report);
-        if (!commandLine.silent) {
-            ShowError(report);
-        }
+        TellUser(log, commandLine.silent, L"error", UnhandledErrorReport());
     }
     log.End(exitCode);
     return exitCode;
