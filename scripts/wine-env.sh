@@ -32,34 +32,29 @@ _tamrick_detached() {
     (_tamrick_close_fds && exec "$@") >/dev/null 2>&1 </dev/null
 }
 
+# Xvfb picks the first free display itself (-displayfd): it takes the lock atomically, so two
+# runs at once can't pick the same one, and it knows a lock or socket left by a server that died
+# for stale, where a look at the files would take it for a display in use.
 _tamrick_start_xvfb() {
-    # Two test runs at once must not pick the same free display.
-    exec {_tamrick_xvfb_lock}>/tmp/.tamrick-xvfb.lock
-    flock "$_tamrick_xvfb_lock"
-    _tamrick_start_free_xvfb
-    local started=$?
-    exec {_tamrick_xvfb_lock}>&-
-    return "$started"
-}
-
-_tamrick_start_free_xvfb() {
-    local n
-    for n in 91 92 93 94 95 96 97 98 99; do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            (_tamrick_close_fds && exec Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp) \
-                >/dev/null 2>&1 </dev/null &
-            local i
-            for i in $(seq 1 50); do
-                [ -e "/tmp/.X11-unix/X$n" ] && break
-                sleep 0.1
-            done
-            export DISPLAY=":$n"
-            export TAMRICK_XVFB_PID=$!
-            return 0
-        fi
+    local number_file
+    number_file="$(mktemp)"
+    (_tamrick_close_fds && exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file") \
+        >/dev/null 2>&1 </dev/null &
+    local pid=$! i number=
+    for i in $(seq 1 100); do
+        number="$(head -n 1 "$number_file")"
+        [ -n "$number" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
     done
-    echo "wine-env: no free X display" >&2
-    return 1
+    rm -f "$number_file"
+    if [ -z "$number" ]; then
+        kill "$pid" 2>/dev/null || true
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$number"
+    export TAMRICK_XVFB_PID=$pid
 }
 
 # The display must be there before the prefix's first Wine process starts, and stay the same
