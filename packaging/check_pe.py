@@ -48,13 +48,15 @@ class Pe:
                 offset = strings_at + int(name[1:])
                 name = data[offset:data.index(b"\0", offset)].decode("latin-1")
             vsize, vaddr, rsize, rptr = struct.unpack_from("<IIII", raw, 8)
-            self.sections.append((name, vaddr, max(vsize, rsize), rptr))
+            self.sections.append((name, vaddr, rsize, rptr))
 
     def offset(self, rva):
-        for _, vaddr, size, rptr in self.sections:
-            if vaddr <= rva < vaddr + size:
+        # Only a section's raw bytes are in the file: a separate debug file keeps the headers of
+        # the program's sections but none of their bytes.
+        for _, vaddr, raw_size, rptr in self.sections:
+            if vaddr <= rva < vaddr + raw_size:
                 return rva - vaddr + rptr
-        raise PeError(f"address {rva:#x} is in no section")
+        raise PeError(f"address {rva:#x} is not in the file")
 
     def text(self, rva):
         at = self.offset(rva)
@@ -114,7 +116,7 @@ def check(args):
             if version > limit:
                 problems.append(f"{name} asks for {what} version {version[0]}.{version[1]}, "
                                 f"newer than {args.max_os_version}")
-    imports = pe.imports()
+    imports = pe.imports() if args.forbidden_functions or args.allowed_dlls else None
     if args.forbidden_functions:
         forbidden = read_list(args.forbidden_functions)
         for dll, functions in sorted(imports.items()):
@@ -129,8 +131,9 @@ def check(args):
     for line in problems:
         print(f"check_pe: {line}")
     if not problems:
+        read = f", imports {', '.join(sorted(imports))}" if imports is not None else ""
         print(f"check_pe: {name}: {len(data) / 1024:.0f} KiB, OS {pe.os_version[0]}."
-              f"{pe.os_version[1]}, imports {', '.join(sorted(imports))}: all rules hold")
+              f"{pe.os_version[1]}{read}: all rules hold")
     return 1 if problems else 0
 
 
