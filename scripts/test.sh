@@ -47,7 +47,7 @@ run_windows_suite() {
     local preset=$1
     if [ "$preset" = mingw-i686 ] && ! runs_32bit_programs; then
         echo "*** NOT RUN: the i686 build's Windows tests. This machine's kernel refuses 32-bit"
-        echo "*** programs, so Wine can't start them. Only the gates and the distributable follow."
+        echo "*** programs, so Wine can't start them. Only the checks of the built files follow."
         ctest --preset "$preset" -R '^(gates_|dist_)'
         return
     fi
