@@ -32,9 +32,9 @@ _tamrick_detached() {
     (_tamrick_close_fds && exec "$@") >/dev/null 2>&1 </dev/null
 }
 
-# Xvfb picks the first free display itself (-displayfd): it takes the lock atomically, so two
-# runs at once can't pick the same one, and it knows a lock or socket left by a server that died
-# for stale, where a look at the files would take it for a display in use.
+# Xvfb picks the first free display itself (-displayfd): a display is its when it can bind the
+# display's socket, which only one live server can hold, so two runs at once can't pick the same
+# one, and the lock and socket files that a killed server leaves in /tmp don't hold it back.
 _tamrick_start_xvfb() {
     local number_file
     number_file="$(mktemp)"
@@ -71,8 +71,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # Ends what this shell started: the prefix's wineserver and the display started here. The
-# display is waited for and forgotten, so that a run that follows at once does not take a
-# display that is still going away for a live one.
+# display is waited for and forgotten, so that no server outlives the run that started it.
 tamrick_wine_end() {
     "$WINESERVER" -k 2>/dev/null || true
     if [ -n "${TAMRICK_XVFB_PID:-}" ]; then
