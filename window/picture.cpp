@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/system_error.h"
+#include "description/picture_format.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace tamrick {
@@ -26,7 +28,7 @@ void ThrowIfNotPicture(HRESULT hr) {
         throw ErrorFromHresult(hr);
     }
     if (FAILED(hr)) {
-        throw Error(kErrInvalidPicture, L"图片无效");
+        throw Error(kErrInvalidPicture, kInvalidPictureText);
     }
 }
 
@@ -152,15 +154,27 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     return memory;
 }
 
-bool IsPng(HGLOBAL memory, DWORD size) {
-    static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (size < sizeof kSignature) {
-        return false;
-    }
+PictureFormat FormatOfMemory(HGLOBAL memory, DWORD size) {
     const void* bytes = GlobalLock(memory);
-    const bool png = std::memcmp(bytes, kSignature, sizeof kSignature) == 0;
+    const PictureFormat format = PictureFormatOf(std::string_view(
+        static_cast<const char*>(bytes), std::min<std::size_t>(size, kPictureSignatureBytes)));
     GlobalUnlock(memory);
-    return png;
+    return format;
+}
+
+// The signature of the file's first bytes.
+PictureFormat FormatOfFile(const std::wstring& path) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    char head[kPictureSignatureBytes] = {};
+    DWORD read = 0;
+    if (!ReadFile(file.get(), head, sizeof head, &read, nullptr)) {
+        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    return PictureFormatOf(std::string_view(head, read));
 }
 
 } // namespace
@@ -171,7 +185,7 @@ UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, 
     UniqueGlobal memory = ReadIntoGlobal(path, size);
     // The OLE picture of Windows XP reads no PNG; Wine's does. Refusing it here keeps the
     // behaviour that of the systems that take this way.
-    if (IsPng(memory.get(), size)) {
+    if (!ShownWithoutWic(FormatOfMemory(memory.get(), size))) {
         ThrowIfNotPicture(E_FAIL);
     }
     ComPtr<IStream> stream;
@@ -222,6 +236,11 @@ UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, 
 }
 
 UniqueBitmap LoadPictureFile(const std::wstring& path, int width, int height, COLORREF background) {
+    // WIC decodes more formats than a banner may have (TIFF, icons, ...): the packager's tool
+    // accepts only these signatures, so the window does too.
+    if (FormatOfFile(path) == PictureFormat::None) {
+        ThrowIfNotPicture(E_FAIL);
+    }
     if (const ComPtr<IWICImagingFactory> factory = WicFactory()) {
         return LoadWithWic(*factory.Get(), path, width, height, background);
     }

@@ -1,6 +1,8 @@
 #include "picture.h"
 
+#include "base/error.h"
 #include "description/decode.h"
+#include "description/picture_format.h"
 #include "description/platform.h"
 #include "files.h"
 
@@ -154,28 +156,31 @@ PictureInfo Jpeg(std::string_view b) {
 
 } // namespace
 
-PictureInfo SniffPicture(std::string_view b) {
-    if (b.substr(0, 2) == "BM") {
+namespace {
+
+PictureInfo SniffFormat(PictureFormat type, std::string_view b) {
+    switch (type) {
+    case PictureFormat::Bmp:
         return Bmp(b);
-    }
-    if (b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1A\n", 8)) {
+    case PictureFormat::Png:
         return Png(b);
-    }
-    if (b.substr(0, 6) == "GIF87a" || b.substr(0, 6) == "GIF89a") {
+    case PictureFormat::Gif:
         return Gif(b);
-    }
-    if (b.substr(0, 3) == "\xFF\xD8\xFF") {
+    case PictureFormat::Jpeg:
         return Jpeg(b);
-    }
-    // Windows' imaging component decodes these too; their size is not looked at.
-    if (b.substr(0, 4) == std::string_view("II*\0", 4) ||
-        b.substr(0, 4) == std::string_view("MM\0*", 4)) {
-        return Ok("TIFF", 0, 0);
-    }
-    if (b.substr(0, 4) == std::string_view("\0\0\1\0", 4)) {
-        return Ok("ICO", 0, 0);
+    case PictureFormat::None:
+        break;
     }
     return Fail("", b.empty() ? "the file is empty" : "no BMP, PNG, JPEG or GIF signature");
+}
+
+} // namespace
+
+PictureInfo SniffPicture(std::string_view b) {
+    const PictureFormat type = PictureFormatOf(b);
+    PictureInfo info = SniffFormat(type, b);
+    info.type = type;
+    return info;
 }
 
 std::wstring PictureProblem(const PictureInfo& picture) {
@@ -208,6 +213,17 @@ Banner LookAtBanner(const std::wstring& folder, const std::wstring& name) {
     banner.picture = SniffPicture(file.bytes);
     banner.state = banner.picture.ok ? BannerState::Picture : BannerState::NotPicture;
     return banner;
+}
+
+std::optional<BannerStop> BannerStopsStartUp(const Banner& banner) {
+    if (banner.state == BannerState::Unreadable) {
+        return BannerStop{L"can't be read", std::nullopt};
+    }
+    if (banner.state == BannerState::NotPicture) {
+        return BannerStop{L"is not a picture (" + PictureProblem(banner.picture) + L")",
+                          UnhandledErrorText(kErrInvalidPicture, kInvalidPictureText)};
+    }
+    return std::nullopt;
 }
 
 } // namespace tamrick
