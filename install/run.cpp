@@ -231,6 +231,7 @@ class Installation {
     // One version: its object opened and hidden, every item with DestFolder starting empty, the
     // object hidden again. An abort report ends the installation there.
     Abort InstallInto(int major) {
+        observer_.VersionStarting(major);
         window_.SetCaption(CheckingCaption(major));
         members_.HostApp = services_.createHost(major);
         members_.HostApp->Open();
@@ -268,6 +269,7 @@ class Installation {
             }
         }
         members_.HostApp->SetInvisible();
+        observer_.VersionFinished(major);
         return std::nullopt;
     }
 

@@ -84,10 +84,14 @@ class RunObserver {
   public:
     virtual ~RunObserver() = default;
     virtual void Confirmed(std::wstring_view /*text*/, bool /*ok*/) {}
+    // A version of the host (13 is X3): before anything is done for it, and once every item is
+    // done in it and it is hidden again. A version whose walk stops has no end.
+    virtual void VersionStarting(int /*major*/) {}
+    virtual void VersionFinished(int /*major*/) {}
     // Before each row is worked on (its index), with the folder that the items before it left
     // (DestFolder).
     virtual void ItemStarting(std::size_t /*row*/, std::wstring_view /*destFolder*/) {}
-    // A version of the host (13 is X3), once it is open.
+    // Once the version's object is open.
     virtual void HostOpened(int /*major*/) {}
     // A folder that version was asked for, exactly as returned.
     virtual void FolderReturned(int /*major*/, std::wstring_view /*key*/,

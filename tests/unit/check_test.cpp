@@ -200,10 +200,11 @@ TEST_F(CheckTest, AnUnknownTargetFallsBackToThePreviousFolderOrToNone) {
     EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 error unknown-target",
                                        "2 warning unknown-target", "5 warning unknown-target",
                                        "6 warning unknown-target"));
-    EXPECT_THAT(ToUtf8(report_.findings[1].message),
-                HasSubstr("unknown target \"gmspth\" (did you mean \"gmspath\"?): no folder was "
-                          "resolved before, so the installation stops with \"CorelDRAW X3 "
-                          "可能没有正确安装，路径()不存在。\""));
+    EXPECT_THAT(
+        ToUtf8(report_.findings[1].message),
+        HasSubstr("unknown target \"gmspth\" (did you mean \"gmspath\"?): no folder was "
+                  "resolved before, so the installation stops with the message\r\n"
+                  "CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。"));
     EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("so the item is skipped"));
     EXPECT_THAT(ToUtf8(report_.findings[3].message),
                 HasSubstr("\"gmspath \" (it has a trailing space): the item uses the previous "
@@ -231,7 +232,7 @@ TEST_F(CheckTest, MissingSourcesStopTheInstallationWhenRequired) {
                                        "6 note source-case"));
     EXPECT_THAT(ToUtf8(report_.findings[1].message),
                 HasSubstr("copy source \"gone.gms\" is not in the folder: the installation stops "
-                          "with \"缺少安装必需的文件，文件("));
+                          "with the message\r\n缺少安装必需的文件，文件("));
     EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("import source \"gone.xml\""));
     EXPECT_THAT(ToUtf8(report_.findings[3].message),
                 HasSubstr("the item is skipped without a word"));
@@ -269,9 +270,18 @@ TEST_F(CheckTest, TheBannerMustBeAPictureWhenItIsThere) {
     EXPECT_THAT(Summary(), ElementsAre("2 note banner-size"));
     EXPECT_THAT(Message("banner-size"), HasSubstr("400 × 60 pixels; the banner area is 420 × 78"));
 
-    folder_.File("b.bmp", std::string("II*\0\x08\0\0\0", 8)); // a TIFF file
+    // Windows decodes TIFF, but the installer takes only the four signatures.
+    folder_.File("b.bmp", std::string("II*\0\x08\0\0\0", 8));
     Check();
-    EXPECT_THAT(Summary(), ElementsAre("2 note banner-format"));
+    EXPECT_THAT(Summary(), ElementsAre("2 error banner-not-picture"));
+    EXPECT_THAT(Message("banner-not-picture"),
+                HasSubstr("window shows, with the message\r\n运行时错误 '481':\r\n\r\n图片无效"));
+
+    folder_.File("b.bmp", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x01\xA4\0\0\0\x4E"
+                                      "\x08\x02\0\0\0xxxx",
+                                      33)); // 420 × 78
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("2 note banner-needs-wic"));
 }
 
 TEST_F(CheckTest, AnAnsiDescriptionWithNonAsciiTextIsNoted) {

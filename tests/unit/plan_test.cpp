@@ -92,12 +92,12 @@ TEST_F(PlanTest, AGoodFolderRunsEveryStepToTheSuccessMessage) {
                     "close-host: every running CorelDRW.exe is closed by force, without waiting",
                     "pause: pause of 10 s", "caption: 正在检查 CorelDRAW X3...",
                     "open-host: CorelDRAW X3 is started through its automation interface",
-                    "switch: the host's switch is set to false",
-                    "item 1: copy: copy ADDON/a.gms into <gmspath>\\",
+                    "switch: CorelDRAW X3 is kept hidden",
+                    "item 1: copy: copy ADDON/a.gms to <gmspath>\\a.gms",
                     "item 2: import: CorelDRAW imports ADDON/w.xml as a workspace",
                     "item 3: delete: delete <usergmspath>\\old.gms (if it is there; if not, the "
                     "item is skipped)",
-                    "switch: the host's switch is set to false", "caption: 安装过程结束！",
+                    "switch: CorelDRAW X3 is kept hidden", "caption: 安装过程结束！",
                     "message-information: 安装成功！", "end: the installer ends"));
     EXPECT_EQ(ToUtf8(Item(0).caption), "正在安装宏...");
     EXPECT_EQ(ToUtf8(Item(1).caption), "正在安装，请稍候...");
@@ -112,10 +112,10 @@ TEST_F(PlanTest, GivenFoldersAreUsedAsTheHostReturnsThem) {
     folder_.File("a.gms");
     Make({{L"gmspath", L"C:\\Corel\\GMS"}, {L"userdatapath", L"D:\\Data\\"}});
     EXPECT_THAT(Walk(),
-                ElementsAre("item 1: copy: copy ADDON/a.gms into C:\\Corel\\GMS\\",
+                ElementsAre("item 1: copy: copy ADDON/a.gms to C:\\Corel\\GMS\\a.gms",
                             "item 2: delete: delete D:\\Data\\old.gms (if it is there; if "
                             "not, the installation stops with the missing-file report)",
-                            "switch: the host's switch is set to false", "caption: 安装过程结束！",
+                            "switch: CorelDRAW X3 is kept hidden", "caption: 安装过程结束！",
                             "message-information: 安装成功！", "end: the installer ends"));
 }
 
@@ -130,7 +130,7 @@ TEST_F(PlanTest, ARequiredItemWithoutItsFileStopsAtTheAbortReport) {
                                ToUtf8(folder_.Prefix()) +
                                "gone.gms)不存在。\r\n请联系软件作者寻求帮助。";
     EXPECT_THAT(Walk(),
-                ElementsAre("item 1: copy: copy ADDON/a.gms into <gmspath>\\",
+                ElementsAre("item 1: copy: copy ADDON/a.gms to <gmspath>\\a.gms",
                             "item 2: stop: the installation stops: ADDON/gone.gms is not there",
                             report, "end: the installer ends"));
 }
@@ -159,7 +159,7 @@ TEST_F(PlanTest, OptionalItemsWithoutTheirFileAreSkippedAndTheWalkGoesOn) {
                            "optional)");
     EXPECT_THAT(Walk()[1], "item 2: skipped: skipped: ADDON/gone.xml is not there (the item is "
                            "optional)");
-    EXPECT_THAT(Walk()[2], "item 3: copy: copy ADDON/sub\\a.gms into <gmspath>\\");
+    EXPECT_THAT(Walk()[2], "item 3: copy: copy ADDON/sub\\a.gms to <gmspath>\\a.gms");
 }
 
 TEST_F(PlanTest, AnUnknownTargetKeepsThePreviousFolder) {
@@ -171,7 +171,7 @@ TEST_F(PlanTest, AnUnknownTargetKeepsThePreviousFolder) {
     EXPECT_EQ(Walk()[0], "item 1: skipped: skipped: the folder is empty (the item is optional)");
     EXPECT_EQ(ToUtf8(Item(0).folder),
               "target \"nowhere\" names no folder; the previous one stays: none yet (empty)");
-    EXPECT_EQ(Walk()[2], "item 3: copy: copy ADDON/a.gms into <usergmspath>\\");
+    EXPECT_EQ(Walk()[2], "item 3: copy: copy ADDON/a.gms to <usergmspath>\\a.gms");
     EXPECT_EQ(ToUtf8(Item(2).folder),
               "target \"usergmspth\" names no folder; the previous one stays: <usergmspath>\\");
 }
@@ -185,7 +185,7 @@ TEST_F(PlanTest, ItemsThatDoNothingSayWhy) {
                             "\"k\"",
                             "item 2: nothing: nothing: an empty row, left by a last "
                             "\"fileitem\" line with too few fields",
-                            "switch: the host's switch is set to false", "caption: 安装过程结束！",
+                            "switch: CorelDRAW X3 is kept hidden", "caption: 安装过程结束！",
                             "message-information: 安装成功！", "end: the installer ends"));
     EXPECT_EQ(ToUtf8(Item(1).caption), "正在安装，请稍候...");
     EXPECT_EQ(Item(1).line, 0u);
@@ -208,9 +208,10 @@ TEST_F(PlanTest, AFolderWhereTheWindowNeverOpensEndsAtStartUp) {
     folder_.File("flags.bmp", "not a picture");
     Make();
     EXPECT_EQ(plan_.outcome, "no-window");
-    EXPECT_THAT(Steps(), ElementsAre("start: banner \"flags.bmp\" is not a readable picture: the "
-                                     "installer stops with an unhandled-error report before its "
+    EXPECT_THAT(Steps(), ElementsAre("start: banner \"flags.bmp\" is not a picture (no BMP, PNG, "
+                                     "JPEG or GIF signature): the installer stops before its "
                                      "window shows",
+                                     "message-error: 运行时错误 '481':\r\n\r\n图片无效",
                                      "end: the installer ends"));
 }
 
@@ -246,7 +247,7 @@ TEST_F(PlanTest, AnItemWithoutAFolderOfItsOwnShowsTheFolderTheRunReallyCarries) 
     EXPECT_EQ(Item(0).operation, "skipped");
     EXPECT_EQ(ToUtf8(Item(1).folder),
               "target \"nosuchkey\" names no folder; the previous one stays: <gmspath>");
-    EXPECT_EQ(Local(Item(1).text), "copy ADDON/a.gms into <gmspath>\\");
+    EXPECT_EQ(Local(Item(1).text), "copy ADDON/a.gms to <gmspath>\\a.gms");
 }
 
 // --- HostVersions ------------------------------------------------------------------------------
@@ -274,16 +275,16 @@ TEST_F(PlanTest, EachNamedVersionGetsItsOwnWalkInAscendingOrder) {
             "pause: pause of 10 s", "caption: 正在检查 CorelDRAW X7...",
             "open-host: CorelDRAW X7 is started through CorelDRAW.Application.17, driven by "
             "member name",
-            "switch: the host's switch is set to false",
-            "item 1: copy: copy ADDON/a.gms into <X7:gmspath>\\",
-            "switch: the host's switch is set to false",
+            "switch: CorelDRAW X7 is kept hidden",
+            "item 1: copy: copy ADDON/a.gms to <X7:gmspath>\\a.gms",
+            "switch: CorelDRAW X7 is kept hidden",
             "release-host: CorelDRAW X7's automation object is released",
             "caption: 正在检查 CorelDRAW 2020...",
             "open-host: CorelDRAW 2020 is started through CorelDRAW.Application.22, driven by "
             "member name",
-            "switch: the host's switch is set to false",
-            "item 1: copy: copy ADDON/a.gms into D:\\2020\\GMS\\",
-            "switch: the host's switch is set to false", "caption: 安装过程结束！",
+            "switch: CorelDRAW 2020 is kept hidden",
+            "item 1: copy: copy ADDON/a.gms to D:\\2020\\GMS\\a.gms",
+            "switch: CorelDRAW 2020 is kept hidden", "caption: 安装过程结束！",
             "message-information: 安装成功！\r\n已安装到 CorelDRAW X7、2020。",
             "end: the installer ends"));
     EXPECT_EQ(ToUtf8(Item(0).caption), "正在安装宏...（X7）");
@@ -322,7 +323,8 @@ TEST_F(PlanTest, TheVersionsTakenAsInstalledCanBeGivenNoneIncluded) {
     options.installed = std::vector<int>{18, 26};
     MakeWith(options);
     EXPECT_EQ(plan_.installed, (std::vector<int>{18}));
-    EXPECT_THAT(Walk(), ::testing::Contains("item 1: copy: copy ADDON/a.gms into <X8:gmspath>\\"));
+    EXPECT_THAT(Walk(),
+                ::testing::Contains("item 1: copy: copy ADDON/a.gms to <X8:gmspath>\\a.gms"));
 }
 
 TEST_F(PlanTest, WithoutTheKeyTheJsonNamesNoVersions) {

@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include "base/error.h"
 #include "description/host_versions.h"
 #include "description/model.h"
 #include "description/platform.h"
@@ -9,25 +10,25 @@
 #include "install/run.h"
 #include "json.h"
 #include "picture.h"
+#include "simulation.h"
 #include "text.h"
 
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
+#include <span>
 
 namespace tamrick {
 namespace {
+
+using Kind = Happening::Kind;
 
 // The last version whose workspace import (ImportWorkspace) a source confirms: X8.
 constexpr int kLastImportConfirmedMajor = 18;
 
 constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem,
                                        kKeyHostVersions};
-
-// The first line of a report: enough to recognise it in a one-line finding.
-std::wstring FirstLine(const std::wstring& report) {
-    return report.substr(0, report.find(L'\r'));
-}
 
 bool IsCommentKey(std::wstring_view key) {
     return !key.empty() && (key.front() == L';' || key.front() == L'#' || key.front() == L'\'' ||
@@ -88,6 +89,17 @@ class Checker {
     }
 
     void Finish(const DescriptionRead& read) {
+        const ParsedDescription& d = read.description;
+        if (!d.ItemLines.empty() && d.ItemLines.back() == 0) {
+            // The last "fileitem" line was too short: the reader ends the table with an empty row.
+            for (Finding& f : findings_) {
+                if (f.line == lastItemLine_ && f.code == "too-few-fields") {
+                    f.message = f.message.substr(0, f.message.find(L", so the installer")) +
+                                L"; as the last \"fileitem\" line, it leaves an empty row at the "
+                                L"end of the table, which does nothing";
+                }
+            }
+        }
         const Encoding encoding = read.description.encoding;
         if (encoding == Encoding::Ansi && firstNonAscii_ != 0) {
             Add(firstNonAscii_, Severity::Note, "ansi-text",
@@ -98,10 +110,8 @@ class Checker {
         if (!HasFileItems(read.description.FileItems)) {
             Add(0, Severity::Error, "no-fileitem",
                 L"no \"fileitem\" line: the installer ends at start-up without a word");
-        } else if (!anyActing_) {
-            Add(0, Severity::Warning, "nothing-to-do",
-                L"no item copies, imports or deletes anything: the installer reports success "
-                L"having changed nothing");
+        } else {
+            Walk(read.description);
         }
         Banner(read.description.FlagsPicture);
         if (read.description.HostVersions) {
@@ -114,19 +124,6 @@ class Checker {
   private:
     void Add(std::size_t line, Severity severity, std::string code, std::wstring message) {
         findings_.push_back(Finding{line, severity, std::move(code), std::move(message)});
-    }
-
-    // A fault ends the installation with its report when the item is required; otherwise the item
-    // is skipped.
-    void Fault(const FileItem& item, std::size_t number, std::string code,
-               const std::wstring& message, const std::wstring& report) {
-        if (IsRequired(item)) {
-            Add(number, Severity::Error, std::move(code),
-                message + L"the installation stops with " + Quote(FirstLine(report)));
-        } else {
-            Add(number, Severity::Warning, std::move(code),
-                message + L"the item is skipped without a word");
-        }
     }
 
     void NoEquals(std::wstring_view line, std::size_t number) {
@@ -194,11 +191,16 @@ class Checker {
                     L": the installer serves CorelDRAW X3 alone, as without the key");
             return;
         }
+        const bool one = list.majors.size() == 1;
         Add(line, Severity::Note, "host-versions",
             L"the installer looks for CorelDRAW " + HostVersionsPhrase(list.majors) +
-                L" and installs into each one it finds, in that order; where it finds none, it "
-                L"says " +
-                Quote(NoHostMessage(list.majors)) + L" and closes nothing");
+                (one ? L" and installs into it where it is installed"
+                     : L" and installs into each one it finds, in that order") +
+                (noHostText_ ? (one ? L"; where it is not, it says "
+                                    : L"; where it finds none, it "
+                                      L"says ") +
+                                   Quote(*noHostText_) + L" and closes nothing"
+                             : L""));
         if (anyImport_ && list.majors.back() > kLastImportConfirmedMajor) {
             Add(line, Severity::Note, "import-unconfirmed",
                 L"that CorelDRAW 2017 and later import workspaces as X3 to X8 do (ImportWorkspace) "
@@ -269,6 +271,7 @@ class Checker {
     }
 
     void FileItemLine(std::wstring_view value, const FileItem* item, std::size_t number) {
+        lastItemLine_ = number;
         const std::size_t fields = FieldCount(value);
         if (item == nullptr) {
             Add(number, Severity::Warning, "too-few-fields",
@@ -292,24 +295,17 @@ class Checker {
         Item(*item, number);
     }
 
+    // What the line alone tells; what the installation does with the item comes from the run.
     void Item(const FileItem& item, std::size_t number) {
         const ItemFolderUse use = FolderUseOf(item);
         if (use == ItemFolderUse::None) {
             Action(item.Action, number);
             return;
         }
-        anyActing_ = true;
         Required(item.Required, number);
         if (use == ItemFolderUse::Import) {
             anyImport_ = true;
-            Source(item, number, L"import source");
-            return;
-        }
-        const bool copy = item.Action == kActionCopy;
-        Target(item, number, use, copy);
-        if (copy) {
-            Source(item, number, L"copy source");
-        } else if (IsRequired(item)) {
+        } else if (item.Action == kActionDelete && IsRequired(item)) {
             Add(number, Severity::Warning, "required-delete",
                 L"a required delete item stops the installation with the missing-file report "
                 L"wherever the file is not there to delete, such as a first installation");
@@ -347,50 +343,168 @@ class Checker {
         }
     }
 
-    void Target(const FileItem& item, std::size_t number, ItemFolderUse use, bool copy) {
-        if (use == ItemFolderUse::Resolves) {
-            lastFolder_ = {item.Target, number};
-            return;
+    // The installation, run over a simulated world as `plan` runs it, row by row. A required item
+    // that stops it is reported, and the run is made again past it (its file taken to be there,
+    // or the item taken as optional), so that every stop is reported in one check.
+    void Walk(const ParsedDescription& d) {
+        SharedState state;
+        state.AppFolder = folder_;
+        ApplyDescription(d, state);
+        PlanOptions options;
+        if (!state.HostVersions.empty()) {
+            options.installed.emplace();
+            noHostText_ = Simulate(state, options).happenings.back().text;
+            options.installed.reset();
         }
-        // The host is asked for nothing, so the folder of the previous item stays.
-        std::wstring message;
-        if (item.Target == kTargetImportWorkspace) {
-            message = L"target \"importworkspace\" on a delete item names no folder";
-        } else {
-            message = L"unknown target " + Quote(item.Target);
-            std::vector<std::wstring_view> targets(kFolderTargets.begin(), kFolderTargets.end());
-            if (copy) {
-                targets.push_back(kTargetImportWorkspace);
+        const std::size_t rows = state.FileItems->size();
+        for (std::size_t attempt = 0; attempt <= 2 * rows; ++attempt) {
+            const Simulation run = Simulate(state, options);
+            Rows(run, *state.FileItems, d);
+            if (attempt == 0 && run.outcome == RunOutcome::Succeeded &&
+                std::none_of(run.happenings.begin(), run.happenings.end(), Changes)) {
+                Add(0, Severity::Warning, "nothing-to-do",
+                    L"no item copies, imports or deletes anything: the installer reports success "
+                    L"having changed nothing");
             }
-            const std::wstring_view meant = Nearest(item.Target, targets);
-            if (!meant.empty()) {
-                message += WithoutBlanks(item.Target) == meant
-                               ? L" (it has " + BlankHint(item.Target) + L")"
-                               : L" (did you mean \"" + std::wstring(meant) + L"\"?)";
+            const Happening& end = run.happenings.back();
+            if (end.kind != Kind::Ended || !end.row || !IsAbortReport(end.outcome)) {
+                return;
             }
-        }
-        if (lastFolder_) {
-            Add(number, Severity::Warning, "unknown-target",
-                message + L": the item uses the previous item's folder, \"" + lastFolder_->first +
-                    L"\" from line " + std::to_wstring(lastFolder_->second));
-        } else {
-            Fault(item, number, "unknown-target", message + L": no folder was resolved before, so ",
-                  BadFolderReport(L""));
+            if (end.outcome == RunOutcome::MissingFile) {
+                options.present.insert(MissingPath(run, *end.row));
+            } else {
+                (*state.FileItems)[*end.row].Required = L"0";
+            }
         }
     }
 
-    void Source(const FileItem& item, std::size_t number, const std::wstring& what) {
+    static bool Changes(const Happening& h) {
+        return h.kind == Kind::Copied || h.kind == Kind::Imported || h.kind == Kind::Deleted;
+    }
+
+    // The file that the row found missing last.
+    static std::wstring MissingPath(const Simulation& run, std::size_t row) {
+        std::wstring path;
+        for (const Happening& h : run.happenings) {
+            if (h.kind == Kind::Exists && h.row == row && !h.answer) {
+                path = h.path;
+            }
+        }
+        return path;
+    }
+
+    void Rows(const Simulation& run, const FileItemTable& items, const ParsedDescription& d) {
+        const std::vector<Happening>& all = run.happenings;
+        // The key and line that last gave the run its folder, in the version at work.
+        std::optional<std::pair<std::wstring, std::size_t>> lastFolder;
+        std::optional<int> version;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const Happening& h = all[i];
+            if (h.version != version) {
+                version = h.version;
+                lastFolder.reset();
+            }
+            if (h.kind != Kind::Item) {
+                continue;
+            }
+            const std::size_t end = EndOfRow(all, i);
+            const std::span<const Happening> inside = std::span(all).subspan(i + 1, end - i - 1);
+            const Happening* stop =
+                end < all.size() && all[end].kind == Kind::Ended && all[end].row == h.row
+                    ? &all[end]
+                    : nullptr;
+            const std::size_t row = *h.row;
+            Row(items[row], d.ItemLines[row], h.path, inside, stop, lastFolder);
+            for (const Happening& in : inside) {
+                if (in.kind == Kind::Folder) {
+                    lastFolder = {in.text, d.ItemLines[row]};
+                }
+            }
+            i = end - 1;
+        }
+    }
+
+    void Row(const FileItem& item, std::size_t number, const std::wstring& carried,
+             std::span<const Happening> inside, const Happening* stop,
+             const std::optional<std::pair<std::wstring, std::size_t>>& lastFolder) {
+        if (number == 0) {
+            return; // the empty row: its line was reported as too short
+        }
+        const ItemFolderUse use = FolderUseOf(item);
+        const Happening* skipped = nullptr;
+        bool done = false;
+        for (const Happening& h : inside) {
+            skipped = h.kind == Kind::Skipped ? &h : skipped;
+            done = done || Changes(h);
+        }
+        const auto skippedFor = [&](SkipReason reason) {
+            return skipped != nullptr && skipped->reason == reason;
+        };
+        const bool sourceMissing = skippedFor(SkipReason::SourceMissing) ||
+                                   (stop != nullptr && stop->outcome == RunOutcome::MissingFile);
+        if (sourceMissing) {
+            Source(item, number, use == ItemFolderUse::Import ? L"import source" : L"copy source",
+                   stop);
+        } else if (done && use != ItemFolderUse::None && item.Action == kActionCopy) {
+            SourceCase(item, number,
+                       use == ItemFolderUse::Import ? L"import source" : L"copy source");
+        }
+        if (use != ItemFolderUse::CarriesOver) {
+            return;
+        }
+        const std::wstring target = UnknownTarget(item);
+        if (!carried.empty()) {
+            Once(number, Severity::Warning, "unknown-target",
+                 target + L": the item uses the previous item's folder, " +
+                     (lastFolder ? L"\"" + lastFolder->first + L"\" from line " +
+                                       std::to_wstring(lastFolder->second)
+                                 : carried));
+        } else if (stop != nullptr && stop->outcome == RunOutcome::BadFolder) {
+            Once(number, Severity::Error, "unknown-target",
+                 target + L": no folder was resolved before, so " + StopsWith(stop->text));
+        } else if (skipped != nullptr) {
+            Once(number, Severity::Warning, "unknown-target",
+                 target + L": no folder was resolved before, so the item is skipped without a "
+                          L"word");
+        }
+    }
+
+    static std::wstring UnknownTarget(const FileItem& item) {
+        if (item.Target == kTargetImportWorkspace) {
+            return L"target \"importworkspace\" on a delete item names no folder";
+        }
+        std::wstring message = L"unknown target " + Quote(item.Target);
+        std::vector<std::wstring_view> targets(kFolderTargets.begin(), kFolderTargets.end());
+        if (item.Action == kActionCopy) {
+            targets.push_back(kTargetImportWorkspace);
+        }
+        const std::wstring_view meant = Nearest(item.Target, targets);
+        if (!meant.empty()) {
+            message += WithoutBlanks(item.Target) == meant
+                           ? L" (it has " + BlankHint(item.Target) + L")"
+                           : L" (did you mean \"" + std::wstring(meant) + L"\"?)";
+        }
+        return message;
+    }
+
+    // The message that the run ends with, exactly, on lines of its own.
+    static std::wstring StopsWith(const std::wstring& report) {
+        return L"the installation stops with the message\r\n" + report;
+    }
+
+    void SourceCase(const FileItem& item, std::size_t number, const std::wstring& what) {
         const LookUp found = LookUpFile(LocalPath(folder_, item.SourceName));
         if (found.presence == Presence::OtherCase) {
-            Add(number, Severity::Note, "source-case",
-                what + L" " + Quote(item.SourceName) + L" is in the folder as " +
-                    Quote(found.foundName) +
-                    L": Windows ignores the case of names, so the installer finds it");
-            return;
+            Once(number, Severity::Note, "source-case",
+                 what + L" " + Quote(item.SourceName) + L" is in the folder as " +
+                     Quote(found.foundName) +
+                     L": Windows ignores the case of names, so the installer finds it");
         }
-        if (FoundOnWindows(found)) {
-            return;
-        }
+    }
+
+    void Source(const FileItem& item, std::size_t number, const std::wstring& what,
+                const Happening* stop) {
+        const LookUp found = LookUpFile(LocalPath(folder_, item.SourceName));
         std::wstring message = what + L" " + Quote(item.SourceName);
         if (item.SourceName.empty()) {
             message = what + L" has no file name";
@@ -403,7 +517,20 @@ class Checker {
         } else {
             message += L" is not in the folder";
         }
-        Fault(item, number, "source-missing", message + L": ", MissingFileReport(L"…"));
+        if (stop != nullptr) {
+            Once(number, Severity::Error, "source-missing",
+                 message + L": " + StopsWith(stop->text));
+        } else {
+            Once(number, Severity::Warning, "source-missing",
+                 message + L": the item is skipped without a word");
+        }
+    }
+
+    // A row is reported once, as the first version that reaches it has it.
+    void Once(std::size_t line, Severity severity, std::string code, std::wstring message) {
+        if (reported_.emplace(line, code).second) {
+            Add(line, severity, std::move(code), std::move(message));
+        }
     }
 
     void Banner(const std::wstring& name) {
@@ -412,8 +539,15 @@ class Checker {
         const tamrick::Banner banner = LookAtBanner(folder_, name);
         const std::wstring what = L"banner " + Quote(name);
         const std::wstring builtIn = L": the installer shows its built-in banner";
-        const std::wstring stops =
-            L": the installer stops at start-up with an unhandled-error report";
+        if (const std::optional<BannerStop> stop = BannerStopsStartUp(banner)) {
+            Add(line, Severity::Error,
+                banner.state == BannerState::Unreadable ? "banner-unreadable"
+                                                        : "banner-not-picture",
+                what + L" " + stop->problem + L": the installer stops at start-up, before its " +
+                    (stop->report ? L"window shows, with the message\r\n" + *stop->report
+                                  : std::wstring(L"window shows, with the system's reason")));
+            return;
+        }
         switch (banner.state) {
         case BannerState::Missing:
             Add(line, Severity::Note, "banner-missing",
@@ -424,22 +558,22 @@ class Checker {
                 what + L" is a hidden or system file" + builtIn);
             break;
         case BannerState::Unreadable:
-            Add(line, Severity::Error, "banner-unreadable", what + L" can't be read" + stops);
-            break;
         case BannerState::NotPicture:
-            Add(line, Severity::Error, "banner-not-picture",
-                what + L" is not a picture (" + PictureProblem(banner.picture) + L")" + stops);
             break;
         case BannerState::Picture:
-            if (banner.picture.width == 0) {
+            if (!ShownWithoutWic(banner.picture.type)) {
                 std::wstring format;
                 AppendUtf8(banner.picture.format, format);
-                Add(line, Severity::Note, "banner-format",
+                Add(line, Severity::Note, "banner-needs-wic",
                     what + L" is a " + format +
-                        L" file: Windows loads it, but BMP, PNG, JPEG and GIF are the formats to "
-                        L"use");
-            } else if (banner.picture.width != kBannerWidth ||
-                       banner.picture.height != kBannerHeight) {
+                        L" file: Windows XP without its imaging component (WIC) shows no " +
+                        format +
+                        L", and there the installer stops at start-up with the "
+                        L"message\r\n" +
+                        UnhandledErrorText(kErrInvalidPicture, kInvalidPictureText) +
+                        L"\r\n(BMP, JPEG and GIF show everywhere)");
+            }
+            if (banner.picture.width != kBannerWidth || banner.picture.height != kBannerHeight) {
                 Add(line, Severity::Note, "banner-size",
                     what + L" is " + std::to_wstring(banner.picture.width) + L" × " +
                         std::to_wstring(banner.picture.height) + L" pixels; the banner area is " +
@@ -452,13 +586,14 @@ class Checker {
     std::wstring folder_;
     std::vector<Finding> findings_;
     std::size_t firstNonAscii_ = 0;
-    bool anyActing_ = false;
     bool anyImport_ = false;
     // The line and value of the latest "setuptitle" and "flagspicture" line.
     std::map<std::wstring, std::pair<std::size_t, std::wstring>> lastValue_;
-    // The target key that last gave the run its folder, and its line: an item whose target
-    // names no folder works there.
-    std::optional<std::pair<std::wstring, std::size_t>> lastFolder_;
+    std::size_t lastItemLine_ = 0;
+    // What the installer says where none of the versions named is installed.
+    std::optional<std::wstring> noHostText_;
+    // The rows already reported, by line and code.
+    std::set<std::pair<std::size_t, std::string>> reported_;
 };
 
 const char* SeverityName(Severity severity) {
@@ -517,7 +652,12 @@ std::string CheckText(const CheckReport& report, const std::wstring& fileName) {
             out += ':';
             out += std::to_string(f.line);
         }
-        out += std::string(": ") + SeverityName(f.severity) + ": " + ToUtf8(f.message) + "\n";
+        // A message that quotes one of several lines gives each a line of its own, indented.
+        std::string message = ToUtf8(f.message);
+        for (auto at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n")) {
+            message.replace(at, 2, "\n    ");
+        }
+        out += std::string(": ") + SeverityName(f.severity) + ": " + message + "\n";
     }
     out += file + ": " + Counted(report.Count(Severity::Error), "error") + ", " +
            Counted(report.Count(Severity::Warning), "warning") + ", " +

@@ -5,11 +5,11 @@
 #include "description/model.h"
 #include "description/reader.h"
 #include "files.h"
-#include "install/host/host.h"
 #include "install/reports.h"
 #include "install/run.h"
 #include "json.h"
 #include "picture.h"
+#include "simulation.h"
 #include "text.h"
 
 #include <algorithm>
@@ -18,203 +18,40 @@
 namespace tamrick {
 namespace {
 
-// What the run did to the simulated world, one entry per call.
-struct Event {
-    enum class Kind {
-        Find, // number: how many of the versions named are taken to be installed
-        Confirm,
-        Disable,
-        Caption,
-        CloseHost,
-        Pause,
-        Create, // number: the major
-        Open,
-        Switch,
-        Release,
-        Resolve, // text: the key, path: the folder answered
-        Import,
-        Exists, // answer: the result; assumed: answered by the policy, not by looking
-        Copy,   // text: the source, path: the folder
-        Delete,
-        Item, // number: the row; path: the folder the items before it left
-        Message,
-    };
-    Kind kind;
-    std::wstring text;
-    std::wstring path;
-    bool answer = false;
-    bool assumed = false;
-    bool report = false; // an abort report, which ends the run
-    std::size_t number = 0;
-};
+using Kind = Happening::Kind;
 
-using Events = std::vector<Event>;
-
-// Each row as the run reaches it, with the folder carried to it.
-class ItemObserver final : public RunObserver {
-  public:
-    explicit ItemObserver(Events& events) : events_(events) {}
-    void ItemStarting(std::size_t row, std::wstring_view destFolder) override {
-        Event e{Event::Kind::Item, {}, std::wstring(destFolder)};
-        e.number = row;
-        events_.push_back(e);
-    }
-
-  private:
-    Events& events_;
-};
-
-class SimWindow : public RunWindow {
-  public:
-    explicit SimWindow(Events& events) : events_(events) {}
-    bool Confirm(const std::wstring& text) override {
-        events_.push_back({Event::Kind::Confirm, text, {}});
-        return true;
-    }
-    void DisableButton() override { events_.push_back({Event::Kind::Disable, {}, {}}); }
-    void SetCaption(const std::wstring& caption) override {
-        events_.push_back({Event::Kind::Caption, caption, {}});
-    }
-    void PauseWithEvents(std::chrono::milliseconds duration) override {
-        Event e{Event::Kind::Pause, {}, {}};
-        e.number = static_cast<std::size_t>(duration.count());
-        events_.push_back(e);
-    }
-    void ShowMessage(const std::wstring& text, MessageKind kind) override {
-        Event e{Event::Kind::Message, text, {}};
-        e.answer = kind == MessageKind::Error;
-        events_.push_back(e);
-    }
-    void ReportMissingFile(const std::wstring& path) override { Report(MissingFileReport(path)); }
-    void ReportBadFolder(const std::wstring& path, int major) override {
-        Report(BadFolderReport(path, major));
-    }
-
-  private:
-    void Report(const std::wstring& text) {
-        Event e{Event::Kind::Message, text, {}};
-        e.answer = true;
-        e.report = true;
-        events_.push_back(e);
-    }
-
-    Events& events_;
-};
-
-class SimCloser : public HostCloser {
-  public:
-    explicit SimCloser(Events& events) : events_(events) {}
-    void StartClosingHost() override { events_.push_back({Event::Kind::CloseHost, {}, {}}); }
-
-  private:
-    Events& events_;
-};
-
-// One version of the host; its folders are the ones given for it, else those given for every
-// version, else a placeholder that names the key (and the version, where versions are named).
-class SimHost : public Host {
-  public:
-    SimHost(Events& events, const PlanOptions& options, int major, bool named)
-        : events_(events), options_(options), major_(major), named_(named) {}
-    void Open() override { events_.push_back({Event::Kind::Open, {}, {}}); }
-    void SetInvisible() override { events_.push_back({Event::Kind::Switch, {}, {}}); }
-    std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
-        if (!FolderForKey(key)) {
-            return std::nullopt;
-        }
-        std::wstring folder = Given(key).value_or(
-            L"<" + (named_ ? HostVersionDisplayName(major_) + L":" : L"") + key + L">");
-        events_.push_back({Event::Kind::Resolve, key, folder});
-        return folder;
-    }
-    void ImportWorkspace(const std::wstring& path) override {
-        events_.push_back({Event::Kind::Import, {}, path});
-    }
-    void Release() noexcept override {
-        try {
-            events_.push_back({Event::Kind::Release, {}, {}});
-        } catch (...) {
-            // Only the plan's record of it is lost.
-        }
-    }
-
-  private:
-    std::optional<std::wstring> Given(const std::wstring& key) const {
-        for (const HostFolders* folders :
-             {options_.versionFolders.contains(major_) ? &options_.versionFolders.at(major_)
-                                                       : nullptr,
-              &options_.folders}) {
-            if (folders != nullptr && folders->contains(key)) {
-                return folders->at(key);
-            }
-        }
-        return std::nullopt;
-    }
-
-    Events& events_;
-    const PlanOptions& options_;
-    int major_;
-    bool named_;
-};
-
-// Answers for the add-on folder by looking; the host's folders are on the user's machine, where
-// a file to delete is taken to be there.
-class SimFiles : public FileSystemOps {
-  public:
-    SimFiles(Events& events, std::wstring appFolder)
-        : events_(events), appFolder_(std::move(appFolder)) {}
-    bool FileExists(const std::wstring& path) override {
-        Event e{Event::Kind::Exists, {}, path};
-        e.assumed = !path.starts_with(appFolder_);
-        e.answer = e.assumed ||
-                   FoundOnWindows(LookUpFile(
-                       LocalPath(appFolder_, std::wstring_view(path).substr(appFolder_.size()))));
-        events_.push_back(e);
-        return e.answer;
-    }
-    void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
-        events_.push_back({Event::Kind::Copy, source, folder});
-    }
-    void RemoveFile(const std::wstring& path) override {
-        events_.push_back({Event::Kind::Delete, {}, path});
-    }
-
-  private:
-    Events& events_;
-    std::wstring appFolder_;
-};
-
-// Turns the events of one row into what a packager wants to know about it; `carried` is the
-// folder that the items before it left.
+// What a packager wants to know about one row in one version, from what the run did with it;
+// `carried` is the folder that the items before it left.
 PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
-                      const std::wstring& carried, const Events& events, bool stopped) {
+                      const std::wstring& carried, std::span<const Happening> happenings,
+                      bool stopped) {
     PlanItem p;
     p.row = row;
     p.line = line;
     p.required = IsRequired(item);
-    const Event* exists = nullptr;
-    for (const Event& e : events) {
-        switch (e.kind) {
-        case Event::Kind::Caption:
-            p.caption = e.text;
+    const Happening* exists = nullptr;
+    for (const Happening& h : happenings) {
+        switch (h.kind) {
+        case Kind::Caption:
+            p.caption = h.text;
             break;
-        case Event::Kind::Resolve:
-            p.folder = e.text + L" -> " + (e.path.empty() ? L"\"\" (empty)" : e.path);
+        case Kind::Folder:
+            p.folder = h.text + L" -> " + (h.path.empty() ? L"\"\" (empty)" : h.path);
             break;
-        case Event::Kind::Exists:
-            exists = &e;
+        case Kind::Exists:
+            exists = &h;
             break;
-        case Event::Kind::Copy:
+        case Kind::Copied:
             p.operation = "copy";
-            p.text = L"copy " + e.text + L" into " + e.path;
+            p.text = L"copy " + h.text + L" to " + h.path;
             break;
-        case Event::Kind::Import:
+        case Kind::Imported:
             p.operation = "import";
-            p.text = L"CorelDRAW imports " + e.path + L" as a workspace";
+            p.text = L"CorelDRAW imports " + h.path + L" as a workspace";
             break;
-        case Event::Kind::Delete:
+        case Kind::Deleted:
             p.operation = "delete";
-            p.text = L"delete " + e.path;
+            p.text = L"delete " + h.path;
             if (exists != nullptr && exists->assumed) {
                 p.text += p.required ? L" (if it is there; if not, the installation stops "
                                        L"with the missing-file report)"
@@ -226,11 +63,8 @@ PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
         }
     }
     const ItemFolderUse use = FolderUseOf(item);
-    const bool acting = use != ItemFolderUse::None;
     if (use == ItemFolderUse::CarriesOver) {
-        p.folder = L"target " + Quote(item.Target) +
-                   L" names no folder; the previous one "
-                   L"stays: " +
+        p.folder = L"target " + Quote(item.Target) + L" names no folder; the previous one stays: " +
                    (carried.empty() ? L"none yet (empty)" : carried);
     }
     if (!p.operation.empty()) {
@@ -242,7 +76,7 @@ PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
     if (stopped) {
         p.operation = "stop";
         p.text = L"the installation stops: " + why;
-    } else if (acting) {
+    } else if (use != ItemFolderUse::None) {
         p.operation = "skipped";
         p.text = L"skipped: " + why + L" (the item is optional)";
     } else {
@@ -285,123 +119,74 @@ std::wstring OpenText(int major) {
            HostProgId(major) + L", driven by member name";
 }
 
+// The steps of the simulated run, one a happening; a row's happenings make one item step.
 void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions& options,
          Plan& plan) {
-    Events events;
-    SimWindow window(events);
-    SimCloser closer(events);
-    std::unique_ptr<Host> hostApp;
-    std::unique_ptr<FileSystemOps> fileSystem;
-    const bool named = !state.HostVersions.empty();
-    RunServices services{window, closer,
-                         [&](std::span<const int> versions) {
-                             // The user's registry can't be read from here: every version named is
-                             // taken to be installed, unless the packager says otherwise.
-                             std::vector<int> installed;
-                             for (const int major : versions) {
-                                 if (!options.installed ||
-                                     std::find(options.installed->begin(), options.installed->end(),
-                                               major) != options.installed->end()) {
-                                     installed.push_back(major);
-                                 }
-                             }
-                             Event e{Event::Kind::Find, {}, {}};
-                             e.number = installed.size();
-                             events.push_back(e);
-                             plan.installed = installed;
-                             return installed;
-                         },
-                         [&](int major) -> std::unique_ptr<Host> {
-                             Event e{Event::Kind::Create, {}, {}};
-                             e.number = static_cast<std::size_t>(major);
-                             events.push_back(e);
-                             return std::make_unique<SimHost>(events, options, major, named);
-                         },
-                         [&]() -> std::unique_ptr<FileSystemOps> {
-                             return std::make_unique<SimFiles>(events, state.AppFolder);
-                         }};
-    ItemObserver observer(events);
-    services.observer = &observer;
+    const Simulation simulation = Simulate(state, options);
     plan.named = state.HostVersions;
-    RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
-
-    // The version that the steps work on, where the description names versions: from the caption
-    // that announces it (the event before its creation) to the switch that ends its walk. An
-    // abort report or an error within the walk belongs to it.
-    std::optional<int> version;
-    int switches = 0;            // of the version at work
-    std::optional<int> previous; // the version whose walk ended last
-    const auto add = [&](std::string kind, std::wstring text) {
-        PlanStep step = Step(std::move(kind), std::move(text));
-        step.version = version;
-        plan.steps.push_back(std::move(step));
-    };
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const Event& e = events[i];
-        switch (e.kind) {
-        case Event::Kind::Find:
+    plan.installed = simulation.installed;
+    const bool named = !plan.named.empty();
+    const std::vector<Happening>& all = simulation.happenings;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Happening& h = all[i];
+        const auto add = [&](std::string kind, std::wstring text) {
+            PlanStep& step = plan.steps.emplace_back(Step(std::move(kind), std::move(text)));
+            if (named) {
+                step.version = h.version;
+            }
+        };
+        switch (h.kind) {
+        case Kind::FindHosts:
             add("find-hosts", FindText(plan.named, plan.installed));
             break;
-        case Event::Kind::Confirm:
-            add("confirm", e.text);
+        case Kind::Confirm:
+            add("confirm", h.text);
             break;
-        case Event::Kind::Disable:
+        case Kind::Disable:
             add("disable", L"the button is disabled");
             break;
-        case Event::Kind::Caption:
-            if (!plan.named.empty() && i + 1 < events.size() &&
-                events[i + 1].kind == Event::Kind::Create) {
-                version = static_cast<int>(events[i + 1].number);
-                switches = 0;
-            }
-            add("caption", e.text);
+        case Kind::Caption:
+            add("caption", h.text);
             break;
-        case Event::Kind::CloseHost:
+        case Kind::CloseHost:
             add("close-host", L"every running " + std::wstring(kHostImageName) +
                                   L" is closed by force, without waiting");
             break;
-        case Event::Kind::Pause:
-            add("pause", L"pause of " + std::to_wstring(e.number / 1000) + L" s");
+        case Kind::Pause:
+            add("pause", L"pause of " + std::to_wstring(h.number / 1000) + L" s");
             break;
-        case Event::Kind::Open:
-            add("open-host", OpenText(version.value_or(kX3Major)));
+        case Kind::OpenHost:
+            add("open-host", OpenText(static_cast<int>(h.number)));
             break;
-        case Event::Kind::Switch:
-            add("switch", L"the host's switch is set to false");
-            if (++switches == 2) {
-                previous = version;
-                version.reset();
-            }
+        case Kind::KeepHidden:
+            add("switch", L"CorelDRAW " + HostVersionDisplayName(static_cast<int>(h.number)) +
+                              L" is kept hidden");
             break;
-        case Event::Kind::Release:
-            add("release-host", L"CorelDRAW " +
-                                    HostVersionDisplayName(previous.value_or(kX3Major)) +
+        case Kind::ReleaseHost:
+            add("release-host", L"CorelDRAW " + HostVersionDisplayName(static_cast<int>(h.number)) +
                                     L"'s automation object is released");
             break;
-        case Event::Kind::Item: {
-            // The row's events run up to the next row, the closing switch or a message.
-            std::size_t end = i + 1;
-            while (end < events.size() && events[end].kind != Event::Kind::Item &&
-                   events[end].kind != Event::Kind::Switch &&
-                   events[end].kind != Event::Kind::Release &&
-                   events[end].kind != Event::Kind::Message) {
-                ++end;
+        case Kind::Item: {
+            // The row's happenings: those the run tagged with it, up to the next row.
+            const std::size_t end = EndOfRow(all, i);
+            const bool stopped = end < all.size() && all[end].kind == Kind::Ended &&
+                                 all[end].row == h.row && IsAbortReport(all[end].outcome);
+            PlanStep& step = plan.steps.emplace_back(Step("item", {}));
+            if (named) {
+                step.version = h.version;
             }
-            const bool stopped = end < events.size() && events[end].kind == Event::Kind::Message &&
-                                 events[end].report;
-            const Events rowEvents(events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                   events.begin() + static_cast<std::ptrdiff_t>(end));
-            PlanStep step = Step("item", {});
-            step.version = version;
-            step.item = DescribeItem((*state.FileItems)[e.number], e.number, d.ItemLines[e.number],
-                                     e.path, rowEvents, stopped);
-            plan.steps.push_back(std::move(step));
+            const std::size_t row = *h.row;
+            step.item = DescribeItem((*state.FileItems)[row], row, d.ItemLines[row], h.path,
+                                     std::span(all).subspan(i + 1, end - i - 1), stopped);
             i = end - 1;
             break;
         }
-        case Event::Kind::Message:
-            add(e.answer ? "message-error" : "message-information", e.text);
-            plan.outcome = !e.answer ? "success" : e.report ? "abort" : "error";
+        case Kind::Ended:
+            add(h.outcome == RunOutcome::Succeeded ? "message-information" : "message-error",
+                h.text);
+            plan.outcome = h.outcome == RunOutcome::Succeeded ? "success"
+                           : IsAbortReport(h.outcome)         ? "abort"
+                                                              : "error";
             break;
         default:
             break;
@@ -424,11 +209,14 @@ Plan MakePlan(const std::wstring& folder, const PlanOptions& options) {
                                            L"read: no window opens"));
     } else {
         const Banner banner = LookAtBanner(folder, d.FlagsPicture);
-        if (banner.state == BannerState::Unreadable || banner.state == BannerState::NotPicture) {
+        if (const std::optional<BannerStop> stop = BannerStopsStartUp(banner)) {
             plan.steps.push_back(
-                Step("start", L"banner " + Quote(d.FlagsPicture) +
-                                  L" is not a readable picture: the installer stops with an "
-                                  L"unhandled-error report before its window shows"));
+                Step("start", L"banner " + Quote(d.FlagsPicture) + L" " + stop->problem +
+                                  L": the installer stops before its window shows" +
+                                  (stop->report ? L"" : L", with the system's reason")));
+            if (stop->report) {
+                plan.steps.push_back(Step("message-error", *stop->report));
+            }
         } else {
             plan.steps.push_back(Step(
                 "window",

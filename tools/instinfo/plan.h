@@ -2,8 +2,9 @@
 // `instinfo plan`: what the installation run would do with an add-on folder. The installer's own
 // run logic is driven with a simulated window, host and file system; nothing is touched.
 
+#include "simulation.h"
+
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,17 +39,6 @@ struct Plan {
     // without "HostVersions" (X3 alone, as always).
     std::vector<int> named;
     std::vector<int> installed;
-};
-
-// Host folders by lower-case target key; a key not given answers "<key>" ("<X7:key>" where the
-// description names versions).
-using HostFolders = std::map<std::wstring, std::wstring>;
-
-struct PlanOptions {
-    HostFolders folders;                       // for every version
-    std::map<int, HostFolders> versionFolders; // for one version, before `folders`
-    // The versions taken to be installed; without it, every version named.
-    std::optional<std::vector<int>> installed;
 };
 
 // `folder` ends in a separator.
