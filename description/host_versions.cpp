@@ -10,7 +10,7 @@ namespace tamrick {
 namespace {
 
 // 2023 kept 2022's major, so both names stand for 24; 2024 and 2025 have majors of
-// their own. The sources are in the README.
+// their own. The sources are in docs/host-versions.md.
 constexpr std::array<HostVersionName, 15> kNames{{
     {13, L"X3"},
     {14, L"X4"},

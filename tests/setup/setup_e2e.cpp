@@ -501,9 +501,9 @@ TEST_F(SetupE2E, ARelativeLogIsOneFileForTheSetupAndTheInstaller) {
     EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
 }
 
-TEST_F(SetupE2E, TheReadmesBatchFileInstallsSilentlyAndChecksTheExitCode) {
+TEST_F(SetupE2E, TheDeploymentGuidesBatchFileInstallsSilentlyAndChecksTheExitCode) {
     const std::wstring setup = PackSmallAddOn();
-    // The README's example, with this test's paths.
+    // The batch file of docs/deploying.md, with this test's paths.
     const std::wstring script = TempRoot() + L"install.bat";
     drv::WriteFileBytes(script, "@echo off\r\n"
                                 "start \"\" /wait \"" +

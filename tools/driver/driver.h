@@ -174,7 +174,7 @@ MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons);
 // program shows one, hands it to handle, which returns the button to press, presses it and
 // returns what MessageBoxW returned; the process is ended also when handle throws. A box of the
 // test's own process would share its connection to the display with the reading thread, and
-// two threads of a process meeting there can deadlock under Wine (see the README).
+// two threads of a process meeting there can deadlock under Wine (docs/development.md, the driver).
 int ShowMessageBox(const std::wstring& text, const std::wstring& title, UINT flags,
                    const std::function<int(HWND)>& handle);
 
