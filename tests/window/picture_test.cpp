@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -154,15 +156,30 @@ TEST_F(Pictures, WithoutWicAPngIsNoPicture) {
     EXPECT_NO_THROW(LoadPictureFile((gData / "small.png").wstring(), kWidth, kHeight, kBackground));
 }
 
-TEST_F(Pictures, ATextFileIsNoPictureEitherWay) {
-    const fs::path text = gWork / "notes.bmp";
-    std::ofstream(text) << "not a picture\n";
-    for (auto load : {&LoadPictureFile, &LoadPictureFileWithOlePicture}) {
-        try {
-            load(text.wstring(), kWidth, kHeight, kBackground);
-            ADD_FAILURE() << "a text file was read as a picture";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), tamrick::kErrInvalidPicture);
+// A one-pixel icon: Windows' imaging component decodes it, but a banner is BMP, PNG, JPEG or GIF.
+std::string OnePixelIcon() {
+    std::string ico("\0\0\1\0\1\0"                           // one image
+                    "\1\1\0\0\1\0\x20\0\x30\0\0\0\x16\0\0\0" // 1 x 1, 32 bits, 48 bytes
+                    "\x28\0\0\0\1\0\0\0\2\0\0\0\1\0\x20\0",  // its header, twice as high
+                    38);
+    ico.append(40 - 16, '\0');
+    ico += std::string("\x20\x40\x60\xFF", 4); // the pixel
+    ico.append(4, '\0');                       // the mask's row
+    return ico;
+}
+
+TEST_F(Pictures, OnlyTheFourFormatsArePicturesEitherWay) {
+    for (const auto& [name, bytes] : {std::pair<const char*, std::string>{"notes.bmp", "text\n"},
+                                      {"icon.bmp", OnePixelIcon()}}) {
+        const fs::path file = gWork / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        for (auto load : {&LoadPictureFile, &LoadPictureFileWithOlePicture}) {
+            try {
+                load(file.wstring(), kWidth, kHeight, kBackground);
+                ADD_FAILURE() << name << " was read as a picture";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), tamrick::kErrInvalidPicture) << name;
+            }
         }
     }
 }
