@@ -247,6 +247,9 @@ TEST_F(CheckTest, ARequiredDeleteStopsWhereTheFileIsNotThere) {
     folder_.Description("FileItem=k|old.gms|1|gmspath\n");
     Check();
     EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 warning required-delete"));
+    EXPECT_THAT(
+        Message("required-delete"),
+        HasSubstr("with the message\r\n缺少安装必需的文件，文件(<gmspath>\\old.gms)不存在。"));
 }
 
 TEST_F(CheckTest, TheBannerMustBeAPictureWhenItIsThere) {

@@ -113,8 +113,10 @@ TEST_F(PlanTest, GivenFoldersAreUsedAsTheHostReturnsThem) {
     Make({{L"gmspath", L"C:\\Corel\\GMS"}, {L"userdatapath", L"D:\\Data\\"}});
     EXPECT_THAT(Walk(),
                 ElementsAre("item 1: copy: copy ADDON/a.gms to C:\\Corel\\GMS\\a.gms",
-                            "item 2: delete: delete D:\\Data\\old.gms (if it is there; if "
-                            "not, the installation stops with the missing-file report)",
+                            "item 2: delete: delete D:\\Data\\old.gms (if it is there); where "
+                            "it is not, the installation stops with the message\r\n"
+                            "缺少安装必需的文件，文件(D:\\Data\\old.gms)不存在。\r\n"
+                            "请联系软件作者寻求帮助。",
                             "switch: CorelDRAW X3 is kept hidden", "caption: 安装过程结束！",
                             "message-information: 安装成功！", "end: the installer ends"));
 }

@@ -305,10 +305,6 @@ class Checker {
         Required(item.Required, number);
         if (use == ItemFolderUse::Import) {
             anyImport_ = true;
-        } else if (item.Action == kActionDelete && IsRequired(item)) {
-            Add(number, Severity::Warning, "required-delete",
-                L"a required delete item stops the installation with the missing-file report "
-                L"wherever the file is not there to delete, such as a first installation");
         }
     }
 
@@ -356,41 +352,34 @@ class Checker {
             noHostText_ = Simulate(state, options).happenings.back().text;
             options.installed.reset();
         }
-        const std::size_t rows = state.FileItems->size();
-        for (std::size_t attempt = 0; attempt <= 2 * rows; ++attempt) {
-            const Simulation run = Simulate(state, options);
+        bool first = true;
+        SimulatePastStops(state, options, [&](const Simulation& run) {
             Rows(run, *state.FileItems, d);
-            if (attempt == 0 && run.outcome == RunOutcome::Succeeded &&
+            if (first && run.outcome == RunOutcome::Succeeded &&
                 std::none_of(run.happenings.begin(), run.happenings.end(), Changes)) {
                 Add(0, Severity::Warning, "nothing-to-do",
                     L"no item copies, imports or deletes anything: the installer reports success "
                     L"having changed nothing");
             }
+            first = false;
+        });
+        // Where a file to delete is not there, as on a first installation, a required delete
+        // item stops the installation.
+        options.hostFilesThere = false;
+        SimulatePastStops(state, options, [&](const Simulation& run) {
             const Happening& end = run.happenings.back();
-            if (end.kind != Kind::Ended || !end.row || !IsAbortReport(end.outcome)) {
-                return;
+            if (end.row && end.outcome == RunOutcome::MissingFile &&
+                (*state.FileItems)[*end.row].Action == kActionDelete) {
+                Once(d.ItemLines[*end.row], Severity::Warning, "required-delete",
+                     L"a required delete item stops the installation wherever the file is not "
+                     L"there to delete, such as on a first installation, with the message\r\n" +
+                         end.text);
             }
-            if (end.outcome == RunOutcome::MissingFile) {
-                options.present.insert(MissingPath(run, *end.row));
-            } else {
-                (*state.FileItems)[*end.row].Required = L"0";
-            }
-        }
+        });
     }
 
     static bool Changes(const Happening& h) {
         return h.kind == Kind::Copied || h.kind == Kind::Imported || h.kind == Kind::Deleted;
-    }
-
-    // The file that the row found missing last.
-    static std::wstring MissingPath(const Simulation& run, std::size_t row) {
-        std::wstring path;
-        for (const Happening& h : run.happenings) {
-            if (h.kind == Kind::Exists && h.row == row && !h.answer) {
-                path = h.path;
-            }
-        }
-        return path;
     }
 
     void Rows(const Simulation& run, const FileItemTable& items, const ParsedDescription& d) {

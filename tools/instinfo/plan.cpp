@@ -13,7 +13,9 @@
 #include "text.h"
 
 #include <algorithm>
+#include <map>
 #include <span>
+#include <utility>
 
 namespace tamrick {
 namespace {
@@ -22,9 +24,10 @@ using Kind = Happening::Kind;
 
 // What a packager wants to know about one row in one version, from what the run did with it;
 // `carried` is the folder that the items before it left.
+// `notThere` is the message that stops the run where the file to delete is not there.
 PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
                       const std::wstring& carried, std::span<const Happening> happenings,
-                      bool stopped) {
+                      bool stopped, const std::wstring& notThere) {
     PlanItem p;
     p.row = row;
     p.line = line;
@@ -53,9 +56,11 @@ PlanItem DescribeItem(const FileItem& item, std::size_t row, std::size_t line,
             p.operation = "delete";
             p.text = L"delete " + h.path;
             if (exists != nullptr && exists->assumed) {
-                p.text += p.required ? L" (if it is there; if not, the installation stops "
-                                       L"with the missing-file report)"
-                                     : L" (if it is there; if not, the item is skipped)";
+                p.text += p.required && !notThere.empty()
+                              ? L" (if it is there); where it is not, the installation stops with "
+                                L"the message\r\n" +
+                                    notThere
+                              : std::wstring(L" (if it is there; if not, the item is skipped)");
             }
             break;
         default:
@@ -123,6 +128,16 @@ std::wstring OpenText(int major) {
 void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions& options,
          Plan& plan) {
     const Simulation simulation = Simulate(state, options);
+    // What a required delete item stops with, by version and row, where its file is not there.
+    std::map<std::pair<std::optional<int>, std::size_t>, std::wstring> notThere;
+    PlanOptions absent = options;
+    absent.hostFilesThere = false;
+    SimulatePastStops(state, absent, [&](const Simulation& run) {
+        const Happening& end = run.happenings.back();
+        if (end.row && end.outcome == RunOutcome::MissingFile) {
+            notThere.emplace(std::pair(end.version, *end.row), end.text);
+        }
+    });
     plan.named = state.HostVersions;
     plan.installed = simulation.installed;
     const bool named = !plan.named.empty();
@@ -176,8 +191,10 @@ void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions
                 step.version = h.version;
             }
             const std::size_t row = *h.row;
+            const auto stops = notThere.find(std::pair(h.version, row));
             step.item = DescribeItem((*state.FileItems)[row], row, d.ItemLines[row], h.path,
-                                     std::span(all).subspan(i + 1, end - i - 1), stopped);
+                                     std::span(all).subspan(i + 1, end - i - 1), stopped,
+                                     stops == notThere.end() ? std::wstring() : stops->second);
             i = end - 1;
             break;
         }
@@ -279,7 +296,12 @@ std::string StepText(const PlanStep& step, std::size_t indent) {
     if (!item.folder.empty()) {
         out += "\n" + pad + "folder: " + ToUtf8(item.folder);
     }
-    out += "\n" + pad + ToUtf8(item.text);
+    // The lines of a message that the text quotes follow, indented further.
+    std::string text = ToUtf8(item.text);
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n")) {
+        text.replace(at, 2, "\n" + pad + "  ");
+    }
+    out += "\n" + pad + text;
     return out;
 }
 

@@ -127,14 +127,16 @@ class SimHost final : public Host {
 // a file to delete is taken to be there.
 class SimFiles final : public FileSystemOps {
   public:
-    SimFiles(Recorder& recorder, std::wstring appFolder, const std::set<std::wstring>& present)
-        : recorder_(recorder), appFolder_(std::move(appFolder)), present_(present) {}
+    SimFiles(Recorder& recorder, std::wstring appFolder, const PlanOptions& options)
+        : recorder_(recorder), appFolder_(std::move(appFolder)), options_(options) {}
     bool FileExists(const std::wstring& path) override {
         Happening& h = recorder_.Add(Happening::Kind::Exists, {}, path);
         h.assumed = !path.starts_with(appFolder_);
-        h.answer = h.assumed || present_.contains(path) ||
-                   FoundOnWindows(LookUpFile(
-                       LocalPath(appFolder_, std::wstring_view(path).substr(appFolder_.size()))));
+        h.answer =
+            options_.present.contains(path) ||
+            (h.assumed ? options_.hostFilesThere
+                       : FoundOnWindows(LookUpFile(LocalPath(
+                             appFolder_, std::wstring_view(path).substr(appFolder_.size())))));
         return h.answer;
     }
     void CopyFileInto(const std::wstring& /*source*/, const std::wstring& /*folder*/) override {}
@@ -143,7 +145,7 @@ class SimFiles final : public FileSystemOps {
   private:
     Recorder& recorder_;
     std::wstring appFolder_;
-    const std::set<std::wstring>& present_;
+    const PlanOptions& options_;
 };
 
 } // namespace
@@ -156,6 +158,30 @@ std::size_t EndOfRow(std::span<const Happening> all, std::size_t item) {
         ++end;
     }
     return end;
+}
+
+void SimulatePastStops(SharedState state, PlanOptions options,
+                       const std::function<void(const Simulation&)>& look) {
+    // Each stop is passed for good, so there are at most two a row in each version.
+    const std::size_t rows = state.FileItems ? state.FileItems->size() : 0;
+    const std::size_t versions = std::max<std::size_t>(state.HostVersions.size(), 1);
+    for (std::size_t attempt = 0; attempt <= 2 * rows * versions; ++attempt) {
+        const Simulation run = Simulate(state, options);
+        look(run);
+        const Happening& end = run.happenings.back();
+        if (end.kind != Happening::Kind::Ended || !end.row || !IsAbortReport(end.outcome)) {
+            return;
+        }
+        if (end.outcome == RunOutcome::BadFolder) {
+            (*state.FileItems)[*end.row].Required = L"0";
+            continue;
+        }
+        for (const Happening& h : run.happenings) {
+            if (h.kind == Happening::Kind::Exists && h.row == end.row && !h.answer) {
+                options.present.insert(h.path);
+            }
+        }
+    }
 }
 
 std::wstring SimulatedFolder(const PlanOptions& options, int major, bool named,
@@ -178,28 +204,28 @@ Simulation Simulate(const SharedState& state, const PlanOptions& options) {
     std::unique_ptr<Host> hostApp;
     std::unique_ptr<FileSystemOps> fileSystem;
     const bool named = !state.HostVersions.empty();
-    RunServices services{
-        window, closer,
-        [&](std::span<const int> versions) {
-            // The user's registry can't be read from here: every version named is taken to be
-            // installed, unless the packager says otherwise.
-            std::vector<int> installed;
-            std::copy_if(versions.begin(), versions.end(), std::back_inserter(installed),
-                         [&](int major) {
-                             return !options.installed ||
-                                    std::find(options.installed->begin(), options.installed->end(),
-                                              major) != options.installed->end();
-                         });
-            recorder.Add(Happening::Kind::FindHosts);
-            simulation.installed = installed;
-            return installed;
-        },
-        [&](int major) -> std::unique_ptr<Host> {
-            return std::make_unique<SimHost>(recorder, options, major, named);
-        },
-        [&]() -> std::unique_ptr<FileSystemOps> {
-            return std::make_unique<SimFiles>(recorder, state.AppFolder, options.present);
-        }};
+    RunServices services{window, closer,
+                         [&](std::span<const int> versions) {
+                             // The user's registry can't be read from here: every version named is
+                             // taken to be installed, unless the packager says otherwise.
+                             std::vector<int> installed;
+                             std::copy_if(versions.begin(), versions.end(),
+                                          std::back_inserter(installed), [&](int major) {
+                                              return !options.installed ||
+                                                     std::find(options.installed->begin(),
+                                                               options.installed->end(),
+                                                               major) != options.installed->end();
+                                          });
+                             recorder.Add(Happening::Kind::FindHosts);
+                             simulation.installed = installed;
+                             return installed;
+                         },
+                         [&](int major) -> std::unique_ptr<Host> {
+                             return std::make_unique<SimHost>(recorder, options, major, named);
+                         },
+                         [&]() -> std::unique_ptr<FileSystemOps> {
+                             return std::make_unique<SimFiles>(recorder, state.AppFolder, options);
+                         }};
     services.observer = &recorder;
     simulation.outcome = RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
     return simulation;

@@ -8,6 +8,7 @@
 #include "install/run.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -26,8 +27,10 @@ struct PlanOptions {
     std::map<int, HostFolders> versionFolders; // for one version, before `folders`
     // The versions taken to be installed; without it, every version named.
     std::optional<std::vector<int>> installed;
-    // Paths of the add-on's files taken to be there although they are not, so that a check can
-    // look past a missing one.
+    // Whether the files that items delete from CorelDRAW's folders are there; they are on the
+    // user's machine, so either can happen.
+    bool hostFilesThere = true;
+    // Paths taken to be there all the same, so that a check can look past a missing one.
     std::set<std::wstring> present;
 };
 
@@ -84,5 +87,11 @@ std::wstring SimulatedFolder(const PlanOptions& options, int major, bool named,
 
 // `state.AppFolder` is the add-on folder on this disk, ending in a separator.
 Simulation Simulate(const SharedState& state, const PlanOptions& options);
+
+// The run made again past every item that stops it, so that each stop is seen: after a stop the
+// file that the item missed is taken to be there, or an item without a folder is taken as
+// optional. `look` sees each run, the first as it is.
+void SimulatePastStops(SharedState state, PlanOptions options,
+                       const std::function<void(const Simulation&)>& look);
 
 } // namespace tamrick
