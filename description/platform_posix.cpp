@@ -45,7 +45,7 @@ void Convert(iconv_t cd, std::string_view bytes, std::wstring& out) {
         out.resize(at + (room - outLeft) / sizeof(wchar_t));
         if (rc == static_cast<std::size_t>(-1)) {
             // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
-            out.push_back(L'\uFFFD');
+            out.push_back(kReplacementCharacter);
             ++in;
             --inLeft;
         }
@@ -68,7 +68,7 @@ void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
         // Without the converter, ASCII still reads; everything else is visibly replaced.
         for (const char c : bytes) {
             const auto b = static_cast<unsigned char>(c);
-            out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : L'\uFFFD');
+            out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : kReplacementCharacter);
         }
         return;
     }

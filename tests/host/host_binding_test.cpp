@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "base/registry.h"
 #include "base/system_text.h"
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
@@ -11,7 +12,6 @@
 #include "install/host/host_thread_win32.h"
 #include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
-#include "tools/standin/utf8.h"
 
 #include <gtest/gtest.h>
 #include <wrl/client.h>
@@ -25,10 +25,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using standin::FromUtf8;
-using standin::ToUtf8;
 using tamrick::Error;
 using tamrick::MakeComHost;
+using tamrick::ToUtf8;
 using tamrick::test::EndedByThemselves;
 using tamrick::test::StandInProcesses;
 

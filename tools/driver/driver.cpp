@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include "base/executable_path.h"
+#include "base/text_encoding.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -147,8 +148,8 @@ Capture Settle(HWND window, const RECT& screen_rect, milliseconds timeout,
     });
     if (!settled) {
         throw std::runtime_error("the screen did not settle on what the window of class " +
-                                 std::filesystem::path(WindowClass(window)).string() +
-                                 " draws within " + std::to_string(timeout.count()) + " ms");
+                                 ToUtf8(WindowClass(window)) + " draws within " +
+                                 std::to_string(timeout.count()) + " ms");
     }
     return std::move(*settled);
 }
@@ -225,7 +226,7 @@ Process Process::Start(const std::filesystem::path& exe,
             break;
         }
         if (GetLastError() != ERROR_INTERNAL_ERROR || start == kStarts) {
-            throw Failure("CreateProcessW " + exe.string());
+            throw Failure("CreateProcessW " + ToUtf8(exe.wstring()));
         }
         Sleep(100);
     }
@@ -799,7 +800,7 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
+        throw std::runtime_error("cannot write " + ToUtf8(path.wstring()));
     }
 }
 

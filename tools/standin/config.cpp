@@ -1,5 +1,6 @@
 #include "standin.h"
-#include "utf8.h"
+
+#include "base/text_encoding.h"
 
 #include <shlobj.h>
 
@@ -12,6 +13,8 @@
 
 namespace standin {
 namespace {
+
+using tamrick::FromUtf8;
 
 std::wstring_view Trim(std::wstring_view text) {
     while (!text.empty() && std::iswspace(text.front()))

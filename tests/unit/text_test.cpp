@@ -1,0 +1,45 @@
+// The small text things of base/, each written once for every program.
+#include "base/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(TextEncoding, Utf8IsStrict) {
+    for (const std::string_view bad : {"\xC0\xAF",            // overlong "/"
+                                       "\xED\xA0\x80",        // a surrogate
+                                       "\xF4\x90\x80\x80",    // past U+10FFFF
+                                       "\xE5\xAE", "\x80"}) { // cut short, a lone continuation
+        EXPECT_FALSE(tamrick::IsValidUtf8(bad)) << testing::PrintToString(bad);
+    }
+    EXPECT_TRUE(tamrick::IsValidUtf8("a\xE5\xAE\x89\xF0\x9F\x98\x80"));
+}
+
+TEST(TextEncoding, WhatIsNoCharacterBecomesOneReplacementForEachByte) {
+    EXPECT_EQ(tamrick::FromUtf8("a\xFF"
+                                "b\xE5\xAE"),
+              L"a\uFFFDb\uFFFD\uFFFD");
+    // An unpaired surrogate, then an odd last byte.
+    std::wstring utf16;
+    tamrick::AppendUtf16("\x00\xD8x\0\x41"s, false, utf16);
+    EXPECT_EQ(utf16, L"\uFFFDx\uFFFD");
+    EXPECT_EQ(tamrick::ToUtf8(std::wstring(1, static_cast<wchar_t>(0xDC00)) + L"z"), "\xEF\xBF\xBD"
+                                                                                     "z");
+}
+
+TEST(TextEncoding, CharactersBeyondTheBasicPlaneSurviveEveryWay) {
+    const std::string face = "\xF0\x9F\x98\x80";
+    EXPECT_EQ(tamrick::ToUtf8(tamrick::FromUtf8(face)), face);
+    for (const bool bigEndian : {false, true}) {
+        std::wstring text;
+        tamrick::AppendUtf16(bigEndian ? "\xD8\x3D\xDE\x00"s : "\x3D\xD8\x00\xDE"s, bigEndian,
+                             text);
+        EXPECT_EQ(tamrick::ToUtf8(text), face);
+    }
+}
+
+} // namespace
