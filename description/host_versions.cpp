@@ -1,6 +1,6 @@
 #include "host_versions.h"
 
-#include "base/ascii.h"
+#include "base/text_case.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,8 @@
 #pragma once
-// The few services of the description reader that differ per platform.
+// The few services of the description reader that differ per platform. The Unicode lower case,
+// which the reader's users took from here, is base's.
+
+#include "base/text_case.h"
 
 #include <cstdint>
 #include <string>
@@ -12,9 +15,6 @@ inline constexpr wchar_t kPathSeparator = L'\\';
 #else
 inline constexpr wchar_t kPathSeparator = L'/';
 #endif
-
-// Lower case as the platform's Unicode tables have it.
-std::wstring ToLowerText(std::wstring_view text);
 
 enum class ReadStatus {
     Ok,

@@ -2,7 +2,6 @@
 #include "platform.h"
 
 #include "base/handles.h"
-#include "base/text_case.h"
 #include "base/text_encoding.h"
 
 #include <memory>
@@ -16,10 +15,6 @@ AnsiDecoder::~AnsiDecoder() = default;
 
 void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
     AppendCodePage(CP_ACP, bytes, out);
-}
-
-std::wstring ToLowerText(std::wstring_view text) {
-    return ToLowerInvariant(text);
 }
 
 FileBytes ReadWholeFile(const std::wstring& path) {

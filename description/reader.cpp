@@ -3,6 +3,8 @@
 #include "host_versions.h"
 #include "platform.h"
 
+#include "base/text_case.h"
+
 #include <algorithm>
 #include <new>
 
@@ -20,23 +22,8 @@ bool IsAscii(std::wstring_view text) {
 
 // Whether a trimmed key is `name` (one of the lower-case keys) once lower-cased.
 bool KeyIs(std::wstring_view key, std::wstring_view name) {
-    if (!IsAscii(key)) {
-        // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
-        return ToLowerText(key) == name;
-    }
-    if (key.size() != name.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        wchar_t c = key[i];
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        }
-        if (c != name[i]) {
-            return false;
-        }
-    }
-    return true;
+    // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
+    return IsAscii(key) ? EqualsIgnoringAsciiCase(key, name) : ToLowerText(key) == name;
 }
 
 DescriptionKey KnownKey(std::wstring_view key) {

@@ -1,6 +1,6 @@
 #include "payload.h"
 
-#include "base/ascii.h"
+#include "base/text_case.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,5 @@
 // The small text things of base/, each written once for every program.
+#include "base/text_case.h"
 #include "base/text_encoding.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,16 @@ TEST(TextEncoding, CharactersBeyondTheBasicPlaneSurviveEveryWay) {
                              text);
         EXPECT_EQ(tamrick::ToUtf8(text), face);
     }
+}
+
+TEST(TextCase, AsciiFoldsOnlyAsciiAndTheOtherEveryLetter) {
+    EXPECT_TRUE(tamrick::EqualsIgnoringAsciiCase(L"Log", L"LOG"));
+    EXPECT_FALSE(tamrick::EqualsIgnoringAsciiCase(L"Ä", L"ä"));
+    EXPECT_FALSE(tamrick::EqualsIgnoringAsciiCase(L"LO", L"LOG"));
+    EXPECT_EQ(tamrick::ToLowerAscii(L"GMSPath Ä@["), L"gmspath Ä@[");
+    EXPECT_EQ(tamrick::AsciiUpper(L'z'), L'Z');
+    EXPECT_EQ(tamrick::AsciiUpper(L'{'), L'{');
+    EXPECT_EQ(tamrick::ToLowerText(L"ÄBC\u212A"), L"äbck"); // the Kelvin sign, too
 }
 
 } // namespace

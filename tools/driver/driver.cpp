@@ -1,10 +1,10 @@
 #include "driver.h"
 
 #include "base/executable_path.h"
+#include "base/text_case.h"
 #include "base/text_encoding.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -50,14 +50,8 @@ class Selection {
     HGDIOBJ old_;
 };
 
-std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return text;
-}
-
 bool IsIconStatic(HWND child) {
-    if (Lower(WindowClass(child)) != L"static") {
+    if (!EqualsIgnoringAsciiCase(WindowClass(child), L"static")) {
         return false;
     }
     const auto type = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)) & SS_TYPEMASK;
@@ -323,8 +317,8 @@ struct WindowWatch::State {
             std::wstring(text, static_cast<size_t>(std::max(GetWindowTextW(window, text, 256), 0)));
         const HWND parent = GetAncestor(window, GA_PARENT);
         found.top_level = parent == GetDesktopWindow();
-        found.message_only =
-            parent != nullptr && !found.top_level && Lower(WindowClass(parent)) == L"message";
+        found.message_only = parent != nullptr && !found.top_level &&
+                             EqualsIgnoringAsciiCase(WindowClass(parent), L"message");
         found.visible = visible || IsWindowVisible(window);
         GetWindowThreadProcessId(window, &found.pid);
         found.program = ProgramOf(found.pid);
@@ -364,7 +358,7 @@ void CALLBACK WindowCreated(HWINEVENTHOOK /*hook*/, DWORD /*event*/, HWND window
         // A child control belongs to a window that is seen itself.
         const HWND parent = GetAncestor(window, GA_PARENT);
         if (parent == nullptr || parent == GetDesktopWindow() ||
-            Lower(WindowClass(parent)) == L"message") {
+            EqualsIgnoringAsciiCase(WindowClass(parent), L"message")) {
             tWatch->Note(window, false);
         }
     }
@@ -447,7 +441,7 @@ std::optional<HWND> WaitForWindowOfClass(DWORD pid, const std::wstring& class_na
                                          milliseconds timeout) {
     return Poll(timeout, [&]() -> std::optional<HWND> {
         for (HWND hwnd : VisibleTopLevelWindows(pid)) {
-            if (class_name.empty() || Lower(WindowClass(hwnd)) == Lower(class_name)) {
+            if (class_name.empty() || EqualsIgnoringAsciiCase(WindowClass(hwnd), class_name)) {
                 return hwnd;
             }
         }
@@ -545,7 +539,7 @@ std::vector<Control> ChildControls(HWND window) {
 
 std::optional<Control> FindChild(HWND window, const std::wstring& class_name) {
     for (auto& control : ChildControls(window)) {
-        if (Lower(control.class_name) == Lower(class_name)) {
+        if (EqualsIgnoringAsciiCase(control.class_name, class_name)) {
             return control;
         }
     }
@@ -626,7 +620,7 @@ MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons) {
     MessageBoxInfo info;
     info.title = WindowText(message_box);
     for (const auto& control : ChildControls(message_box)) {
-        const auto cls = Lower(control.class_name);
+        const auto cls = ToLowerAscii(control.class_name);
         if (cls == L"button" && control.visible) {
             info.buttons.push_back({control.id, control.text});
         } else if (cls == L"static" && control.visible && !IsIconStatic(control.hwnd) &&

@@ -1,5 +1,6 @@
 #include "standin.h"
 
+#include "base/text_case.h"
 #include "base/text_encoding.h"
 
 #include <shlobj.h>
@@ -15,6 +16,7 @@ namespace standin {
 namespace {
 
 using tamrick::FromUtf8;
+using tamrick::ToLowerAscii;
 
 std::wstring_view Trim(std::wstring_view text) {
     while (!text.empty() && std::iswspace(text.front()))
@@ -57,13 +59,6 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 } // namespace
 
-std::wstring ToLower(std::wstring_view text) {
-    std::wstring result{text};
-    for (wchar_t& c : result)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return result;
-}
-
 Config DefaultConfig(int version) {
     const std::wstring suite =
         L"\\Corel\\CorelDRAW Graphics Suite " + std::to_wstring(version) + L"\\";
@@ -95,7 +90,7 @@ Config ParseConfig(std::string_view text, Config config) {
 
         const size_t equals = line.find(L'=');
         const std::wstring key =
-            equals == std::wstring_view::npos ? L"" : ToLower(Trim(line.substr(0, equals)));
+            equals == std::wstring_view::npos ? L"" : ToLowerAscii(Trim(line.substr(0, equals)));
         // Values are taken exactly, so that a test can give a folder without its backslash.
         const std::wstring_view value =
             equals == std::wstring_view::npos ? std::wstring_view{} : line.substr(equals + 1);
@@ -125,8 +120,9 @@ Config ParseConfig(std::string_view text, Config config) {
             understood = ms.has_value();
             if (ms) {
                 config.busyMs = *ms;
-                config.busyMember =
-                    comma == std::wstring_view::npos ? L"" : ToLower(Trim(value.substr(comma + 1)));
+                config.busyMember = comma == std::wstring_view::npos
+                                        ? L""
+                                        : ToLowerAscii(Trim(value.substr(comma + 1)));
             }
         } else if (key == L"slowstart") {
             const std::optional<DWORD> ms = ParseSeconds(value);
@@ -134,7 +130,7 @@ Config ParseConfig(std::string_view text, Config config) {
             if (ms)
                 config.slowStartMs = *ms;
         } else if (key == L"hang" || key == L"crash") {
-            const std::wstring member = ToLower(Trim(value));
+            const std::wstring member = ToLowerAscii(Trim(value));
             understood = !member.empty();
             if (understood)
                 (key == L"hang" ? config.hangs : config.crashes).push_back(member);
@@ -149,7 +145,7 @@ Config ParseConfig(std::string_view text, Config config) {
                     : ParseNumber(value.substr(first + 1, second - first - 1));
             understood = number.has_value() && *number != 0;
             if (understood)
-                config.faults[ToLower(Trim(value.substr(0, first)))] = {
+                config.faults[ToLowerAscii(Trim(value.substr(0, first)))] = {
                     *number, second == std::wstring_view::npos
                                  ? L""
                                  : std::wstring(value.substr(second + 1))};
