@@ -4,6 +4,7 @@
 #include "platform.h"
 
 #include "base/text_case.h"
+#include "base/trim.h"
 
 #include <algorithm>
 #include <new>
@@ -42,15 +43,6 @@ DescriptionKey KnownKey(std::wstring_view key) {
     return DescriptionKey::None;
 }
 
-std::wstring_view TrimSpaces(std::wstring_view text) {
-    const auto first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(L' ');
-    return text.substr(first, last - first + 1);
-}
-
 // Cuts a line at its "=" signs as the reader sees it.
 void SplitLine(DescriptionLine& line) {
     const std::wstring_view text = line.text;
@@ -59,11 +51,11 @@ void SplitLine(DescriptionLine& line) {
         line.pieces = 1;
         return;
     }
-    line.key = TrimSpaces(text.substr(0, first));
+    line.key = Trim(text.substr(0, first));
     const auto second = text.find(L'=', first + 1);
-    line.value = TrimSpaces(text.substr(first + 1, second == std::wstring_view::npos
-                                                       ? std::wstring_view::npos
-                                                       : second - first - 1));
+    line.value =
+        Trim(text.substr(first + 1, second == std::wstring_view::npos ? std::wstring_view::npos
+                                                                      : second - first - 1));
     line.pieces = 2;
     for (auto at = second; at != std::wstring_view::npos; at = text.find(L'=', at + 1)) {
         ++line.pieces;

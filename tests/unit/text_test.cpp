@@ -1,6 +1,7 @@
 // The small text things of base/, each written once for every program.
 #include "base/text_case.h"
 #include "base/text_encoding.h"
+#include "base/trim.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,15 @@ TEST(TextCase, AsciiFoldsOnlyAsciiAndTheOtherEveryLetter) {
     EXPECT_EQ(tamrick::AsciiUpper(L'z'), L'Z');
     EXPECT_EQ(tamrick::AsciiUpper(L'{'), L'{');
     EXPECT_EQ(tamrick::ToLowerText(L"ÄBC\u212A"), L"äbck"); // the Kelvin sign, too
+}
+
+TEST(Trim, SpacesUnlessToldOtherwise) {
+    EXPECT_EQ(tamrick::Trim(L"  a b "), L"a b");
+    EXPECT_EQ(tamrick::Trim(L"\ta "), L"\ta");
+    EXPECT_EQ(tamrick::Trim(L"   "), L"");
+    EXPECT_EQ(tamrick::Trim(L"\r\n a\t\v", tamrick::kAsciiWhiteSpace), L"a");
+    EXPECT_EQ(tamrick::TrimEnd(L" a  "), L" a");
+    EXPECT_EQ(tamrick::TrimEnd(L"  "), L"");
 }
 
 } // namespace

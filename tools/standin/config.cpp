@@ -2,13 +2,13 @@
 
 #include "base/text_case.h"
 #include "base/text_encoding.h"
+#include "base/trim.h"
 
 #include <shlobj.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cwchar>
-#include <cwctype>
 #include <memory>
 #include <optional>
 
@@ -19,11 +19,7 @@ using tamrick::FromUtf8;
 using tamrick::ToLowerAscii;
 
 std::wstring_view Trim(std::wstring_view text) {
-    while (!text.empty() && std::iswspace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && std::iswspace(text.back()))
-        text.remove_suffix(1);
-    return text;
+    return tamrick::Trim(text, tamrick::kAsciiWhiteSpace);
 }
 
 // Decimal, or hexadecimal after "0x" (HRESULTs are written that way).
