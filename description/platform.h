@@ -1,7 +1,8 @@
 #pragma once
-// The few services of the description reader that differ per platform. The Unicode lower case,
-// which the reader's users took from here, is base's.
+// The few services of the description reader that differ per platform. The path separator and
+// the Unicode lower case, which the reader's users took from here, are base's.
 
+#include "base/path_separator.h"
 #include "base/text_case.h"
 
 #include <cstdint>
@@ -9,12 +10,6 @@
 #include <string_view>
 
 namespace tamrick {
-
-#ifdef _WIN32
-inline constexpr wchar_t kPathSeparator = L'\\';
-#else
-inline constexpr wchar_t kPathSeparator = L'/';
-#endif
 
 enum class ReadStatus {
     Ok,

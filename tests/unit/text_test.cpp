@@ -1,4 +1,6 @@
-// The small text things of base/, each written once for every program.
+// The small text things of base/, each written once for every program: conversions, case,
+// trimming and a folder's separator.
+#include "base/path_separator.h"
 #include "base/text_case.h"
 #include "base/text_encoding.h"
 #include "base/trim.h"
@@ -61,6 +63,15 @@ TEST(Trim, SpacesUnlessToldOtherwise) {
     EXPECT_EQ(tamrick::Trim(L"\r\n a\t\v", tamrick::kAsciiWhiteSpace), L"a");
     EXPECT_EQ(tamrick::TrimEnd(L" a  "), L" a");
     EXPECT_EQ(tamrick::TrimEnd(L"  "), L"");
+}
+
+TEST(PathSeparator, AFolderEndsInExactlyOneUnlessEmpty) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"C:\\Add-on", L"C:\\Add-on\\"}, {L"C:\\", L"C:\\"}, {L"C:/GMS/", L"C:/GMS/"}, {L"", L""}};
+    for (auto [folder, expected] : cases) {
+        tamrick::EnsureTrailingSeparator(folder, L'\\');
+        EXPECT_EQ(folder, expected);
+    }
 }
 
 } // namespace
