@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/handles.h"
+#include "base/path_separator.h"
 #include "description/decode.h"
 #include "install/file_ops_win32.h"
 #include "install/run.h"
@@ -135,9 +136,7 @@ struct FileSet {
 class Area {
   public:
     explicit Area(std::wstring root) : root_(std::move(root)) {
-        if (root_.back() != L'\\') {
-            root_.push_back(L'\\');
-        }
+        EnsureTrailingSeparator(root_);
         MakeFolder(root_);
         MakeFolder(Source());
     }

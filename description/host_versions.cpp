@@ -1,6 +1,7 @@
 #include "host_versions.h"
 
-#include "base/ascii.h"
+#include "base/text_case.h"
+#include "base/trim.h"
 
 #include <algorithm>
 #include <array>
@@ -31,14 +32,6 @@ constexpr std::array<HostVersionName, 15> kNames{{
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
-}
-
-std::wstring_view TrimAsciiSpaces(std::wstring_view text) {
-    const auto first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
 // One end of a range, or a whole entry that is no range.
@@ -90,8 +83,8 @@ Entry ReadEntry(std::wstring_view entry) {
         }
         return {std::nullopt, *version.major, *version.major};
     }
-    const Version from = ReadVersion(TrimAsciiSpaces(entry.substr(0, dash)));
-    const Version to = ReadVersion(TrimAsciiSpaces(entry.substr(dash + 1)));
+    const Version from = ReadVersion(Trim(entry.substr(0, dash)));
+    const Version to = ReadVersion(Trim(entry.substr(dash + 1)));
     if (!from.major || !to.major) {
         // An end that is no version at all says more than an end out of range.
         const bool unknown = (!from.major && from.problem == HostVersionProblemKind::UnknownName) ||
@@ -164,15 +157,15 @@ std::wstring HostVersionsPhrase(std::span<const int> majors) {
 
 HostVersionList ParseHostVersions(std::wstring_view value) {
     HostVersionList list;
-    if (TrimAsciiSpaces(value).empty()) {
+    if (Trim(value).empty()) {
         return list;
     }
     std::set<int> named;
     std::size_t begin = 0;
     for (;;) {
         const auto comma = value.find(L',', begin);
-        const std::wstring_view entry = TrimAsciiSpaces(
-            value.substr(begin, comma == std::wstring_view::npos ? comma : comma - begin));
+        const std::wstring_view entry =
+            Trim(value.substr(begin, comma == std::wstring_view::npos ? comma : comma - begin));
         const Entry read = ReadEntry(entry);
         if (read.problem) {
             list.problems.push_back({*read.problem, std::wstring(entry), {}});

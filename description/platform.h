@@ -1,20 +1,15 @@
 #pragma once
-// The few services of the description reader that differ per platform.
+// The few services of the description reader that differ per platform. The path separator and
+// the Unicode lower case, which the reader's users took from here, are base's.
+
+#include "base/path_separator.h"
+#include "base/text_case.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tamrick {
-
-#ifdef _WIN32
-inline constexpr wchar_t kPathSeparator = L'\\';
-#else
-inline constexpr wchar_t kPathSeparator = L'/';
-#endif
-
-// Lower case as the platform's Unicode tables have it.
-std::wstring ToLowerText(std::wstring_view text);
 
 enum class ReadStatus {
     Ok,

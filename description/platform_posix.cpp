@@ -4,10 +4,6 @@
 #include "base/unique_resource.h"
 
 #include <cerrno>
-#include <cwctype>
-
-#include <locale.h>
-#include <wctype.h>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -45,7 +41,7 @@ void Convert(iconv_t cd, std::string_view bytes, std::wstring& out) {
         out.resize(at + (room - outLeft) / sizeof(wchar_t));
         if (rc == static_cast<std::size_t>(-1)) {
             // EILSEQ, or a sequence cut off by the end: replace one byte and go on.
-            out.push_back(L'\uFFFD');
+            out.push_back(kReplacementCharacter);
             ++in;
             --inLeft;
         }
@@ -68,7 +64,7 @@ void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
         // Without the converter, ASCII still reads; everything else is visibly replaced.
         for (const char c : bytes) {
             const auto b = static_cast<unsigned char>(c);
-            out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : L'\uFFFD');
+            out.push_back(b < 0x80 ? static_cast<wchar_t>(b) : kReplacementCharacter);
         }
         return;
     }
@@ -89,21 +85,6 @@ void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
         Convert(state_->cd.get(), bytes.substr(i, end - i), out);
         i = end;
     }
-}
-
-std::wstring ToLowerText(std::wstring_view text) {
-    // The C locale knows only ASCII letters; C.UTF-8 has the Unicode tables. Made once, never
-    // changed, and never freed: it lives as long as the program.
-    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-    std::wstring out(text);
-    for (auto& c : out) {
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        } else if (c >= 0x80 && unicode != nullptr) {
-            c = static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), unicode));
-        }
-    }
-    return out;
 }
 
 FileBytes ReadWholeFile(const std::wstring& path) {

@@ -2,9 +2,8 @@
 #include "platform.h"
 
 #include "base/handles.h"
-#include "base/text_case.h"
+#include "base/text_encoding.h"
 
-#include <climits>
 #include <memory>
 
 namespace tamrick {
@@ -15,19 +14,7 @@ AnsiDecoder::AnsiDecoder() : state_(std::make_unique<State>()) {}
 AnsiDecoder::~AnsiDecoder() = default;
 
 void AnsiDecoder::Append(std::string_view bytes, std::wstring& out) {
-    // A line, at most a whole description: an int holds its length.
-    static_assert(kMaxDescriptionBytes <= INT_MAX);
-    const int inLen = static_cast<int>(bytes.size());
-    const int need = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, nullptr, 0);
-    if (need > 0) {
-        const std::size_t at = out.size();
-        out.resize(at + static_cast<std::size_t>(need));
-        ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), inLen, out.data() + at, need);
-    }
-}
-
-std::wstring ToLowerText(std::wstring_view text) {
-    return ToLowerInvariant(text);
+    AppendCodePage(CP_ACP, bytes, out);
 }
 
 FileBytes ReadWholeFile(const std::wstring& path) {

@@ -3,6 +3,9 @@
 #include "host_versions.h"
 #include "platform.h"
 
+#include "base/text_case.h"
+#include "base/trim.h"
+
 #include <algorithm>
 #include <new>
 
@@ -20,23 +23,8 @@ bool IsAscii(std::wstring_view text) {
 
 // Whether a trimmed key is `name` (one of the lower-case keys) once lower-cased.
 bool KeyIs(std::wstring_view key, std::wstring_view name) {
-    if (!IsAscii(key)) {
-        // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
-        return ToLowerText(key) == name;
-    }
-    if (key.size() != name.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        wchar_t c = key[i];
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c + (L'a' - L'A'));
-        }
-        if (c != name[i]) {
-            return false;
-        }
-    }
-    return true;
+    // A few non-ASCII letters lower-case to ASCII ones (the Kelvin sign to "k").
+    return IsAscii(key) ? EqualsIgnoringAsciiCase(key, name) : ToLowerText(key) == name;
 }
 
 DescriptionKey KnownKey(std::wstring_view key) {
@@ -55,15 +43,6 @@ DescriptionKey KnownKey(std::wstring_view key) {
     return DescriptionKey::None;
 }
 
-std::wstring_view TrimSpaces(std::wstring_view text) {
-    const auto first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(L' ');
-    return text.substr(first, last - first + 1);
-}
-
 // Cuts a line at its "=" signs as the reader sees it.
 void SplitLine(DescriptionLine& line) {
     const std::wstring_view text = line.text;
@@ -72,11 +51,11 @@ void SplitLine(DescriptionLine& line) {
         line.pieces = 1;
         return;
     }
-    line.key = TrimSpaces(text.substr(0, first));
+    line.key = Trim(text.substr(0, first));
     const auto second = text.find(L'=', first + 1);
-    line.value = TrimSpaces(text.substr(first + 1, second == std::wstring_view::npos
-                                                       ? std::wstring_view::npos
-                                                       : second - first - 1));
+    line.value =
+        Trim(text.substr(first + 1, second == std::wstring_view::npos ? std::wstring_view::npos
+                                                                      : second - first - 1));
     line.pieces = 2;
     for (auto at = second; at != std::wstring_view::npos; at = text.find(L'=', at + 1)) {
         ++line.pieces;

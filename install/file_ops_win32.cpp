@@ -1,5 +1,6 @@
 #include "file_ops_win32.h"
 
+#include "base/path_separator.h"
 #include "base/system_error.h"
 
 #include <windows.h>
@@ -85,9 +86,7 @@ class Win32FileSystem final : public FileSystemOps {
     // result carries the source's attributes, as any copy does.
     void CopyFileInto(const std::wstring& source, const std::wstring& folder) override {
         std::wstring prefix = folder;
-        if (!prefix.empty() && prefix.back() != L'\\' && prefix.back() != L'/') {
-            prefix.push_back(L'\\');
-        }
+        EnsureTrailingSeparator(prefix);
         const std::wstring target = prefix + FileNameOf(source);
         // Windows refuses to replace a read-only file; some file systems under Wine don't, so
         // the check is ours. A folder of that name can't be replaced either.

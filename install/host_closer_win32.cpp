@@ -27,7 +27,7 @@ DWORD WINAPI TerminateHostProcesses(void*) {
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == self ||
-            ToUpperInvariant(entry.szExeFile) != ToUpperInvariant(kHostImageName)) {
+            ToLowerText(entry.szExeFile) != ToLowerText(kHostImageName)) {
             continue;
         }
         if (const UniqueHandle process{

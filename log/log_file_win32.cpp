@@ -1,5 +1,7 @@
 #include "log_file_win32.h"
 
+#include "base/text_encoding.h"
+
 #include <string>
 
 namespace tamrick {
@@ -9,20 +11,6 @@ namespace {
 // processes appending at once otherwise overwrite each other's lines, and some network file
 // systems may do the same. Readers don't lock, so they are never held up.
 constexpr DWORD kLockOffsetHigh = 0xFFFFFFF0;
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                            size, nullptr, nullptr);
-    }
-    return bytes;
-}
 
 } // namespace
 
@@ -54,7 +42,7 @@ void LogFile::Write(std::span<const std::wstring_view> fields) {
     GetLocalTime(&now);
     const LogTime time{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                        now.wMinute, now.wSecond, now.wMilliseconds};
-    const std::string bytes = Utf8(FormatLogLine(time, fields) + L"\r\n");
+    const std::string bytes = ToUtf8(FormatLogLine(time, fields) + L"\r\n");
 
     OVERLAPPED lock{};
     lock.OffsetHigh = kLockOffsetHigh;

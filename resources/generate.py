@@ -304,7 +304,7 @@ def banner(path):
             "-font", LATIN_BOLD, "-pointsize", "30", "-fill", "#e6f6f3",
             "-annotate", "+86+40", "Tamrick",
             "-font", CJK, "-pointsize", "15", "-fill", "#f5c84a",
-            "-annotate", "+88+63", "CorelDRAW X3 插件安装程序",
+            "-annotate", "+88+63", "CorelDRAW 插件安装程序",
             "-fill", "#7fd0cc", "-draw", "rectangle 86,47 404,48",
             "-type", "TrueColor", "BMP3:" + lettered,
         ], check=True)

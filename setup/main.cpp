@@ -7,6 +7,7 @@
 #include "base/executable_path.h"
 #include "base/exit_codes.h"
 #include "base/handles.h"
+#include "base/path_separator.h"
 #include "base/system_library.h"
 #include "base/system_text.h"
 #include "description/model.h"
@@ -104,9 +105,7 @@ std::wstring SystemTempFolder() {
         return {};
     }
     std::wstring folder(windows, length);
-    if (folder.back() != L'\\') {
-        folder += L'\\';
-    }
+    EnsureTrailingSeparator(folder);
     return folder + L"Temp\\";
 }
 

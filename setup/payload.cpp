@@ -1,6 +1,7 @@
 #include "payload.h"
 
-#include "base/ascii.h"
+#include "base/text_case.h"
+#include "base/trim.h"
 
 #include <algorithm>
 #include <array>
@@ -39,11 +40,8 @@ constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 bool IsDeviceName(std::wstring_view segment) {
     // The device is found whatever follows its name after a dot: "con.txt" is CON.
     std::wstring stem;
-    for (const wchar_t c : segment.substr(0, segment.find(L'.'))) {
+    for (const wchar_t c : TrimEnd(segment.substr(0, segment.find(L'.')))) {
         stem.push_back(AsciiUpper(c));
-    }
-    while (!stem.empty() && stem.back() == L' ') {
-        stem.pop_back();
     }
     for (const std::wstring_view device :
          {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$"}) {

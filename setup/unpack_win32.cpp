@@ -6,6 +6,7 @@
 
 #include "base/handles.h"
 #include "base/system_library.h"
+#include "base/text_encoding.h"
 
 #include <fcntl.h>
 #include <fdi.h>
@@ -96,15 +97,13 @@ File& Of(INT_PTR hf) {
     return *reinterpret_cast<File*>(hf);
 }
 
+// Empty when the name holds a byte that is no character: a name is never guessed at.
 std::wstring DecodeName(const char* name, USHORT attributes) {
     const UINT codePage = (attributes & kNameIsUtf8) != 0 ? CP_UTF8 : CP_ACP;
-    const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
-    if (length <= 0) {
-        return {};
+    std::wstring wide;
+    if (!AppendCodePage(codePage, name, wide, InvalidBytes::Refuse)) {
+        wide.clear();
     }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, name, -1, wide.data(), length);
-    wide.resize(static_cast<std::size_t>(length - 1));
     return wide;
 }
 

@@ -1,5 +1,7 @@
 #include "app_folder.h"
 
+#include "base/path_separator.h"
+
 #include <cwchar>
 #include <type_traits>
 
@@ -8,10 +10,7 @@ namespace tamrick {
 std::wstring AppFolderFromExecutable(std::wstring_view executablePath, wchar_t separator) {
     const auto last = executablePath.find_last_of(separator);
     std::wstring folder(executablePath.substr(0, last == std::wstring_view::npos ? 0 : last));
-    // A drive's root keeps its own separator ("C:\"); never two.
-    if (folder.empty() || folder.back() != separator) {
-        folder.push_back(separator);
-    }
+    EnsureTrailingSeparator(folder, separator);
     return folder;
 }
 

@@ -1,7 +1,7 @@
 #include "command_line.h"
 
-#include "base/ascii.h"
 #include "base/exit_codes.h"
+#include "base/text_case.h"
 
 #include <algorithm>
 

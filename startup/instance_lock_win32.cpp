@@ -6,8 +6,7 @@
 namespace tamrick {
 
 UniqueHandle AcquireInstanceLock(const std::wstring& executablePath, std::wstring_view kind) {
-    const std::wstring name =
-        InstanceLockName(ToUpperInvariant(executablePath)) + std::wstring(kind);
+    const std::wstring name = InstanceLockName(ToLowerText(executablePath)) + std::wstring(kind);
     UniqueHandle lock(::CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!lock || ::GetLastError() == ERROR_ALREADY_EXISTS) {
         return {};

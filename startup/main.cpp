@@ -26,10 +26,6 @@
 namespace tamrick {
 namespace {
 
-std::wstring Widened(const char* text) {
-    return std::wstring(text, text + std::char_traits<char>::length(text));
-}
-
 // What the description gave, as the installer keeps it.
 void LogDescription(ProgramLog& log, const SharedState& state, Encoding encoding, bool missing) {
     const std::wstring path = state.AppFolder + kDescriptionName;
@@ -37,7 +33,7 @@ void LogDescription(ProgramLog& log, const SharedState& state, Encoding encoding
         log.DescriptionMissing(path);
         return;
     }
-    log.Description(path, Widened(EncodingName(encoding)));
+    log.Description(path, FromUtf8(EncodingName(encoding)));
     log.Setting(L"SetupTitle", state.SetupTitle);
     log.Setting(L"FlagsPicture", state.FlagsPicture);
     if (!state.HostVersions.empty()) {

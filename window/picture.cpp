@@ -22,7 +22,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 // The file is there but its bytes are no picture we can read. Reading the file itself failing
-// is ThrowIfFailed: the system's own words say why (no access, in use, ...).
+// is a file error: the system's own words say why (no access, in use, ...).
 void ThrowIfNotPicture(HRESULT hr) {
     if (hr == E_OUTOFMEMORY) {
         throw ErrorFromHresult(hr);
@@ -30,6 +30,15 @@ void ThrowIfNotPicture(HRESULT hr) {
     if (FAILED(hr)) {
         throw Error(kErrInvalidPicture, kInvalidPictureText);
     }
+}
+
+// Opening or reading the file failed: the Win32 code inside gets the number that every other file
+// failure of the program gets.
+void ThrowIfFileFailed(HRESULT hr) {
+    if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) {
+        throw ErrorFromWin32(static_cast<DWORD>(HRESULT_CODE(hr)));
+    }
+    ThrowIfFailed(hr);
 }
 
 std::uint8_t Blend(std::uint32_t colour, std::uint32_t alpha, std::uint32_t background) {
@@ -81,7 +90,7 @@ UniqueBitmap LoadWithWic(IWICImagingFactory& factory, const std::wstring& path, 
                          int height, COLORREF background) {
     ComPtr<IWICStream> stream;
     ThrowIfFailed(factory.CreateStream(&stream));
-    ThrowIfFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
+    ThrowIfFileFailed(stream->InitializeFromFilename(path.c_str(), GENERIC_READ));
 
     ComPtr<IWICBitmapDecoder> decoder;
     ThrowIfNotPicture(factory.CreateDecoderFromStream(stream.Get(), nullptr,
@@ -126,11 +135,11 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!file) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+        throw ErrorFromLastError();
     }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.get(), &length)) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+        throw ErrorFromLastError();
     }
     if (length.QuadPart <= 0 || length.QuadPart > MAXDWORD - 1) {
         ThrowIfNotPicture(E_FAIL);
@@ -146,7 +155,7 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     const DWORD error = GetLastError();
     GlobalUnlock(memory.get());
     if (!ok) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(error));
+        throw ErrorFromWin32(error);
     }
     if (read != size) {
         ThrowIfNotPicture(E_FAIL);

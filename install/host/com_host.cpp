@@ -36,7 +36,7 @@ using Microsoft::WRL::ComPtr;
     std::wstring description = FromBstr(excep.bstrDescription);
     if (excep.wCode != 0) {
         if (description.empty())
-            description = L"Host error " + std::to_wstring(excep.wCode);
+            description = L"CorelDRAW 返回了错误 " + std::to_wstring(excep.wCode) + L"。";
         throw Error(excep.wCode, std::move(description));
     }
     if (description.empty())
@@ -79,7 +79,7 @@ class ComHost final : public Host {
         const std::optional<CLSID> clsid =
             major_ == kX3Major ? std::optional(kHostApplicationClsid) : FindHostClass(major_);
         if (!clsid)
-            throw Error(kErrCantCreateObject, HostProgId(major_) + L" is not registered.");
+            throw Error(kErrCantCreateObject, HostProgId(major_) + L" 没有注册。");
         const DWORD context =
             major_ == kX3Major ? CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER : CLSCTX_LOCAL_SERVER;
         ComPtr<IUnknown> object;
@@ -91,7 +91,7 @@ class ComHost final : public Host {
         if (SUCCEEDED(hr))
             hr = AskForInterface(*object.Get(), applicationIid_, app_);
         if (FAILED(hr))
-            throw Error(kErrCantCreateObject, L"CorelDRAW's application object can't be created: " +
+            throw Error(kErrCantCreateObject, L"无法创建 CorelDRAW 的应用程序对象：" +
                                                   SystemErrorText(static_cast<std::uint32_t>(hr)));
     }
 
@@ -135,7 +135,7 @@ class ComHost final : public Host {
   private:
     IDispatch& App() const {
         if (!app_)
-            throw Error(kErrObjectNotSet, L"The connection to CorelDRAW is not open.");
+            throw Error(kErrObjectNotSet, L"没有连接到 CorelDRAW。");
         return *app_.Get();
     }
 
@@ -195,7 +195,7 @@ class ComHost final : public Host {
             V_VT(value.get()) == VT_DISPATCH ? V_DISPATCH(value.get()) : V_UNKNOWN(value.get());
         if (!found)
             throw Error(kErrObjectNotSet,
-                        L"The host returned no object for " + std::wstring(member));
+                        L"CorelDRAW 没有返回 " + std::wstring(member) + L" 对象。");
         ComPtr<IDispatch> result;
         const HRESULT hr = AskForInterface(*found, iid, result);
         if (FAILED(hr))

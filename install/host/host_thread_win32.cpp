@@ -126,7 +126,7 @@ class HostOnThread final : public Host {
         const HostCallWait wait = channel->wait;
         wait(channel->callDone.get());
         if (channel->ending) {
-            throw Error(kErrObjectNotSet, L"The connection to CorelDRAW was closed.");
+            throw Error(kErrObjectNotSet, L"与 CorelDRAW 的连接已关闭。");
         }
         channel->pending = false;
         if (channel->failure) {

@@ -1,4 +1,5 @@
 // The driver itself: what the end-to-end tests rely on it to see and do.
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "held_back_window.h"
 
@@ -74,13 +75,13 @@ TEST(WindowWatch, SeesAWindowThatIsNeverShown) {
     const auto seen = Watch(L"hidden");
     EXPECT_TRUE(SawMakersWindow(seen));
     for (const WindowWatch::Seen& window : seen) {
-        EXPECT_FALSE(window.visible) << fs::path(window.class_name).string();
+        EXPECT_FALSE(window.visible) << tamrick::ToUtf8(window.class_name);
     }
 }
 
 TEST(WindowWatch, SeesNothingOfAProgramWithoutWindows) {
     const auto seen = Watch(L"none");
-    EXPECT_TRUE(seen.empty()) << fs::path(seen.front().class_name).string();
+    EXPECT_TRUE(seen.empty()) << tamrick::ToUtf8(seen.front().class_name);
 }
 
 TEST_F(DriverTest, TellsEachIconKindApart) {

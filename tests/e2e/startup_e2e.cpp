@@ -1,6 +1,7 @@
 // Start-up of the installer as a person sees it: the message for a missing description, the
 // silent end without file items, and one instance per executable.
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ TEST(Startup, AMissingDescriptionShowsTheMessageAndEndsWithoutAWindow) {
     ASSERT_TRUE(code) << "the program did not end after OK";
     EXPECT_EQ(*code, 7u) << "no description";
     for (const auto& w : seen) {
-        ADD_FAILURE() << "a window after OK: " << fs::path(w).string();
+        ADD_FAILURE() << "a window after OK: " << tamrick::ToUtf8(w);
     }
 }
 
@@ -100,7 +101,7 @@ TEST(Startup, ADescriptionWithoutFileItemsEndsSilently) {
     const auto seen = WindowsShownUntilExit(p, code);
     ASSERT_TRUE(code) << "the program did not end";
     EXPECT_EQ(*code, 7u) << "no file items has a code of its own";
-    EXPECT_TRUE(seen.empty()) << "it showed " << fs::path(*seen.begin()).string();
+    EXPECT_TRUE(seen.empty()) << "it showed " << tamrick::ToUtf8(*seen.begin());
 }
 
 TEST(Startup, AFolderNamedInstInfoEndsSilently) {
@@ -111,7 +112,7 @@ TEST(Startup, AFolderNamedInstInfoEndsSilently) {
     const auto seen = WindowsShownUntilExit(p, code);
     ASSERT_TRUE(code) << "the program did not end";
     EXPECT_EQ(*code, 7u);
-    EXPECT_TRUE(seen.empty()) << "it showed " << fs::path(*seen.begin()).string();
+    EXPECT_TRUE(seen.empty()) << "it showed " << tamrick::ToUtf8(*seen.begin());
 }
 
 TEST(Startup, ASecondStartOfTheSameExecutableEndsAtOnceButAnotherAddOnStarts) {

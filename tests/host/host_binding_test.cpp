@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "base/registry.h"
 #include "base/system_text.h"
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "install/host/com_support.h"
 #include "install/host/host.h"
@@ -11,7 +12,6 @@
 #include "install/host/host_thread_win32.h"
 #include "tests/support/standin_control.h"
 #include "tools/standin/standin.h"
-#include "tools/standin/utf8.h"
 
 #include <gtest/gtest.h>
 #include <wrl/client.h>
@@ -25,10 +25,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using standin::FromUtf8;
-using standin::ToUtf8;
 using tamrick::Error;
 using tamrick::MakeComHost;
+using tamrick::ToUtf8;
 using tamrick::test::EndedByThemselves;
 using tamrick::test::StandInProcesses;
 
@@ -237,13 +236,18 @@ TEST_F(HostBinding, AFailingHostCallReachesTheCallerWithTheHostsNumberAndDescrip
     WriteConfig(std::wstring(kFolders) + L"fail=GMSPath,1004,宏文件夹不可用, 请重新安装\n"
                                          L"fail=ImportWorkspace,0x800A0035,Workspace missing\n"
                                          L"fail=Path,0x80041234,\n"
-                                         L"fail=Visible,0x80070005,\n");
+                                         L"fail=Visible,0x80070005,\n"
+                                         L"fail=UserDataPath,1005,\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
 
     const HostFailure numbered = FailureOf([&] { host->ResolveFolder(L"gmspath"); });
     EXPECT_EQ(numbered.number, 1004);
     EXPECT_EQ(numbered.description, L"宏文件夹不可用, 请重新安装");
+    // A number without a description is named in the messages' language.
+    const HostFailure unexplained = FailureOf([&] { host->ResolveFolder(L"userdatapath"); });
+    EXPECT_EQ(unexplained.number, 1005);
+    EXPECT_EQ(unexplained.description, L"CorelDRAW 返回了错误 1005。");
 
     // Basic-style HRESULTs carry their number in the low word.
     const HostFailure basic = FailureOf([&] { host->ImportWorkspace(L"C:\\a.cdws"); });

@@ -2,6 +2,7 @@
 // DLL in the program's folder (as Windows does for every DLL outside its known list): a whole
 // installation runs, and none of them is ever loaded.
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "tests/support/standin_control.h"
 
@@ -70,7 +71,7 @@ std::vector<std::wstring> Markers(const fs::path& folder) {
 std::string Names(const std::vector<std::wstring>& names) {
     std::string text;
     for (const std::wstring& n : names) {
-        text += fs::path(n).string() + " ";
+        text += tamrick::ToUtf8(n) + " ";
     }
     return text;
 }

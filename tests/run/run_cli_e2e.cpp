@@ -10,6 +10,7 @@
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
+using tamrick::ToUtf8;
 using namespace tamrick::test;
 using namespace std::chrono_literals;
 
@@ -41,7 +42,7 @@ class CommandLineE2E : public RunE2E {
 std::string Described(const std::vector<std::wstring>& windows) {
     std::string text;
     for (const std::wstring& window : windows) {
-        text += Utf8(window) + "; ";
+        text += ToUtf8(window) + "; ";
     }
     return text;
 }
@@ -209,7 +210,7 @@ TEST_F(CommandLineE2E, AWrongSwitchShowsTheUsageAndEndsWith2InstallingNothing) {
     const drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
     EXPECT_EQ(info.title, L"Tamrick Installer");
     EXPECT_TRUE(info.text.starts_with(L"无法识别的开关：/Silent\r\n\r\n" + kUsageStart))
-        << Utf8(info.text);
+        << ToUtf8(info.text);
     EXPECT_NE(info.text.find(L"\r\n429\t"), std::wstring::npos) << "the exit codes are missing";
     EXPECT_EQ(info.icon, drv::IconKind::Error) << drv::ToString(info.icon);
     EXPECT_EQ(drv::VisibleTopLevelWindows(process_->pid()).size(), 1u) << "only the box shows";
@@ -220,9 +221,9 @@ TEST_F(CommandLineE2E, AWrongSwitchShowsTheUsageAndEndsWith2InstallingNothing) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].starts_with(
         L"error\t无法识别的开关：/Silent\\x0D\\x0A\\x0D\\x0A用法：[/S] [/LOG=文件]\\x0D\\x0A"))
-        << Utf8(messages[0]);
+        << ToUtf8(messages[0]);
     EXPECT_TRUE(messages[0].ends_with(L"\\x0D\\x0A429\\x09没有安装所需版本的 CorelDRAW"))
-        << Utf8(messages[0]);
+        << ToUtf8(messages[0]);
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
 }
 
@@ -232,15 +233,15 @@ TEST_F(CommandLineE2E, HelpShowsTheUsageAndEndsWith2AndSilentlyShowsNothing) {
     const HWND box = NextMessageBox(process_->pid(), nullptr, 20s);
     ASSERT_NE(box, nullptr) << "no usage box";
     const drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
-    EXPECT_TRUE(info.text.starts_with(kUsageStart)) << Utf8(info.text);
+    EXPECT_TRUE(info.text.starts_with(kUsageStart)) << ToUtf8(info.text);
     EXPECT_EQ(info.icon, drv::IconKind::Information) << drv::ToString(info.icon);
     drv::PressButton(box, IDOK);
     EXPECT_EQ(process_->WaitForExit(), std::optional<DWORD>(2)) << "help installs nothing";
 
     for (const std::wstring arguments : {L"/S /?", L"/X /S", L"/S extra"}) {
         const Watched run = RunWatched(arguments, 20s);
-        EXPECT_EQ(run.code, std::optional<DWORD>(2)) << Utf8(arguments);
-        EXPECT_TRUE(run.windows.empty()) << Utf8(arguments) << ": " << Described(run.windows);
+        EXPECT_EQ(run.code, std::optional<DWORD>(2)) << ToUtf8(arguments);
+        EXPECT_TRUE(run.windows.empty()) << ToUtf8(arguments) << ": " << Described(run.windows);
     }
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 namespace drv = tamrick::driver;
+using tamrick::ToUtf8;
 using namespace tamrick::test;
 using namespace std::chrono_literals;
 
@@ -131,7 +132,7 @@ TEST_F(RunE2E, AReadOnlyTargetIsAnUnexpectedErrorAndStaysAsItWas) {
     ClickAndAnswer(window, IDOK);
     std::wstring caption;
     const drv::MessageBoxInfo report = FinalMessage(window, &caption);
-    EXPECT_TRUE(report.text.starts_with(L"发生意外错误，")) << Utf8(report.text);
+    EXPECT_TRUE(report.text.starts_with(L"发生意外错误，")) << ToUtf8(report.text);
     EXPECT_GT(report.text.size(), std::wstring(L"发生意外错误，").size())
         << "the error's description is missing";
     EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);

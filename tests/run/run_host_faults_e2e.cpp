@@ -9,6 +9,7 @@
 #include <vector>
 
 namespace drv = tamrick::driver;
+using tamrick::ToUtf8;
 using namespace tamrick::test;
 using namespace std::chrono_literals;
 
@@ -70,11 +71,11 @@ class HostFaultsE2E : public RunE2E {
                                std::chrono::milliseconds timeout = kRunTimeout) {
         std::wstring shown;
         const drv::MessageBoxInfo report = FinalMessage(window, &shown, timeout);
-        EXPECT_TRUE(report.text.starts_with(kUnexpectedPrefix)) << Utf8(report.text);
+        EXPECT_TRUE(report.text.starts_with(kUnexpectedPrefix)) << ToUtf8(report.text);
         EXPECT_GT(report.text.size(), std::wstring(kUnexpectedPrefix).size())
             << "the error's description is missing";
         EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
-        EXPECT_EQ(shown, caption) << Utf8(shown);
+        EXPECT_EQ(shown, caption) << ToUtf8(shown);
         EXPECT_EQ(exitCode_, std::optional<DWORD>(6)) << "any other error";
     }
 
@@ -94,14 +95,14 @@ class HostFaultsE2E : public RunE2E {
     // button disabled under the step's caption.
     void ExpectWaitingWindow(HWND window, const std::wstring& caption) {
         EXPECT_TRUE(drv::WaitForIdle(window, 2s)) << "the window stopped answering";
-        EXPECT_EQ(Button(window).text, caption) << Utf8(Button(window).text);
+        EXPECT_EQ(Button(window).text, caption) << ToUtf8(Button(window).text);
         EXPECT_FALSE(Button(window).enabled);
     }
 
     void ExpectNothingCopied() {
         for (const auto& folder :
              {folders_.programs, folders_.gms, folders_.userGms, folders_.userData}) {
-            EXPECT_TRUE(FilesIn(folder).empty()) << Utf8(folder);
+            EXPECT_TRUE(FilesIn(folder).empty()) << ToUtf8(folder);
         }
     }
 };

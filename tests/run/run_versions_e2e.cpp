@@ -13,6 +13,7 @@
 
 namespace drv = tamrick::driver;
 namespace fs = std::filesystem;
+using tamrick::ToUtf8;
 using namespace tamrick::test;
 
 namespace {
@@ -231,7 +232,7 @@ TEST_F(VersionsE2E, AHostOfTheOtherWidthIsFoundAndInstalledInto) {
     // installer with the x86_64 build's stand-in: the host's class is in the other view only.
     const std::wstring other = OtherWidthStandIn();
     if (sizeof(void*) == 4 && !fs::exists(other)) {
-        FAIL() << "the x86_64 build's stand-in is missing (" << Utf8(other)
+        FAIL() << "the x86_64 build's stand-in is missing (" << ToUtf8(other)
                << "): build the mingw-x86_64 preset before this suite";
     }
     const Version& x8 =
@@ -260,7 +261,7 @@ TEST_F(VersionsE2E, SilentlyEveryNamedVersionGetsTheAddOnAndTheLogNamesEach) {
 
     const Watched run = RunWatched(L"/S \"/LOG=" + log + L"\"");
     EXPECT_EQ(run.code, std::optional<DWORD>(0));
-    EXPECT_TRUE(run.windows.empty()) << Utf8(run.windows.front());
+    EXPECT_TRUE(run.windows.empty()) << ToUtf8(run.windows.front());
     EXPECT_EQ(FilesIn(x7.folders.gms), std::vector<std::wstring>{L"a.gms"});
     EXPECT_EQ(FilesIn(v2020.folders.gms), std::vector<std::wstring>{L"a.gms"});
 

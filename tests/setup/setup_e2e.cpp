@@ -18,6 +18,7 @@
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
+using tamrick::ToUtf8;
 using tamrick::test::FilesIn;
 using tamrick::test::HostFolders;
 using tamrick::test::Icons;
@@ -27,7 +28,6 @@ using tamrick::test::QuitStandIns;
 using tamrick::test::ReadFile;
 using tamrick::test::RecordsOf;
 using tamrick::test::StandInControl;
-using tamrick::test::Utf8;
 using namespace std::chrono_literals;
 
 namespace {
@@ -314,7 +314,7 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
                                return _wcsicmp(call.c_str(), imported.c_str()) == 0;
                            }),
               calls.end())
-        << fs::path(imported).string();
+        << ToUtf8(imported);
 }
 
 TEST_F(SetupE2E, ASecondStartEndsSilentlyWithItsCodeAndClosingTheWindowStillRemovesTheFolder) {
@@ -374,7 +374,7 @@ TEST_F(SetupE2E, SilentlyTheSetupShowsNothingPassesItsArgumentsOnAndReturnsTheIn
     const Watched run = RunWatched(setup, L"/S " + LogSwitch());
     EXPECT_EQ(run.code, std::optional<DWORD>(0));
     EXPECT_TRUE(run.windows.empty())
-        << "made: " << Utf8(run.windows.empty() ? L"" : run.windows[0]);
+        << "made: " << ToUtf8(run.windows.empty() ? L"" : run.windows[0]);
     EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "a");
     EXPECT_TRUE(SetupFolders().empty()) << "the unpacked folder was left behind";
 
@@ -386,8 +386,8 @@ TEST_F(SetupE2E, SilentlyTheSetupShowsNothingPassesItsArgumentsOnAndReturnsTheIn
     ASSERT_EQ(unpacked.size(), 1u);
     EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), SystemTempPath().c_str(), SystemTempPath().size()), 0)
         << "an administrator's setup unpacks under Windows' temporary folder: "
-        << Utf8(unpacked[0]);
-    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tprotected")) << Utf8(unpacked[0]);
+        << ToUtf8(unpacked[0]);
+    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tprotected")) << ToUtf8(unpacked[0]);
     const std::wstring folder = unpacked[0].substr(0, unpacked[0].find(L'\t'));
     EXPECT_EQ(RecordsOf(log, L"setup\trun"),
               std::vector<std::wstring>{folder + L"TamrickInstaller.exe\t/S " + LogSwitch()});
@@ -398,7 +398,7 @@ TEST_F(SetupE2E, SilentlyTheSetupShowsNothingPassesItsArgumentsOnAndReturnsTheIn
         _wcsicmp(installer[0].c_str(),
                  (L"1.0.0.30\t" + folder + L"TamrickInstaller.exe\t/S " + LogSwitch()).c_str()),
         0)
-        << Utf8(installer[0]);
+        << ToUtf8(installer[0]);
     EXPECT_EQ(RecordsOf(log, L"installer\tend"), std::vector<std::wstring>{L"0\t安装成功"});
     EXPECT_EQ(log.back(), L"setup\tend\t0\t安装成功");
 }
@@ -421,7 +421,7 @@ TEST_F(SetupE2E, ADamagedSetupRunSilentlyShowsNothingAndEndsWith9) {
 
     const Watched run = RunWatched(cut, L"/S " + LogSwitch());
     EXPECT_EQ(run.code, std::optional<DWORD>(9));
-    EXPECT_TRUE(run.windows.empty()) << Utf8(run.windows.empty() ? L"" : run.windows[0]);
+    EXPECT_TRUE(run.windows.empty()) << ToUtf8(run.windows.empty() ? L"" : run.windows[0]);
     EXPECT_TRUE(SetupFolders().empty());
     const std::vector<std::wstring> log = LogRecords(LogPath());
     EXPECT_EQ(RecordsOf(log, L"setup\tmessage"),
@@ -437,7 +437,7 @@ TEST_F(SetupE2E, AWrongSwitchIsRefusedBeforeAnythingIsUnpacked) {
     const HWND box = NextMessageBox(process.pid());
     ASSERT_NE(box, nullptr) << "no usage box";
     const drv::MessageBoxInfo info = drv::ReadMessageBox(box, Icons());
-    EXPECT_TRUE(info.text.starts_with(L"无法识别的开关：/X\r\n\r\n用法：")) << Utf8(info.text);
+    EXPECT_TRUE(info.text.starts_with(L"无法识别的开关：/X\r\n\r\n用法：")) << ToUtf8(info.text);
     EXPECT_TRUE(SetupFolders().empty()) << "unpacked for a command line it refuses";
     drv::PressButton(box, IDOK);
     EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(2));
@@ -458,7 +458,7 @@ TEST_F(SetupE2E, AnAdministratorsSetupUnpacksIntoAFolderOnlyAdministratorsMayCha
     EXPECT_EQ(_wcsicmp(unpacked[0].parent_path().wstring().c_str(),
                        SystemTempPath().substr(0, SystemTempPath().size() - 1).c_str()),
               0)
-        << Utf8(folder);
+        << ToUtf8(folder);
     EXPECT_EQ(RecordsOf(LogRecords(LogPath()), L"setup\tunpack"),
               std::vector<std::wstring>{folder + L"\\\tprotected"});
 
@@ -487,8 +487,8 @@ TEST_F(SetupE2E, AStandardUsersSetupUnpacksIntoTheUsersTemporaryFolderAsBefore) 
     const std::vector<std::wstring> unpacked = RecordsOf(LogRecords(LogPath()), L"setup\tunpack");
     ASSERT_EQ(unpacked.size(), 1u);
     EXPECT_EQ(_wcsnicmp(unpacked[0].c_str(), TempPath().c_str(), TempPath().size()), 0)
-        << Utf8(unpacked[0]);
-    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tplain")) << Utf8(unpacked[0]);
+        << ToUtf8(unpacked[0]);
+    EXPECT_TRUE(unpacked[0].ends_with(L"\\\tplain")) << ToUtf8(unpacked[0]);
 }
 
 TEST_F(SetupE2E, ARelativeLogIsOneFileForTheSetupAndTheInstaller) {
@@ -507,7 +507,7 @@ TEST_F(SetupE2E, TheDeploymentGuidesBatchFileInstallsSilentlyAndChecksTheExitCod
     const std::wstring script = TempRoot() + L"install.bat";
     drv::WriteFileBytes(script, "@echo off\r\n"
                                 "start \"\" /wait \"" +
-                                    Utf8(setup) + "\" /S /LOG=\"" + Utf8(TempRoot()) +
+                                    ToUtf8(setup) + "\" /S /LOG=\"" + ToUtf8(TempRoot()) +
                                     "batch.log\"\r\n"
                                     "if %ERRORLEVEL% EQU 0 (echo installed) else (echo failed with "
                                     "%ERRORLEVEL% & exit /b %ERRORLEVEL%)\r\n");
@@ -530,7 +530,7 @@ TEST_F(SetupE2E, ASetupThatCantUnpackEndsWith10AndSaysWhyInTheLog) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(
         messages[0].starts_with(L"error\t无法创建临时文件夹(" + TempRoot() + L"no such temp"))
-        << Utf8(messages[0]);
+        << ToUtf8(messages[0]);
     EXPECT_TRUE(FilesIn(folders_.gms).empty());
 }
 
@@ -547,7 +547,7 @@ TEST_F(SetupE2E, AnInstallerThatCantBeStartedEndsTheSetupWith12) {
     const std::vector<std::wstring> log = LogRecords(LogPath());
     const std::vector<std::wstring> messages = RecordsOf(log, L"setup\tmessage");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].starts_with(L"error\t无法启动安装程序(")) << Utf8(messages[0]);
+    EXPECT_TRUE(messages[0].starts_with(L"error\t无法启动安装程序(")) << ToUtf8(messages[0]);
     EXPECT_EQ(log.back(), L"setup\tend\t12\t无法启动安装程序");
     EXPECT_TRUE(SetupFolders().empty());
 }

@@ -2,6 +2,7 @@
 // the setup program reads it, both from the system's cabinet.dll; damaged payloads and unsafe
 // names are refused before anything is written.
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "setup/payload.h"
 #include "setup/unpack.h"
@@ -38,12 +39,8 @@ std::vector<std::wstring> Tree(const fs::path& folder) {
     std::vector<std::wstring> files;
     for (const auto& e : fs::recursive_directory_iterator(folder)) {
         if (e.is_regular_file()) {
-            const std::string content = ReadAll(e.path());
-            std::wstring text(content.size(), L'\0');
-            text.resize(static_cast<std::size_t>(
-                MultiByteToWideChar(CP_UTF8, 0, content.data(), static_cast<int>(content.size()),
-                                    text.data(), static_cast<int>(text.size()))));
-            files.push_back(fs::relative(e.path(), folder).wstring() + L"=" + text);
+            files.push_back(fs::relative(e.path(), folder).wstring() + L"=" +
+                            tamrick::FromUtf8(ReadAll(e.path())));
         }
     }
     std::sort(files.begin(), files.end());
@@ -189,8 +186,8 @@ TEST_F(Unpack, AnEscapingNameRefusesThePayloadAndWritesNothing) {
         // The good entry comes first: still nothing of it may be written.
         const fs::path setup = Setup({Entry(L"ok.txt", L"ok"), Entry(name, L"x")});
         const setup::Result result = Run(setup);
-        EXPECT_EQ(result.outcome, Outcome::UnsafeName) << fs::path(name).string();
-        EXPECT_TRUE(fs::is_empty(root_ / "out")) << fs::path(name).string();
+        EXPECT_EQ(result.outcome, Outcome::UnsafeName) << tamrick::ToUtf8(name);
+        EXPECT_TRUE(fs::is_empty(root_ / "out")) << tamrick::ToUtf8(name);
         EXPECT_FALSE(fs::exists(root_ / "evil.txt"));
         EXPECT_FALSE(fs::exists(fs::path("C:\\evil.txt")));
     }

@@ -1,7 +1,7 @@
 #include "standin_control.h"
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
-#include "tools/standin/utf8.h"
 
 #include <tlhelp32.h>
 
@@ -56,10 +56,6 @@ std::wstring TestTempFolder(const std::wstring& name) {
 const driver::IconReader& Icons() {
     static const driver::IconReader reader = driver::IconReader::Calibrate();
     return reader;
-}
-
-std::string Utf8(std::wstring_view text) {
-    return standin::ToUtf8(text);
 }
 
 std::wstring MessageBoxText(HWND box) {
@@ -132,7 +128,7 @@ tamrick::UniqueHandle StandInControl::StartPlainly() const {
 }
 
 void StandInControl::WriteConfig(std::wstring_view text) const {
-    const std::string bytes = standin::ToUtf8(text);
+    const std::string bytes = ToUtf8(text);
     const tamrick::UniqueHandle file{CreateFileW((folder_ + L"CorelDRW.ini").c_str(), GENERIC_WRITE,
                                                  0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                                  nullptr)};
@@ -173,7 +169,7 @@ std::vector<std::wstring> LogLinesOf(const std::filesystem::path& log) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.erase(0, 3);
     }
-    const std::wstring text = standin::FromUtf8(bytes);
+    const std::wstring text = FromUtf8(bytes);
     for (size_t start = 0; start < text.size();) {
         const size_t end = text.find(L"\r\n", start);
         lines.push_back(text.substr(start, end - start));

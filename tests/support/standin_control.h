@@ -2,6 +2,7 @@
 // The stand-in host as tests use it: installed and registered in a folder of the test prefix,
 // configured through its CorelDRW.ini, read through its CorelDRW.log, and ended between cases.
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 #include "tools/standin/standin.h"
 
@@ -81,9 +82,6 @@ std::wstring MessageBoxText(HWND box);
 
 // The icon reader, calibrated once for the test program.
 const driver::IconReader& Icons();
-
-// Text for a test's failure output (gtest prints std::string as it is).
-std::string Utf8(std::wstring_view text);
 
 // The next message box of the process other than `previous` (one that is closing), or nullptr
 // when none shows within the timeout.

@@ -1,5 +1,6 @@
 // The setup file's portable rules: the header, the checksum, where a setup program's sections
 // end, and which entry names are safe to unpack.
+#include "base/text_encoding.h"
 #include "setup/payload.h"
 #include "test_programs.h"
 
@@ -61,7 +62,7 @@ TEST(Payload, OnlyNamesThatStayInsideTheFolderAreSafe) {
     for (const wchar_t* safe :
          {L"a.txt", L"InstInfo.ini", L"子目录\\深 层\\说明 文件.txt", L"sub/a.gms", L"..a", L"a..b",
           L"con2.txt", L"COM10", L"nul_", L".hidden", L"a b"}) {
-        EXPECT_TRUE(payload::IsSafeEntryName(safe)) << fs::path(safe).string();
+        EXPECT_TRUE(payload::IsSafeEntryName(safe)) << tamrick::ToUtf8(safe);
     }
     for (const wchar_t* unsafe : {L"",
                                   L"..",
@@ -97,6 +98,6 @@ TEST(Payload, OnlyNamesThatStayInsideTheFolderAreSafe) {
                                   L"a*",
                                   L"a\"b",
                                   L"a\tb"}) {
-        EXPECT_FALSE(payload::IsSafeEntryName(unsafe)) << fs::path(unsafe).string();
+        EXPECT_FALSE(payload::IsSafeEntryName(unsafe)) << tamrick::ToUtf8(unsafe);
     }
 }

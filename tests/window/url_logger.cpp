@@ -1,6 +1,8 @@
 // Stands in for the web browser in the tests: registered as the handler of https addresses, it
 // appends the address it was asked to open to url_log.txt beside itself, one UTF-8 line each.
 
+#include "base/text_encoding.h"
+
 #include <windows.h>
 
 #include <filesystem>
@@ -16,9 +18,8 @@ int wmain(int argc, wchar_t** argv) {
     const auto log = std::filesystem::path(self).parent_path() / L"url_log.txt";
 
     std::ofstream out(log, std::ios::binary | std::ios::app);
-    const std::u8string address = std::filesystem::path(argv[1]).u8string();
-    out.write(reinterpret_cast<const char*>(address.data()),
-              static_cast<std::streamsize>(address.size()));
+    const std::string address = tamrick::ToUtf8(argv[1]);
+    out.write(address.data(), static_cast<std::streamsize>(address.size()));
     out << '\n';
     return out ? 0 : 1;
 }

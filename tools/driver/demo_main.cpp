@@ -4,6 +4,7 @@
 // INSTALLER.exe may be a setup file made by `instinfo pack`: the window is then the one of the
 // installer that the setup starts.
 
+#include "base/text_encoding.h"
 #include "driver/driver.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ using namespace std::chrono_literals;
 namespace {
 
 void Print(const std::wstring& label, const std::wstring& text) {
-    const std::u8string utf8 = fs::path(label + text + L"\n").u8string();
+    const std::string utf8 = tamrick::ToUtf8(label + text + L"\n");
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
     std::fflush(stdout);
 }

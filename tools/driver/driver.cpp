@@ -1,9 +1,10 @@
 #include "driver.h"
 
 #include "base/executable_path.h"
+#include "base/text_case.h"
+#include "base/text_encoding.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -49,14 +50,8 @@ class Selection {
     HGDIOBJ old_;
 };
 
-std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return text;
-}
-
 bool IsIconStatic(HWND child) {
-    if (Lower(WindowClass(child)) != L"static") {
+    if (!EqualsIgnoringAsciiCase(WindowClass(child), L"static")) {
         return false;
     }
     const auto type = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)) & SS_TYPEMASK;
@@ -147,8 +142,8 @@ Capture Settle(HWND window, const RECT& screen_rect, milliseconds timeout,
     });
     if (!settled) {
         throw std::runtime_error("the screen did not settle on what the window of class " +
-                                 std::filesystem::path(WindowClass(window)).string() +
-                                 " draws within " + std::to_string(timeout.count()) + " ms");
+                                 ToUtf8(WindowClass(window)) + " draws within " +
+                                 std::to_string(timeout.count()) + " ms");
     }
     return std::move(*settled);
 }
@@ -225,7 +220,7 @@ Process Process::Start(const std::filesystem::path& exe,
             break;
         }
         if (GetLastError() != ERROR_INTERNAL_ERROR || start == kStarts) {
-            throw Failure("CreateProcessW " + exe.string());
+            throw Failure("CreateProcessW " + ToUtf8(exe.wstring()));
         }
         Sleep(100);
     }
@@ -322,8 +317,8 @@ struct WindowWatch::State {
             std::wstring(text, static_cast<size_t>(std::max(GetWindowTextW(window, text, 256), 0)));
         const HWND parent = GetAncestor(window, GA_PARENT);
         found.top_level = parent == GetDesktopWindow();
-        found.message_only =
-            parent != nullptr && !found.top_level && Lower(WindowClass(parent)) == L"message";
+        found.message_only = parent != nullptr && !found.top_level &&
+                             EqualsIgnoringAsciiCase(WindowClass(parent), L"message");
         found.visible = visible || IsWindowVisible(window);
         GetWindowThreadProcessId(window, &found.pid);
         found.program = ProgramOf(found.pid);
@@ -363,7 +358,7 @@ void CALLBACK WindowCreated(HWINEVENTHOOK /*hook*/, DWORD /*event*/, HWND window
         // A child control belongs to a window that is seen itself.
         const HWND parent = GetAncestor(window, GA_PARENT);
         if (parent == nullptr || parent == GetDesktopWindow() ||
-            Lower(WindowClass(parent)) == L"message") {
+            EqualsIgnoringAsciiCase(WindowClass(parent), L"message")) {
             tWatch->Note(window, false);
         }
     }
@@ -446,7 +441,7 @@ std::optional<HWND> WaitForWindowOfClass(DWORD pid, const std::wstring& class_na
                                          milliseconds timeout) {
     return Poll(timeout, [&]() -> std::optional<HWND> {
         for (HWND hwnd : VisibleTopLevelWindows(pid)) {
-            if (class_name.empty() || Lower(WindowClass(hwnd)) == Lower(class_name)) {
+            if (class_name.empty() || EqualsIgnoringAsciiCase(WindowClass(hwnd), class_name)) {
                 return hwnd;
             }
         }
@@ -544,7 +539,7 @@ std::vector<Control> ChildControls(HWND window) {
 
 std::optional<Control> FindChild(HWND window, const std::wstring& class_name) {
     for (auto& control : ChildControls(window)) {
-        if (Lower(control.class_name) == Lower(class_name)) {
+        if (EqualsIgnoringAsciiCase(control.class_name, class_name)) {
             return control;
         }
     }
@@ -625,7 +620,7 @@ MessageBoxInfo ReadMessageBox(HWND message_box, const IconReader& icons) {
     MessageBoxInfo info;
     info.title = WindowText(message_box);
     for (const auto& control : ChildControls(message_box)) {
-        const auto cls = Lower(control.class_name);
+        const auto cls = ToLowerAscii(control.class_name);
         if (cls == L"button" && control.visible) {
             info.buttons.push_back({control.id, control.text});
         } else if (cls == L"static" && control.visible && !IsIconStatic(control.hwnd) &&
@@ -799,7 +794,7 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
+        throw std::runtime_error("cannot write " + ToUtf8(path.wstring()));
     }
 }
 

@@ -1,24 +1,25 @@
 #include "standin.h"
-#include "utf8.h"
+
+#include "base/text_case.h"
+#include "base/text_encoding.h"
+#include "base/trim.h"
 
 #include <shlobj.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cwchar>
-#include <cwctype>
 #include <memory>
 #include <optional>
 
 namespace standin {
 namespace {
 
+using tamrick::FromUtf8;
+using tamrick::ToLowerAscii;
+
 std::wstring_view Trim(std::wstring_view text) {
-    while (!text.empty() && std::iswspace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && std::iswspace(text.back()))
-        text.remove_suffix(1);
-    return text;
+    return tamrick::Trim(text, tamrick::kAsciiWhiteSpace);
 }
 
 // Decimal, or hexadecimal after "0x" (HRESULTs are written that way).
@@ -54,13 +55,6 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 } // namespace
 
-std::wstring ToLower(std::wstring_view text) {
-    std::wstring result{text};
-    for (wchar_t& c : result)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return result;
-}
-
 Config DefaultConfig(int version) {
     const std::wstring suite =
         L"\\Corel\\CorelDRAW Graphics Suite " + std::to_wstring(version) + L"\\";
@@ -92,7 +86,7 @@ Config ParseConfig(std::string_view text, Config config) {
 
         const size_t equals = line.find(L'=');
         const std::wstring key =
-            equals == std::wstring_view::npos ? L"" : ToLower(Trim(line.substr(0, equals)));
+            equals == std::wstring_view::npos ? L"" : ToLowerAscii(Trim(line.substr(0, equals)));
         // Values are taken exactly, so that a test can give a folder without its backslash.
         const std::wstring_view value =
             equals == std::wstring_view::npos ? std::wstring_view{} : line.substr(equals + 1);
@@ -122,8 +116,9 @@ Config ParseConfig(std::string_view text, Config config) {
             understood = ms.has_value();
             if (ms) {
                 config.busyMs = *ms;
-                config.busyMember =
-                    comma == std::wstring_view::npos ? L"" : ToLower(Trim(value.substr(comma + 1)));
+                config.busyMember = comma == std::wstring_view::npos
+                                        ? L""
+                                        : ToLowerAscii(Trim(value.substr(comma + 1)));
             }
         } else if (key == L"slowstart") {
             const std::optional<DWORD> ms = ParseSeconds(value);
@@ -131,7 +126,7 @@ Config ParseConfig(std::string_view text, Config config) {
             if (ms)
                 config.slowStartMs = *ms;
         } else if (key == L"hang" || key == L"crash") {
-            const std::wstring member = ToLower(Trim(value));
+            const std::wstring member = ToLowerAscii(Trim(value));
             understood = !member.empty();
             if (understood)
                 (key == L"hang" ? config.hangs : config.crashes).push_back(member);
@@ -146,7 +141,7 @@ Config ParseConfig(std::string_view text, Config config) {
                     : ParseNumber(value.substr(first + 1, second - first - 1));
             understood = number.has_value() && *number != 0;
             if (understood)
-                config.faults[ToLower(Trim(value.substr(0, first)))] = {
+                config.faults[ToLowerAscii(Trim(value.substr(0, first)))] = {
                     *number, second == std::wstring_view::npos
                                  ? L""
                                  : std::wstring(value.substr(second + 1))};

@@ -1,5 +1,6 @@
 #include "standin.h"
-#include "utf8.h"
+
+#include "base/text_encoding.h"
 
 #include <cwchar>
 #include <iterator>
@@ -46,7 +47,7 @@ void AppendLog(const LogFile& log, std::wstring_view what, std::wstring_view acc
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file)
         return;
-    const std::string bytes = ToUtf8(line);
+    const std::string bytes = tamrick::ToUtf8(line);
     DWORD written = 0;
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -2,6 +2,7 @@
 // library's dispatch would behave: names are matched without regard to case, a property can't
 // be called as a method, and arguments are coerced to the member's type.
 
+#include "base/text_case.h"
 #include "install/host/com_support.h"
 #include "standin.h"
 
@@ -166,7 +167,7 @@ template <class Derived> class DispatchObject : public IDispatch {
             return DISP_E_MEMBERNOTFOUND;
 
         const std::wstring what = std::wstring(Derived::kName) + L"." + member->name;
-        const std::wstring name = ToLower(member->name);
+        const std::wstring name = tamrick::ToLowerAscii(member->name);
         // What a busy host's channel does: the call never reaches the member.
         if (server_.TurnsAway(name)) {
             AppendLog(server_.log, what, L"busy");

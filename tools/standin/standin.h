@@ -118,6 +118,4 @@ HRESULT RegisterServer(const std::wstring& exePath, const std::wstring& folder, 
 // Removes it from both views.
 HRESULT UnregisterServer(const std::wstring& folder);
 
-std::wstring ToLower(std::wstring_view text);
-
 } // namespace standin
