@@ -176,12 +176,12 @@ PictureFormat FormatOfFile(const std::wstring& path) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!file) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+        throw ErrorFromLastError();
     }
     char head[kPictureSignatureBytes] = {};
     DWORD read = 0;
     if (!ReadFile(file.get(), head, sizeof head, &read, nullptr)) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()));
+        throw ErrorFromLastError();
     }
     return PictureFormatOf(std::string_view(head, read));
 }
