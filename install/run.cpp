@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/exit_codes.h"
+#include "base/path_separator.h"
 #include "description/host_versions.h"
 #include "install/reports.h"
 
@@ -45,12 +46,6 @@ Report BadFolder(const std::wstring& path) {
     return Report{true, path};
 }
 
-void AppendSeparator(std::wstring& folder) {
-    if (folder.back() != L'\\') {
-        folder.push_back(L'\\');
-    }
-}
-
 class Walk {
   public:
     Walk(Host& host, FileSystemOps& files, RunObserver& observer, int major)
@@ -73,7 +68,7 @@ class Walk {
         if (DestFolder.empty()) {
             return Fault(item, sourcePath, SkipReason::NoFolder, BadFolder(DestFolder));
         }
-        AppendSeparator(DestFolder);
+        EnsureTrailingSeparator(DestFolder, L'\\');
         files_.CopyFileInto(sourcePath, DestFolder);
         observer_.Copied(sourcePath, DestFolder + FileName(sourcePath));
         return std::nullopt;
@@ -84,7 +79,7 @@ class Walk {
         if (DestFolder.empty()) {
             return Fault(item, item.SourceName, SkipReason::NoFolder, BadFolder(DestFolder));
         }
-        AppendSeparator(DestFolder);
+        EnsureTrailingSeparator(DestFolder, L'\\');
         // The file's path is its own: the folder carried to the next item stays a folder.
         const std::wstring target = DestFolder + item.SourceName;
         if (!files_.FileExists(target)) {
