@@ -63,3 +63,68 @@ inline constexpr Meaning kMeanings[] = {
 };
 
 } // namespace tamrick::exit_code
+
+namespace tamrick {
+
+// Every way out of the two programs. Several share a code; ExitCodeFor alone says which.
+enum class Ending {
+    // the installation's outcomes
+    Succeeded,
+    Cancelled, // at the confirmation
+    MissingFile,
+    BadFolder,
+    HostNotInstalled,
+    Failed, // the run's "unexpected error"
+    // the installer's start and its window, and the setup's likewise
+    Usage,
+    NoDescription, // or one without file items
+    AlreadyRunning,
+    UnhandledError,
+    WindowClosed, // the installer's window or the setup's progress window
+    AskedToQuit,  // a quit message from outside
+    // the setup's own
+    SetupDamaged,
+    UnsafeName,
+    UnpackFailed,
+    SetupAlreadyRunning,
+    InstallerNotStarted, // the user's declined elevation included
+};
+
+constexpr int ExitCodeFor(Ending ending) {
+    using namespace exit_code;
+    switch (ending) {
+    case Ending::Succeeded:
+        return kSuccess;
+    case Ending::Cancelled:
+    case Ending::WindowClosed:
+    case Ending::AskedToQuit:
+        return kCancelled;
+    case Ending::MissingFile:
+        return kMissingFile;
+    case Ending::BadFolder:
+        return kMissingFolder;
+    case Ending::HostNotInstalled:
+        return kHostNotInstalled;
+    case Ending::Usage:
+        return kUsage;
+    case Ending::NoDescription:
+        return kNoDescription;
+    case Ending::AlreadyRunning:
+        return kAlreadyRunning;
+    case Ending::SetupDamaged:
+    case Ending::UnsafeName:
+        return kSetupDamaged;
+    case Ending::UnpackFailed:
+        return kSetupUnpackFailed;
+    case Ending::SetupAlreadyRunning:
+        return kSetupAlreadyRunning;
+    case Ending::InstallerNotStarted:
+        return kSetupInstallerNotStarted;
+    case Ending::Failed:
+    case Ending::UnhandledError:
+        break;
+    }
+    return kOtherError;
+}
+
+} // namespace tamrick
