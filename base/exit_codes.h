@@ -2,27 +2,12 @@
 // The exit codes of the installer and of the setup program: what a deployment script reads from
 // %ERRORLEVEL%. The same with and without /S; only success is 0, and each other outcome has a
 // code of its own. The setup returns the installer's code when it got as far as running it, and
-// its own codes (9 and up) for what went wrong before.
-//
-//   code  meaning
-//   0     the installation ended with its success message
-//   1     cancelled at the confirmation, or the window (the setup's progress window too) was
-//         closed before the end; items done by then stay done
-//   2     usage error: an unknown or malformed switch; also after /?, which installs nothing
-//   3     never given: the C runtime ends a program that aborts with 3
-//   4     a required file missing (its report)
-//   5     a host folder missing (its report)
-//   6     any other error (the "unexpected error" message, an unhandled error at start-up)
-//   7     no description, or a description without file items
-//   8     another instance of this installer is running
-//   9     setup: the setup file is damaged, or holds an unsafe name
-//   10    setup: nothing could be unpacked (no temporary folder, no room, a write failure)
-//   11    setup: another instance of this setup is running
-//   12    setup: the installer could not be started (the user declined elevation included)
-//   429   CorelDRAW is not installed (none of the versions the description names)
+// its own codes (9 and up) for what went wrong before. What each code means to an administrator
+// is the table in docs/deploying.md, which a test holds to kMeanings.
 //
 // A log that can't be opened or written changes no code. Any other code is not ours: a crash
-// (a Windows status such as 0xC0000005) or a process ended from outside.
+// (a Windows status such as 0xC0000005), an abort of the C runtime (3) or a process ended from
+// outside.
 
 namespace tamrick::exit_code {
 
@@ -45,7 +30,7 @@ struct Meaning {
     const wchar_t* text; // as the usage box lists it
 };
 
-// Every code, in the order of the table above.
+// Every code, in the order of the administrators' table.
 inline constexpr Meaning kMeanings[] = {
     {kSuccess, L"安装成功"},
     {kCancelled, L"在确认时取消，或在安装结束前关闭了窗口"},
@@ -63,3 +48,68 @@ inline constexpr Meaning kMeanings[] = {
 };
 
 } // namespace tamrick::exit_code
+
+namespace tamrick {
+
+// Every way out of the two programs. Several share a code; ExitCodeFor alone says which.
+enum class Ending {
+    // the installation's outcomes
+    Succeeded,
+    Cancelled, // at the confirmation
+    MissingFile,
+    BadFolder,
+    HostNotInstalled,
+    Failed, // the run's "unexpected error"
+    // the installer's start and its window, and the setup's likewise
+    Usage,
+    NoDescription, // or one without file items
+    AlreadyRunning,
+    UnhandledError,
+    WindowClosed, // the installer's window or the setup's progress window
+    AskedToQuit,  // a quit message from outside
+    // the setup's own
+    SetupDamaged,
+    UnsafeName,
+    UnpackFailed,
+    SetupAlreadyRunning,
+    InstallerNotStarted, // the user's declined elevation included
+};
+
+constexpr int ExitCodeFor(Ending ending) {
+    using namespace exit_code;
+    switch (ending) {
+    case Ending::Succeeded:
+        return kSuccess;
+    case Ending::Cancelled:
+    case Ending::WindowClosed:
+    case Ending::AskedToQuit:
+        return kCancelled;
+    case Ending::MissingFile:
+        return kMissingFile;
+    case Ending::BadFolder:
+        return kMissingFolder;
+    case Ending::HostNotInstalled:
+        return kHostNotInstalled;
+    case Ending::Usage:
+        return kUsage;
+    case Ending::NoDescription:
+        return kNoDescription;
+    case Ending::AlreadyRunning:
+        return kAlreadyRunning;
+    case Ending::SetupDamaged:
+    case Ending::UnsafeName:
+        return kSetupDamaged;
+    case Ending::UnpackFailed:
+        return kSetupUnpackFailed;
+    case Ending::SetupAlreadyRunning:
+        return kSetupAlreadyRunning;
+    case Ending::InstallerNotStarted:
+        return kSetupInstallerNotStarted;
+    case Ending::Failed:
+    case Ending::UnhandledError:
+        break;
+    }
+    return kOtherError;
+}
+
+} // namespace tamrick

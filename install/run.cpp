@@ -129,22 +129,22 @@ class Walk {
 
 } // namespace
 
-int ExitCodeFor(RunOutcome outcome) {
+Ending EndingOf(RunOutcome outcome) {
     switch (outcome) {
     case RunOutcome::Cancelled:
-        return exit_code::kCancelled;
+        return Ending::Cancelled;
     case RunOutcome::Succeeded:
-        return exit_code::kSuccess;
+        return Ending::Succeeded;
     case RunOutcome::MissingFile:
-        return exit_code::kMissingFile;
+        return Ending::MissingFile;
     case RunOutcome::BadFolder:
-        return exit_code::kMissingFolder;
+        return Ending::BadFolder;
     case RunOutcome::HostNotInstalled:
-        return exit_code::kHostNotInstalled;
+        return Ending::HostNotInstalled;
     case RunOutcome::Failed:
         break;
     }
-    return exit_code::kOtherError;
+    return Ending::Failed;
 }
 
 ItemFolderUse FolderUseOf(const FileItem& item) {

@@ -2,6 +2,7 @@
 // The installation run behind the install button. It talks to the world only through the small
 // interfaces below: production wires the Win32 adapters, tests wire fakes.
 
+#include "base/exit_codes.h"
 #include "description/model.h"
 #include "host/host.h"
 
@@ -68,8 +69,8 @@ enum class RunOutcome {
     Failed,           // any other error: 发生意外错误，...
 };
 
-// The program's exit code for a run that ended so: the one place where outcomes become codes.
-int ExitCodeFor(RunOutcome outcome);
+// The program's way out after a run that ended so (its code: ExitCodeFor).
+Ending EndingOf(RunOutcome outcome);
 
 // Why an item did nothing without stopping the run.
 enum class SkipReason {

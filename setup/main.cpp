@@ -1,7 +1,7 @@
 // The setup program: carries an add-on folder behind its own sections, unpacks it into a
 // folder of its own, runs the installer from there with the setup's own arguments, removes the
-// folder and ends with the installer's exit code, or with a code of its own (base/exit_codes.h)
-// where it got no further. As an administrator it unpacks into a folder that only SYSTEM and
+// folder and ends with the installer's exit code, or with a code of its own (ExitCodeFor) where
+// it got no further. As an administrator it unpacks into a folder that only SYSTEM and
 // administrators may change, under Windows' own temporary folder; otherwise under the user's.
 
 #include "base/executable_path.h"
@@ -309,10 +309,10 @@ class ProgressWindow {
 };
 
 // Unpacks the payload into `folder`; false (after telling the user, unless they cancelled)
-// when it did not, with the exit code in `status`. Without a window (a silent run) it shows
+// when it did not, with the way out in `ending`. Without a window (a silent run) it shows
 // nothing.
 bool UnpackInto(const std::wstring& self, const PayloadLocation& location, const TempFolder& folder,
-                ProgressWindow* window, const Messages& messages, int& status) {
+                ProgressWindow* window, const Messages& messages, Ending& ending) {
     // Checking reads the payload once, unpacking writes it out: about one part to three.
     const auto show = [window](double fraction) {
         return window == nullptr || window->Show(fraction);
@@ -334,20 +334,20 @@ bool UnpackInto(const std::wstring& self, const PayloadLocation& location, const
         return true;
     case Outcome::Damaged:
         messages.Error(kDamagedText);
-        status = exit_code::kSetupDamaged;
+        ending = Ending::SetupDamaged;
         return false;
     case Outcome::UnsafeName:
         messages.Error(Format(kUnsafeNameText, result.name));
-        status = exit_code::kSetupDamaged;
+        ending = Ending::UnsafeName;
         return false;
     case Outcome::Failed:
         messages.SystemError(kUnpackFailedText, folder.path() + result.name, result.error);
-        status = exit_code::kSetupUnpackFailed;
+        ending = Ending::UnpackFailed;
         return false;
     case Outcome::Cancelled:
         break;
     }
-    status = exit_code::kCancelled;
+    ending = Ending::WindowClosed;
     return false;
 }
 
@@ -371,11 +371,11 @@ int RunInstaller(const TempFolder& folder, ProgramLog& log, const Messages& mess
         } else {
             messages.SystemError(kStartFailedText, installer, error);
         }
-        return exit_code::kSetupInstallerNotStarted;
+        return ExitCodeFor(Ending::InstallerNotStarted);
     }
     if (execute.hProcess == nullptr) {
         log.Note(L"the installer was started without a process to wait for");
-        return exit_code::kSetupInstallerNotStarted;
+        return ExitCodeFor(Ending::InstallerNotStarted);
     }
     const UniqueHandle process(execute.hProcess);
     WaitForSingleObject(process.get(), INFINITE);
@@ -390,35 +390,35 @@ int Run(const CommandLine& commandLine, ProgramLog& log) {
     const Messages messages(log, commandLine.silent);
     // What the installer would not take is refused before anything is unpacked.
     if (commandLine.IsUsageError()) {
-        return EndWithUsage(commandLine, log);
+        return ExitCodeFor(EndWithUsage(commandLine, log));
     }
     // One setup file runs once at a time; a second start ends silently, as the installer does.
     const UniqueHandle lock = AcquireInstanceLock(self, L".setup");
     if (!lock) {
         log.Note(L"another instance of this setup is running");
-        return exit_code::kSetupAlreadyRunning;
+        return ExitCodeFor(Ending::SetupAlreadyRunning);
     }
     const std::optional<PayloadLocation> location = FindPayload(self);
     if (!location) {
         messages.Error(kDamagedText);
-        return exit_code::kSetupDamaged;
+        return ExitCodeFor(Ending::SetupDamaged);
     }
     std::wstring tried;
     DWORD error = 0;
     std::optional<TempFolder> folder = MakeUnpackFolder(tried, error);
     if (!folder) {
         messages.SystemError(kNoTempFolderText, tried, error);
-        return exit_code::kSetupUnpackFailed;
+        return ExitCodeFor(Ending::UnpackFailed);
     }
     log.Unpack(folder->path(), folder->IsProtected() ? L"protected" : L"plain");
-    int status = 0;
+    Ending ending = Ending::Succeeded;
     {
         std::optional<ProgressWindow> window;
         if (!commandLine.silent) {
             window.emplace(location->header.title);
         }
-        if (!UnpackInto(self, *location, *folder, window ? &*window : nullptr, messages, status)) {
-            return status;
+        if (!UnpackInto(self, *location, *folder, window ? &*window : nullptr, messages, ending)) {
+            return ExitCodeFor(ending);
         }
     }
     return RunInstaller(*folder, log, messages);

@@ -3,6 +3,8 @@
 // installer behaves as it always did; every switch is an addition. The arguments arrive split by
 // the system (CommandLineToArgvW), their quotes already removed.
 
+#include "base/exit_codes.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -52,8 +54,8 @@ std::wstring UsageText(const CommandLine& commandLine);
 // ("information" or "error"), and in a message box of that kind unless the run is silent.
 void TellUser(ProgramLog& log, bool silent, std::wstring_view kind, const std::wstring& text);
 // The end of a program whose command line is a usage error (or /?): the usage box unless
-// silent, the same text in the log; the usage exit code.
-int EndWithUsage(const CommandLine& commandLine, ProgramLog& log);
+// silent, the same text in the log; its way out.
+Ending EndWithUsage(const CommandLine& commandLine, ProgramLog& log);
 // This program's arguments, split by CommandLineToArgvW, without its name.
 std::vector<std::wstring> ProgramArguments();
 // This program's raw command line after its name.

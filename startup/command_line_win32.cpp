@@ -1,6 +1,5 @@
 #include "command_line.h"
 
-#include "base/exit_codes.h"
 #include "base/handles.h"
 #include "description/model.h"
 #include "log/log.h"
@@ -17,10 +16,10 @@ void TellUser(ProgramLog& log, bool silent, std::wstring_view kind, const std::w
     }
 }
 
-int EndWithUsage(const CommandLine& commandLine, ProgramLog& log) {
+Ending EndWithUsage(const CommandLine& commandLine, ProgramLog& log) {
     const bool help = commandLine.problem == UsageProblem::None;
     TellUser(log, commandLine.silent, help ? L"information" : L"error", UsageText(commandLine));
-    return exit_code::kUsage;
+    return Ending::Usage;
 }
 
 std::vector<std::wstring> ProgramArguments() {

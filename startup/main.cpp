@@ -1,6 +1,6 @@
 // The program's entry: the command line and the log, one instance per executable, the program
 // folder, the description, and then the window, or in a silent run (/S) the installation itself.
-// Every way out ends with an exit code of base/exit_codes.h and, with /LOG=, the log's last record.
+// Every way out ends with its exit code (ExitCodeFor) and, with /LOG=, the log's last record.
 
 #include "app_folder.h"
 #include "base/error.h"
@@ -63,9 +63,9 @@ int RunMessageLoop(const frmMain& form) {
     return static_cast<int>(msg.wParam);
 }
 
-// Everything after the log is open; the exit code. The window, once shown, ends the program
+// Everything after the log is open; the way out. The window, once shown, ends the program
 // itself (ShutDown) and never comes back here.
-int Main(const CommandLine& commandLine, ProgramLog& log) {
+Ending Main(const CommandLine& commandLine, ProgramLog& log) {
     const std::wstring executablePath = ExecutablePath();
     log.Start(TAMRICK_VERSION, executablePath, RawArguments());
     if (commandLine.IsUsageError()) {
@@ -78,7 +78,7 @@ int Main(const CommandLine& commandLine, ProgramLog& log) {
     const UniqueHandle instanceLock = AcquireInstanceLock(executablePath);
     if (!instanceLock) {
         log.Note(L"another instance of this installer is running");
-        return exit_code::kAlreadyRunning;
+        return Ending::AlreadyRunning;
     }
     SharedState state;
     state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
@@ -91,17 +91,17 @@ int Main(const CommandLine& commandLine, ProgramLog& log) {
         TellUser(log, commandLine.silent, L"error", *missingText);
     }
     if (!haveItems) {
-        return exit_code::kNoDescription;
+        return Ending::NoDescription;
     }
     if (commandLine.silent) {
         RunLog runLog(log);
-        return ExitCodeFor(RunSilently(state, runLog));
+        return EndingOf(RunSilently(state, runLog));
     }
     const std::unique_ptr<frmMain> form = ShowInstallerWindow(state, log);
     RunMessageLoop(*form);
     // Only a quit message from outside ends the loop: the window was not used to the end.
     log.Note(L"the installer was asked to quit");
-    return ExitCodeFor(RunOutcome::Cancelled);
+    return Ending::AskedToQuit;
 }
 
 } // namespace
@@ -122,13 +122,14 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
         logFile = std::make_unique<LogFile>(*commandLine.logPath);
     }
     ProgramLog log(logFile.get(), L"installer");
-    int exitCode = exit_code::kOtherError;
+    Ending ending = Ending::UnhandledError;
     try {
-        exitCode = Main(commandLine, log);
+        ending = Main(commandLine, log);
     } catch (...) {
         // Nothing in start-up handles its own errors: the user sees number and description.
         TellUser(log, commandLine.silent, L"error", UnhandledErrorReport());
     }
+    const int exitCode = ExitCodeFor(ending);
     log.End(exitCode);
     return exitCode;
 }

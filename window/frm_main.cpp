@@ -197,7 +197,7 @@ void frmMain::cmdInstall_Click() {
     services.observer = &runLog_;
     const RunOutcome outcome = RunInstallation(state_, RunMembers{HostApp, FileSystem}, services);
     if (outcome != RunOutcome::Cancelled) {
-        ShutDown(ExitCodeFor(outcome));
+        ShutDown(EndingOf(outcome));
     }
     running_ = false;
 }
@@ -247,12 +247,12 @@ void frmMain::ShowMessage(const std::wstring& text, MessageKind kind) {
 
 void frmMain::ReportMissingFile(const std::wstring& path) {
     ShowMessage(MissingFileReport(path), MessageKind::Error);
-    ShutDown(ExitCodeFor(RunOutcome::MissingFile));
+    ShutDown(Ending::MissingFile);
 }
 
 void frmMain::ReportBadFolder(const std::wstring& path, int major) {
     ShowMessage(BadFolderReport(path, major), MessageKind::Error);
-    ShutDown(ExitCodeFor(RunOutcome::BadFolder));
+    ShutDown(Ending::BadFolder);
 }
 
 void frmMain::Form_Load() {
@@ -272,7 +272,8 @@ void frmMain::Form_Load() {
     }
 }
 
-void frmMain::ShutDown(int exitCode) {
+void frmMain::ShutDown(Ending ending) {
+    const int exitCode = ExitCodeFor(ending);
     HostApp.reset();
     FileSystem.reset();
     log_.End(exitCode);
@@ -282,7 +283,7 @@ void frmMain::ShutDown(int exitCode) {
 void frmMain::Form_Unload(std::int16_t& /*cancel*/) {
     log_.Note(running_ ? L"the window was closed during the installation"
                        : L"the window was closed before the installation");
-    ShutDown(ExitCodeFor(RunOutcome::Cancelled));
+    ShutDown(Ending::WindowClosed);
 }
 
 void frmMain::picFlags_Click() {
@@ -315,7 +316,7 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPA
         const std::wstring report = UnhandledErrorReport();
         form->log_.Message(L"error", report);
         MessageBoxW(hwnd, report.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
-        form->ShutDown(ExitCodeFor(RunOutcome::Failed));
+        form->ShutDown(Ending::UnhandledError);
     }
 }
 

@@ -3,6 +3,7 @@
 // tooltip and a hand cursor that opens the maker's web page), and the install button
 // cmdInstall. Every way out of the program, once the window exists, goes through ShutDown.
 
+#include "base/exit_codes.h"
 #include "base/handles.h"
 #include "description/model.h"
 #include "install/host/com_support.h"
@@ -55,8 +56,8 @@ class frmMain final : public RunWindow {
     // of the design-time banner when one is there. Throws Error for a banner file that is not
     // a picture.
     void Form_Load();
-    // Ends the program with the exit code, after the log's last record.
-    [[noreturn]] void ShutDown(int exitCode);
+    // Ends the program with that way out's exit code, after the log's last record.
+    [[noreturn]] void ShutDown(Ending ending);
     void Form_Unload(std::int16_t& cancel);
     void picFlags_Click();
 

@@ -456,15 +456,6 @@ TEST_F(RunTest, ACancelledRunLogsOnlyTheAnswer) {
     EXPECT_EQ(sink_.records[0].substr(0, 30), L"installer | confirm | cancel |");
 }
 
-TEST(ExitCode, EachOutcomeHasItsOwnCodeAndOnlySuccessIsZero) {
-    EXPECT_EQ(ExitCodeFor(RunOutcome::Succeeded), 0);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::Cancelled), 1);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::MissingFile), 4);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::BadFolder), 5);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::Failed), 6);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
-}
-
 // --- With versions named in the description ----------------------------------------------------
 
 TEST_F(RunTest, EachNamedVersionThatIsInstalledGetsEveryItemInAscendingOrder) {
@@ -597,11 +588,10 @@ TEST_F(RunTest, TheLogNamesEachVersionsHostAndFoldersAndEveryEndingItsText) {
                                          L"\r\n将安装到 CorelDRAW X7、2020。");
 }
 
-TEST_F(RunTest, NoneOfTheNamedVersionsIsLoggedWithItsMessageAnd429) {
+TEST_F(RunTest, NoneOfTheNamedVersionsIsLoggedWithItsMessage) {
     state_.HostVersions = {17, 18};
     Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
     EXPECT_EQ(Run(), RunOutcome::HostNotInstalled);
-    EXPECT_EQ(ExitCodeFor(RunOutcome::HostNotInstalled), 429);
     EXPECT_THAT(sink_.records,
                 ElementsAre(L"installer | message | error | 本程序只能在安装有 CorelDRAW X7、X8 "
                             L"的系统中使用。"));
