@@ -34,7 +34,7 @@ struct Rule {
 // "KEY=PATH" or "VERSION:KEY=PATH" (a version as HostVersions names one); the path may hold
 // colons of its own.
 std::optional<std::string> TakeFolder(const std::wstring& given, Options& o) {
-    const std::optional<std::string> expected =
+    constexpr const char* expected =
         "expected KEY=PATH or VERSION:KEY=PATH, KEY one of gmspath, usergmspath, userdatapath, "
         "applicationpath, VERSION one version as HostVersions writes it (X7:gmspath=C:\\GMS)";
     const auto eq = given.find(L'=');
