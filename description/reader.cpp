@@ -114,6 +114,7 @@ class DescriptionBuilder {
             break;
         case DescriptionKey::FlagsPicture:
             d_.FlagsPicture = line.value;
+            d_.FlagsPictureLine = line.number;
             break;
         case DescriptionKey::HostVersions:
             d_.HostVersions = line.value;

@@ -22,6 +22,8 @@ struct ParsedDescription {
     Encoding encoding = Encoding::Ansi;
     std::wstring SetupTitle;   // as read: empty when no line set it
     std::wstring FlagsPicture; // as read
+    // The 1-based line of the last "flagspicture" line; 0 without one.
+    std::size_t FlagsPictureLine = 0;
     std::optional<FileItemTable> FileItems;
     std::optional<std::wstring> HostVersions; // the value as read; absent without the key
     // The 1-based line of the "fileitem" line that filled each row; 0 for a row left empty.

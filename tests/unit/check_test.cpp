@@ -243,6 +243,27 @@ TEST_F(CheckTest, MissingSourcesStopTheInstallationWhenRequired) {
                 HasSubstr("\"sub\\B.GMS\" is in the folder as \"b.gms\""));
 }
 
+TEST_F(CheckTest, WhatNoSetupCanCarryIsAnErrorOnItsLineEvenWhereTheFileIsThere) {
+    // The folder itself, reached from its parent: there, but outside.
+    const std::string up = "..\\" + folder_.path().filename().string() + "\\a.gms";
+    folder_.Description("FileItem=c|a.gms|1|gmspath\nFileItem=c|" + up +
+                        "|1|gmspath\nFileItem=c|aux.gms|1|gmspath\nFileItem=c|A.GMS|0|gmspath\n");
+    folder_.File("a.gms");
+    folder_.File("aux.gms");
+    folder_.File("A.GMS");
+    folder_.File("banner/flags.bmp", Bitmap(420, 78));
+    std::filesystem::create_symlink(folder_.path() / "banner/flags.bmp",
+                                    folder_.path() / "flags.bmp");
+    Check();
+    EXPECT_THAT(Summary(), ElementsAre("0 error payload-link", "2 error payload-outside",
+                                       "3 error payload-name", "4 error payload-case"));
+    EXPECT_THAT(Message("payload-outside"),
+                HasSubstr("copy source \"" + up +
+                          "\" is not inside the add-on folder (a \"..\" "
+                          "step up): a setup carries only the folder's own files"));
+    EXPECT_THAT(Message("payload-link"), HasSubstr("banner \"flags.bmp\" is a symbolic link"));
+}
+
 TEST_F(CheckTest, ARequiredDeleteStopsWhereTheFileIsNotThere) {
     folder_.Description("FileItem=k|old.gms|1|gmspath\n");
     Check();

@@ -42,7 +42,8 @@ def main():
         if words[1] not in commands:
             continue
         ran += 1
-        got = subprocess.run([instinfo] + words[1:], cwd=root, capture_output=True)
+        got = subprocess.run([instinfo] + words[1:], cwd=root, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT)
         actual = got.stdout.decode("utf-8").splitlines()
         if update:
             old = "\n".join(["$ " + command] + expected) + "\n"

@@ -1,8 +1,12 @@
 #include "description/reader.h"
+#include "tools/instinfo/arguments.h"
 #include "tools/instinfo/json.h"
 #include "tools/instinfo/show.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -49,4 +53,64 @@ TEST(Show, TheVersionsKeyShowsItsValueAndWhatItNames) {
               std::string::npos);
     read.description = tamrick::ParseDescription("setuptitle=T\r\n");
     EXPECT_NE(tamrick::ShowJson(read).find(R"("hostVersions": null)"), std::string::npos);
+}
+
+// Every usage error names the argument that was wrong and what was expected; "" for a command
+// line that runs.
+TEST(Arguments, AUsageErrorNamesItsArgumentAndWhatWasExpected) {
+    const std::string kKeyPath =
+        "expected KEY=PATH or VERSION:KEY=PATH, KEY one of gmspath, usergmspath, userdatapath, "
+        "applicationpath, VERSION one version as HostVersions writes it (X7:gmspath=C:\\GMS)";
+    const struct {
+        std::vector<std::wstring> args;
+        std::string mistake;
+    } kCases[] = {
+        {{}, "instinfo: no command: expected show, check, plan or pack"},
+        {{L"frobnicate"},
+         "instinfo: unknown command \"frobnicate\": expected show, check, plan or pack"},
+        {{L"--json", L"check"},
+         "instinfo: unknown command \"--json\": expected show, check, plan or pack"},
+        {{L"check", L"--jsn"}, "instinfo check: unknown option \"--jsn\" (did you mean --json?)"},
+        {{L"check", L"--frobnicate"}, "instinfo check: unknown option \"--frobnicate\""},
+        {{L"show", L"--json"},
+         "instinfo show: --json is no option of show (only of check and plan)"},
+        {{L"pack", L"--strict", L"x"},
+         "instinfo pack: --strict is no option of pack (only of check)"},
+        {{L"check", L"a", L"b"},
+         "instinfo check: a second folder \"b\": one FOLDER is read (\"a\" was given before)"},
+        {{L"pack"}, "instinfo pack: no FOLDER: expected the add-on folder to pack"},
+        {{L"pack", L"x", L"-o"},
+         "instinfo pack: -o without a value: expected the setup file to write"},
+        {{L"pack", L"-o", L"a.exe", L"-o", L"b.exe", L"x"},
+         "instinfo pack: -o \"b.exe\": -o is given once: one setup file is written"},
+        {{L"plan", L"--installed", L"X99x"},
+         "instinfo plan: --installed \"X99x\": expected versions as HostVersions writes them (X3 "
+         "to "
+         "X8, 2017 to 2025, 13 to 99, ranges A-B) or \"none\""},
+        {{L"plan", L"--installed", L"X7", L"--installed", L"none"},
+         "instinfo plan: --installed \"none\": --installed is given once"},
+        {{L"plan", L"--folder"},
+         "instinfo plan: --folder without a value: expected [VERSION:]KEY=PATH"},
+        {{L"plan", L"--folder", L"GMSPth=C:\\x"},
+         "instinfo plan: --folder \"GMSPth=C:\\x\": " + kKeyPath},
+        {{L"plan", L"--folder", L"X9:gmspath=C:\\x"},
+         "instinfo plan: --folder \"X9:gmspath=C:\\x\": " + kKeyPath},
+        {{L"plan", L"--folder", L"gmspath"}, "instinfo plan: --folder \"gmspath\": " + kKeyPath},
+        {{L"plan", L"d", L"--json", L"--folder", L"X7:GMSPath=C:\\a:b", L"--installed", L"none"},
+         ""},
+        {{L"pack", L"--force", L"-o", L"s.exe", L"d"}, ""},
+        {{L"check", L"--strict", L"--json"}, ""},
+    };
+    for (const auto& c : kCases) {
+        const tamrick::Arguments parsed = tamrick::ParseArguments(c.args);
+        EXPECT_EQ(parsed.mistake, c.mistake) << tamrick::ToUtf8(c.args.empty() ? L"" : c.args[0]);
+        EXPECT_EQ(parsed.ask == tamrick::Arguments::Ask::Mistake, !c.mistake.empty());
+    }
+    const tamrick::Arguments plan = tamrick::ParseArguments(
+        {L"plan", L"d", L"--folder", L"X7:GMSPath=C:\\a:b", L"--installed", L"none"});
+    EXPECT_EQ(plan.options.plan.versionFolders.at(17).at(L"gmspath"), L"C:\\a:b");
+    EXPECT_EQ(plan.options.folder, L"d");
+    EXPECT_EQ(tamrick::ParseArguments({L"pack", L"--help"}).ask, tamrick::Arguments::Ask::Help);
+    EXPECT_EQ(tamrick::ParseArguments({L"-h"}).ask, tamrick::Arguments::Ask::Help);
+    EXPECT_EQ(tamrick::ParseArguments({L"--version"}).ask, tamrick::Arguments::Ask::Version);
 }

@@ -5,14 +5,19 @@
 #include "setup/payload.h"
 #include "test_programs.h"
 #include "tools/instinfo/pack.h"
+#include "tools/instinfo/payload_files.h"
 
 #include <gtest/gtest.h>
 #include <libgcab.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <regex>
 
 #include <unistd.h>
 
@@ -109,7 +114,9 @@ class Pack : public testing::Test {
 };
 
 TEST_F(Pack, EveryFileGoesInWithItsPathAndTheSetupProgramComesFirst) {
-    folder_.Description("SetupTitle=小插件\nFileItem=c|a.gms|1|GMSPath|\n");
+    const std::string description = "SetupTitle=小插件\nFileItem=c|a.gms|1|GMSPath|\n"
+                                    "FileItem=c|子目录\\深 层\\说明 文件.txt|0|ApplicationPath|\n";
+    folder_.Description(description);
     folder_.File("a.gms", "macros");
     folder_.File("子目录/深 层/说明 文件.txt", "中文");
     ASSERT_EQ(Run(), 0) << err_;
@@ -117,11 +124,10 @@ TEST_F(Pack, EveryFileGoesInWithItsPathAndTheSetupProgramComesFirst) {
     const auto decoded = payload::DecodeHeader(std::string_view(ReadAll(output_)).substr(0x1000));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->header.title, L"小插件");
-    const std::map<std::string, std::string> expected{
-        {"InstInfo.ini", "SetupTitle=小插件\nFileItem=c|a.gms|1|GMSPath|\n"},
-        {"a.gms", "macros"},
-        {"TamrickInstaller.exe", "installer"},
-        {"子目录/深 层/说明 文件.txt", "中文"}};
+    const std::map<std::string, std::string> expected{{"InstInfo.ini", description},
+                                                      {"a.gms", "macros"},
+                                                      {"TamrickInstaller.exe", "installer"},
+                                                      {"子目录/深 层/说明 文件.txt", "中文"}};
     EXPECT_EQ(Unpacked(), expected);
     EXPECT_NE(out_.find("子目录\\深 层\\说明 文件.txt  6 bytes"), std::string::npos) << out_;
     EXPECT_NE(out_.find("note: the folder has no TamrickInstaller.exe"), std::string::npos) << out_;
@@ -129,7 +135,7 @@ TEST_F(Pack, EveryFileGoesInWithItsPathAndTheSetupProgramComesFirst) {
 }
 
 TEST_F(Pack, TheSameFolderPacksToTheSameBytes) {
-    folder_.Description("FileItem=c|a.gms|1|GMSPath|\n");
+    folder_.Description("FileItem=c|a.gms|1|GMSPath|\nFileItem=c|b\\c.txt|1|GMSPath|\n");
     folder_.File("a.gms", std::string(300000, 'a'));
     folder_.File("b/c.txt", "c");
     folder_.File("TamrickInstaller.exe", "the folder's own installer");
@@ -156,18 +162,26 @@ TEST_F(Pack, AnErrorInTheCheckRefusesUnlessForced) {
     EXPECT_TRUE(fs::exists(output_));
 }
 
-TEST_F(Pack, WhatCantBeUnpackedOnWindowsIsRefusedAndNothingIsLeftBehind) {
-    folder_.Description("FileItem=c|a.gms|1|GMSPath|\n");
-    folder_.File("a.gms");
-    folder_.File("con.txt");
-    EXPECT_EQ(Run(), 1);
-    EXPECT_NE(err_.find("\"con.txt\" is not a name that Windows can create"), std::string::npos)
-        << err_;
-    fs::remove(folder_.path() / "con.txt");
+TEST_F(Pack, WhatNoSetupCanCarryIsRefusedEvenWhenForcedAndNothingIsLeftBehind) {
+    folder_.Description("FileItem=c|aux.gms|1|GMSPath|\nFileItem=c|A.gms|1|GMSPath|\n"
+                        "FileItem=c|a.gms|1|GMSPath|\nFileItem=c|gone.gms|1|GMSPath|\n");
+    folder_.File("aux.gms");
     folder_.File("A.gms");
-    EXPECT_EQ(Run(), 1);
-    EXPECT_NE(err_.find("differ only in case"), std::string::npos) << err_;
-    fs::remove(folder_.path() / "A.gms");
+    folder_.File("a.gms");
+    // Both names at once, in the check's words, and --force does not get them in.
+    EXPECT_EQ(Run(true), 1);
+    EXPECT_NE(out_.find("InstInfo.ini:1: error: copy source \"aux.gms\" is not a name that "
+                        "Windows can create"),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("InstInfo.ini:3: error: copy source \"a.gms\" and copy source \"A.gms\" "
+                        "on line 2 differ only in case"),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(err_.find("refused: 2 errors above can't go into any setup, not even with --force"),
+              std::string::npos)
+        << err_;
+    folder_.Description("FileItem=c|a.gms|1|GMSPath|\n");
     // A setup program with something after its sections (a symbol table, a signature).
     std::ofstream(dist_ / "TamrickSetup.exe", std::ios::binary | std::ios::app) << "tail";
     EXPECT_EQ(Run(), 1);
@@ -180,6 +194,120 @@ TEST_F(Pack, WhatCantBeUnpackedOnWindowsIsRefusedAndNothingIsLeftBehind) {
         EXPECT_EQ(e.path().string().find(output_.filename().string() + "."), std::string::npos)
             << "left behind: " << e.path();
     }
+    // A setup to be written into a folder that is not there is named with that folder.
+    const fs::path nowhere = folder_.path() / "missing" / "folder";
+    output_ = nowhere / "x.exe";
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(err_, "instinfo pack: " + output_.string() + " can't be written: the folder " +
+                        nowhere.string() + " does not exist\n");
+}
+
+// What goes in, line by line of the description, and what no setup can carry, all in one run.
+TEST(PayloadSelection, TheItemsSourcesGoInAndEveryFileNoSetupCanCarryIsReported) {
+    const AddOnFolder folder;
+    const fs::path outside = folder.path().string() + "-outside";
+    fs::create_directories(outside);
+    std::ofstream(outside / "x.gms") << "elsewhere";
+    fs::create_symlink(outside / "x.gms", folder.path() / "link.gms");
+    fs::create_directory_symlink(outside, folder.path() / "linked");
+    const std::string up = "..\\" + outside.filename().string() + "\\x.gms";
+    const struct {
+        std::string line;
+        const char* entry;   // what it puts in the payload
+        const char* problem; // the code of its problem
+    } kLines[] = {
+        {"FlagsPicture=banner.bmp", "banner.bmp", ""},
+        {"FileItem=c|a.gms|1|GMSPath|", "a.gms", ""},
+        {"FileItem=c|SUB\\.\\b.gms|1|GMSPath|", "sub\\b.gms", ""}, // as named on disk
+        {"FileItem=c|a.gms|0|UserGMSPath|", "", ""},               // one entry a file
+        {"FileItem=c|w.xml|1|ImportWorkspace|", "w.xml", ""},
+        {"FileItem=k|old.gms|0|GMSPath|", "", ""},  // CorelDRAW's file, not a source
+        {"FileItem=x|x.txt|0|GMSPath|", "", ""},    // an item that does nothing
+        {"FileItem=c|gone.gms|0|GMSPath|", "", ""}, // missing: the check says so
+        {"FileItem=c|" + up + "|1|GMSPath|", "", "payload-outside"},
+        {"FileItem=c|\\x.gms|0|GMSPath|", "", "payload-outside"},
+        {"FileItem=c|/x.gms|0|GMSPath|", "", "payload-outside"},
+        {"FileItem=c|C:x.gms|0|GMSPath|", "", "payload-outside"},
+        {"FileItem=c|\\\\server\\x.gms|0|GMSPath|", "", "payload-outside"},
+        {"FileItem=c|link.gms|1|GMSPath|", "", "payload-link"},
+        {"FileItem=c|linked\\x.gms|1|GMSPath|", "", "payload-link"},
+        {"FileItem=c|aux.gms|1|GMSPath|", "aux.gms", "payload-name"},
+        {"FileItem=c|trail.gms.|1|GMSPath|", "trail.gms.", "payload-name"},
+        {"FileItem=c|Case.gms|1|GMSPath|", "Case.gms", ""},
+        {"FileItem=c|case.gms|1|GMSPath|", "case.gms", "payload-case"},
+    };
+    std::string description;
+    std::vector<std::wstring> entries{L"InstInfo.ini"};
+    std::vector<std::string> problems;
+    for (std::size_t i = 0; i < std::size(kLines); ++i) {
+        description += kLines[i].line + "\n";
+        if (*kLines[i].entry != 0) {
+            entries.push_back(fs::path(kLines[i].entry).wstring());
+        }
+        if (*kLines[i].problem != 0) {
+            problems.push_back(std::to_string(i + 1) + " " + kLines[i].problem);
+        }
+    }
+    std::sort(entries.begin(), entries.end());
+    folder.Description(description);
+    for (const char* name :
+         {"banner.bmp", "a.gms", "sub/b.gms", "w.xml", "old.gms", "x.txt", "aux.gms", "trail.gms.",
+          "Case.gms", "case.gms", "notes.txt", ".git/HEAD", "old-setup.exe", "addon-setup.exe"}) {
+        folder.File(name);
+    }
+
+    const PayloadSelection selection =
+        SelectPayload(folder.Prefix(), ParseDescription(description));
+    std::vector<std::wstring> names;
+    for (const PayloadFile& f : selection.files) {
+        names.push_back(f.name);
+    }
+    EXPECT_EQ(names, entries);
+    std::vector<std::string> found;
+    for (const PayloadProblem& p : selection.problems) {
+        found.push_back(std::to_string(p.line) + " " + p.code);
+    }
+    EXPECT_EQ(found, problems);
+    EXPECT_NE(ToUtf8(selection.problems[6].message).find("\"linked\" is a symbolic link"),
+              std::string::npos);
+    // Links are listed, not followed; the setup being written is not listed.
+    EXPECT_EQ(FilesLeftOut(folder.Prefix(), selection.files,
+                           (folder.path() / "addon-setup.exe").wstring()),
+              (std::vector<std::wstring>{L".git\\HEAD", L"link.gms", L"linked", L"notes.txt",
+                                         L"old-setup.exe", L"old.gms", L"x.txt"}));
+    fs::remove_all(outside);
+}
+
+// The packagers' documented example is what `instinfo pack demo` prints; only the sizes of the
+// shipped programs (and so of the setup) change from build to build.
+TEST_F(Pack, TheDocumentedExampleIsWhatPackingTheDemoPrints) {
+    const std::string doc = ReadAll(TAMRICK_PACKAGING_DOC);
+    const std::string begin = "<!-- pack-example:begin -->\n```text\n";
+    const auto from = doc.find(begin);
+    const auto to = doc.find("```\n<!-- pack-example:end -->");
+    ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to)
+        << "no pack example in " << TAMRICK_PACKAGING_DOC;
+    const std::string documented = doc.substr(from + begin.size(), to - from - begin.size());
+
+    fs::copy(fs::path(TAMRICK_SOURCE_DIR) / "demo", folder_.path() / "demo");
+    const std::string shell = "cd '" + folder_.path().string() + "' && TAMRICK_DIST='" +
+                              dist_.string() + "' '" TAMRICK_INSTINFO "' pack demo 2>&1";
+    const std::unique_ptr<FILE, int (*)(FILE*)> run(::popen(shell.c_str(), "r"), ::pclose);
+    ASSERT_TRUE(run);
+    std::string printed = "$ TAMRICK_DIST=/opt/tamrick instinfo pack demo\n";
+    for (int c = 0; (c = std::fgetc(run.get())) != EOF;) {
+        printed.push_back(static_cast<char>(c));
+    }
+    for (std::size_t at = 0; (at = printed.find(dist_.string(), at)) != std::string::npos;) {
+        printed.replace(at, dist_.string().size(), "/opt/tamrick");
+    }
+    const auto sizesMasked = [](const std::string& text) {
+        static const std::regex installer("(TamrickInstaller\\.exe  )[0-9,]+");
+        static const std::regex setup("(\nsetup: [^\n]*?, )[0-9,]+( bytes \\([0-9]+ files, )[0-9,]+"
+                                      "( bytes unpacked; setup program )[0-9,]+");
+        return std::regex_replace(std::regex_replace(text, installer, "$1N"), setup, "$1N$2N$3N");
+    };
+    EXPECT_EQ(sizesMasked(documented), sizesMasked(printed));
 }
 
 TEST(PackName, TheDefaultIsTheFoldersNameWithSetup) {

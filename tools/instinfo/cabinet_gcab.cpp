@@ -8,7 +8,12 @@
 
 #include <libgcab.h>
 
+#include <cerrno>
 #include <stdexcept>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tamrick {
 namespace {
@@ -53,18 +58,24 @@ void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& 
         // Names are UTF-8 (_A_NAME_IS_UTF); nothing else of the file's attributes goes in.
         gcab_file_set_attributes(file.get(), 0x80);
     }
+    // Made here first, for the system's reason when it can't be: GIO's message would name the
+    // file, which is the caller's temporary one and means nothing to the packager.
+    const int made =
+        ::open(FsString(cabinet).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (made < 0 || ::close(made) != 0) {
+        throw std::runtime_error(std::error_code(errno, std::generic_category()).message());
+    }
     const GObjectPtr<GFile> out(g_file_new_for_path(FsString(cabinet).c_str()));
     const GObjectPtr<GFileOutputStream> stream(
         g_file_replace(out.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error));
     if (!stream) {
-        Fail(FsString(cabinet) + " can't be written", error);
+        g_clear_error(&error);
+        throw std::runtime_error("the file can't be made");
     }
     if (!gcab_cabinet_write_simple(cab.get(), G_OUTPUT_STREAM(stream.get()), nullptr, nullptr,
-                                   nullptr, &error)) {
+                                   nullptr, &error) ||
+        !g_output_stream_close(G_OUTPUT_STREAM(stream.get()), nullptr, &error)) {
         Fail("the cabinet can't be written", error);
-    }
-    if (!g_output_stream_close(G_OUTPUT_STREAM(stream.get()), nullptr, &error)) {
-        Fail(FsString(cabinet) + " can't be written", error);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "install/reports.h"
 #include "install/run.h"
 #include "json.h"
+#include "payload_files.h"
 #include "picture.h"
 #include "simulation.h"
 #include "text.h"
@@ -627,6 +628,11 @@ CheckReport CheckFolder(const std::wstring& folder) {
     report.encoding = read.description.encoding;
     checker.Finish(read);
     report.findings = checker.Take();
+    // What pack would refuse: the same selection that it packs.
+    for (PayloadProblem& p : SelectPayload(folder, read.description).problems) {
+        report.findings.push_back(
+            {p.line, Severity::Error, std::move(p.code), std::move(p.message)});
+    }
     std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     return report;

@@ -19,9 +19,27 @@ struct FoundFile {
     std::uint64_t size = 0;
 };
 
-// Every plain file under the folder, at any depth. Throws std::runtime_error when the folder
-// or one below it can't be read.
+// Every plain file and every link (symbolic link or junction, to a file or a folder) under the
+// folder, at any depth; links are listed, never followed. Throws std::runtime_error when the
+// folder or one below it can't be read.
 std::vector<FoundFile> FilesUnder(const std::wstring& folder);
+
+enum class EntryKind {
+    File,
+    Folder,
+    Link, // a symbolic link or junction, whatever it points to
+    Other,
+};
+
+struct Entry {
+    std::wstring name; // as on disk
+    EntryKind kind = EntryKind::Other;
+    std::uint64_t size = 0; // of a file
+};
+
+// The entry of `folder` that Windows finds for `name`: that name, else one that differs from
+// it only in case. A link is the entry itself, not what it points to.
+std::optional<Entry> FindEntry(const std::wstring& folder, const std::wstring& name);
 
 bool IsFolder(const std::wstring& path);
 // The size of a plain file; nothing for a folder or a missing file.

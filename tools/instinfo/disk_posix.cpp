@@ -1,6 +1,7 @@
 #include "disk.h"
 
 #include "description/decode.h"
+#include "description/platform.h"
 #include "tools/instinfo/files.h"
 
 #include <filesystem>
@@ -25,10 +26,13 @@ std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
     const fs::path root = FsPath(folder);
     std::vector<FoundFile> found;
     std::error_code ec;
+    // Without follow_directory_symlink, a linked folder is an entry, not walked into.
     fs::recursive_directory_iterator it(root, fs::directory_options::none, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code fileEc;
-        if (!it->is_regular_file(fileEc)) {
+        const fs::file_status status = it->symlink_status(fileEc);
+        const bool link = fs::is_symlink(status);
+        if (!link && !fs::is_regular_file(status)) {
             continue;
         }
         std::wstring name;
@@ -38,13 +42,53 @@ std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
             }
             name += Wide(part);
         }
-        found.push_back(FoundFile{std::move(name), Wide(it->path()), it->file_size(fileEc)});
+        found.push_back(
+            FoundFile{std::move(name), Wide(it->path()), link ? 0 : it->file_size(fileEc)});
     }
     if (ec) {
         throw std::runtime_error("the folder " + ToUtf8(folder) +
                                  " can't be read: " + ec.message());
     }
     return found;
+}
+
+std::optional<Entry> FindEntry(const std::wstring& folder, const std::wstring& name) {
+    const fs::path dir = FsPath(folder);
+    const auto entry = [](std::wstring onDisk, const fs::path& path, const fs::file_status& s) {
+        Entry e{std::move(onDisk), EntryKind::Other, 0};
+        std::error_code ec;
+        if (fs::is_symlink(s)) {
+            e.kind = EntryKind::Link;
+        } else if (fs::is_directory(s)) {
+            e.kind = EntryKind::Folder;
+        } else if (fs::is_regular_file(s)) {
+            e.kind = EntryKind::File;
+            e.size = fs::file_size(path, ec);
+        }
+        return e;
+    };
+    std::error_code ec;
+    const fs::path exact = dir / FsPath(name);
+    if (const fs::file_status s = fs::symlink_status(exact, ec); fs::exists(s)) {
+        return entry(name, exact, s);
+    }
+    // Windows ignores case: of the names that differ only in case, the first by name.
+    const std::wstring wanted = ToLowerText(name);
+    std::optional<fs::directory_entry> best;
+    std::wstring bestName;
+    fs::directory_iterator it(dir, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::wstring onDisk = Wide(it->path().filename());
+        if (ToLowerText(onDisk) == wanted && (!best || onDisk < bestName)) {
+            best = *it;
+            bestName = std::move(onDisk);
+        }
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+    std::error_code statusEc;
+    return entry(std::move(bestName), best->path(), best->symlink_status(statusEc));
 }
 
 bool IsFolder(const std::wstring& path) {

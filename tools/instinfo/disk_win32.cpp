@@ -17,6 +17,21 @@ std::string LastErrorText() {
     return ToUtf8(SystemErrorText(GetLastError()));
 }
 
+// A symbolic link or a junction carries a reparse point: it is listed, never followed.
+EntryKind KindOf(const WIN32_FIND_DATAW& entry) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return EntryKind::Link;
+    }
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return EntryKind::Folder;
+    }
+    return EntryKind::File;
+}
+
+std::uint64_t SizeOf(const WIN32_FIND_DATAW& entry) {
+    return (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+}
+
 void Walk(const std::wstring& folder, const std::wstring& prefix, std::vector<FoundFile>& found) {
     WIN32_FIND_DATAW entry{};
     const UniqueFindHandle find(FindFirstFileW(Join(folder, L"*").c_str(), &entry));
@@ -30,16 +45,13 @@ void Walk(const std::wstring& folder, const std::wstring& prefix, std::vector<Fo
             continue;
         }
         const std::wstring path = Join(folder, name);
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            // A link to a folder elsewhere is not part of the add-on.
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-                Walk(path, prefix + name + L"\\", found);
-            }
-            continue;
+        const EntryKind kind = KindOf(entry);
+        if (kind == EntryKind::Folder) {
+            Walk(path, prefix + name + L"\\", found);
+        } else {
+            found.push_back(
+                FoundFile{prefix + name, path, kind == EntryKind::File ? SizeOf(entry) : 0});
         }
-        const std::uint64_t size =
-            (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        found.push_back(FoundFile{prefix + name, path, size});
     } while (FindNextFileW(find.get(), &entry));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         throw std::runtime_error("the folder " + ToUtf8(folder) +
@@ -64,6 +76,20 @@ std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
     std::vector<FoundFile> found;
     Walk(folder, L"", found);
     return found;
+}
+
+std::optional<Entry> FindEntry(const std::wstring& folder, const std::wstring& name) {
+    // A wildcard would find some other entry; no file has one in its name.
+    if (name.find_first_of(L"*?") != std::wstring::npos) {
+        return std::nullopt;
+    }
+    WIN32_FIND_DATAW entry{};
+    const UniqueFindHandle find(FindFirstFileW(Join(folder, name).c_str(), &entry));
+    if (!find) {
+        return std::nullopt;
+    }
+    const EntryKind kind = KindOf(entry);
+    return Entry{entry.cFileName, kind, kind == EntryKind::File ? SizeOf(entry) : 0};
 }
 
 bool IsFolder(const std::wstring& path) {

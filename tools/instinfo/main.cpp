@@ -1,17 +1,15 @@
 // instinfo: the packager's view of an add-on folder, read with the installer's own reader and
 // run logic.
 
+#include "arguments.h"
 #include "check.h"
-#include "description/host_versions.h"
 #include "description/platform.h"
 #include "description/reader.h"
-#include "install/host/host.h"
 #include "pack.h"
 #include "plan.h"
 #include "show.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +28,7 @@ constexpr const char* kUsage =
     "       instinfo check [--json] [--strict] [FOLDER]\n"
     "       instinfo plan [--json] [FOLDER] [--folder [VERSION:]KEY=PATH ...] [--installed LIST]\n"
     "       instinfo pack [--force] [-o SETUP.exe] FOLDER\n"
+    "       instinfo --help | --version\n"
     "FOLDER holds InstInfo.ini (default: the current folder); it is read as the installer\n"
     "would read it.\n"
     "  show   prints what the installer reads, as JSON.\n"
@@ -43,20 +42,22 @@ constexpr const char* kUsage =
     "         (HostVersions), the plan takes them all to be installed; --installed takes only\n"
     "         those of LIST (as HostVersions is written, or none).\n"
     "         Exit status: 0 when the run would end in success, 1 when not.\n"
-    "  pack   checks FOLDER and writes one setup file that carries it (default:\n"
+    "  pack   checks FOLDER and writes one setup file that carries InstInfo.ini, the banner\n"
+    "         and the files that the items copy or import, with the installer (default:\n"
     "         FOLDER's name with -setup.exe, in the current folder); refused when the check\n"
-    "         finds an error, unless --force. Exit status: 0 when written, 1 when not.\n"
+    "         finds an error, unless --force. A link, a file outside FOLDER or a name that\n"
+    "         Windows can't create is refused even with --force. Exit status: 0 when\n"
+    "         written, 1 when not.\n"
     "  --json prints the result as one JSON object.\n"
     "Exit status 2: a usage error.\n";
-
-int Usage() {
-    std::fputs(kUsage, stderr);
-    return 2;
-}
 
 void Print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+}
+
+void PrintError(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 std::wstring FolderPrefix(std::wstring folder) {
@@ -69,100 +70,22 @@ std::wstring FolderPrefix(std::wstring folder) {
     return folder;
 }
 
-struct Options {
-    std::wstring command;
-    std::optional<std::wstring> folder;
-    bool json = false;
-    bool strict = false;
-    bool force = false;
-    std::optional<std::wstring> output;
-    tamrick::PlanOptions plan;
-};
-
-// "KEY=PATH" or "VERSION:KEY=PATH" (a version as HostVersions names one); the path may hold
-// colons of its own.
-bool ParseFolder(const std::wstring& given, tamrick::PlanOptions& plan) {
-    const auto eq = given.find(L'=');
-    if (eq == std::wstring::npos) {
-        return false;
-    }
-    std::wstring key = given.substr(0, eq);
-    tamrick::HostFolders* folders = &plan.folders;
-    if (const auto colon = key.find(L':'); colon != std::wstring::npos) {
-        const tamrick::HostVersionList version = tamrick::ParseHostVersions(key.substr(0, colon));
-        if (version.majors.size() != 1 || !version.problems.empty()) {
-            return false;
-        }
-        folders = &plan.versionFolders[version.majors.front()];
-        key = key.substr(colon + 1);
-    }
-    key = tamrick::ToLowerText(key);
-    if (!tamrick::FolderForKey(key)) {
-        return false;
-    }
-    (*folders)[key] = given.substr(eq + 1);
-    return true;
-}
-
-// A list as HostVersions is written, or "none".
-bool ParseInstalled(const std::wstring& given, tamrick::PlanOptions& plan) {
-    if (given == L"none") {
-        plan.installed.emplace();
-        return true;
-    }
-    const tamrick::HostVersionList list = tamrick::ParseHostVersions(given);
-    if (list.majors.empty() || !list.problems.empty()) {
-        return false;
-    }
-    plan.installed = list.majors;
-    return true;
-}
-
-// Takes the options that `command` allows; false on anything else.
-bool Parse(const std::vector<std::wstring>& args, Options& o) {
-    if (args.empty()) {
-        return false;
-    }
-    o.command = args[0];
-    const bool show = o.command == L"show";
-    const bool check = o.command == L"check";
-    const bool plan = o.command == L"plan";
-    const bool pack = o.command == L"pack";
-    if (!show && !check && !plan && !pack) {
-        return false;
-    }
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (a == L"--json" && (check || plan)) {
-            o.json = true;
-        } else if (a == L"--strict" && check) {
-            o.strict = true;
-        } else if (a == L"--folder" && plan && i + 1 < args.size()) {
-            if (!ParseFolder(args[++i], o.plan)) {
-                return false;
-            }
-        } else if (a == L"--installed" && plan && i + 1 < args.size() && !o.plan.installed) {
-            if (!ParseInstalled(args[++i], o.plan)) {
-                return false;
-            }
-        } else if (a == L"--force" && pack) {
-            o.force = true;
-        } else if (a == L"-o" && pack && i + 1 < args.size() && !o.output) {
-            o.output = args[++i];
-        } else if (a.starts_with(L"-") || o.folder) {
-            return false;
-        } else {
-            o.folder = a;
-        }
-    }
-    return !pack || o.folder;
-}
-
 int Run(const std::vector<std::wstring>& args) {
-    Options o;
-    if (!Parse(args, o)) {
-        return Usage();
+    const tamrick::Arguments parsed = tamrick::ParseArguments(args);
+    switch (parsed.ask) {
+    case tamrick::Arguments::Ask::Help:
+        Print(kUsage);
+        return 0;
+    case tamrick::Arguments::Ask::Version:
+        Print("instinfo " TAMRICK_VERSION "\n");
+        return 0;
+    case tamrick::Arguments::Ask::Mistake:
+        PrintError(parsed.mistake + "\nRun \"instinfo --help\" for the usage.\n");
+        return 2;
+    case tamrick::Arguments::Ask::Run:
+        break;
     }
+    const tamrick::Options& o = parsed.options;
     const std::wstring folder = FolderPrefix(o.folder.value_or(L"."));
     // Named as the packager gave the folder.
     const std::wstring fileName =
@@ -178,9 +101,7 @@ int Run(const std::vector<std::wstring>& args) {
         pack.output = o.output;
         pack.force = o.force;
         pack.distribution = tamrick::DistributionFolders();
-        return tamrick::Pack(pack, Print, [](const std::string& text) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
-        });
+        return tamrick::Pack(pack, Print, PrintError);
     }
     if (o.command == L"check") {
         const tamrick::CheckReport report = tamrick::CheckFolder(folder);

@@ -8,13 +8,13 @@
 #include "description/reader.h"
 #include "disk.h"
 #include "files.h"
+#include "payload_files.h"
 #include "setup/payload.h"
 #include "text.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -45,44 +45,38 @@ std::string Thousands(std::uint64_t n) {
 }
 
 struct Source {
-    std::wstring name; // with "\" between folders
-    std::wstring path;
-    std::uint64_t size = 0;
+    PayloadFile file;
     bool fromDistribution = false;
 };
 
-// Every file under the folder, by name; the setup being written is left out when it lies there.
-std::vector<Source> CollectFiles(const std::wstring& root, const std::wstring& output) {
-    std::vector<Source> files;
-    try {
-        for (disk::FoundFile& f : disk::FilesUnder(root)) {
-            if (!disk::SameFile(f.path, output)) {
-                files.push_back(Source{std::move(f.name), std::move(f.path), f.size, false});
-            }
-        }
-    } catch (const std::runtime_error& e) {
-        throw PackError(e.what());
+// The folder that a file's path names; "." for a bare name.
+std::wstring ParentFolder(const std::wstring& path) {
+#ifdef _WIN32
+    const auto cut = path.find_last_of(L"\\/");
+#else
+    const auto cut = path.rfind(L'/');
+#endif
+    if (cut == std::wstring::npos) {
+        return L".";
     }
-    std::sort(files.begin(), files.end(),
-              [](const Source& a, const Source& b) { return a.name < b.name; });
-    return files;
+    return path.substr(0, cut == 0 ? 1 : cut);
 }
 
-// Names that Windows can't hold apart or can't create at all would fail on the user's machine.
-void CheckNames(const std::vector<Source>& files) {
-    std::map<std::wstring, std::wstring> seen;
-    for (const Source& f : files) {
-        if (!payload::IsSafeEntryName(f.name)) {
-            throw PackError("\"" + ToUtf8(f.name) +
-                            "\" is not a name that Windows can create (a device name, a colon, a "
-                            "reserved character, or a dot or space at the end); rename it");
-        }
-        const auto [at, added] = seen.emplace(ToLowerText(f.name), f.name);
-        if (!added) {
-            throw PackError("\"" + ToUtf8(at->second) + "\" and \"" + ToUtf8(f.name) +
-                            "\" differ only in case and would be one file on Windows");
-        }
+// The names left out, for the listing: the first few, then how many more.
+std::string LeftOutListing(const std::vector<std::wstring>& names) {
+    constexpr std::size_t kShown = 5;
+    if (names.empty()) {
+        return "";
     }
+    std::string listing =
+        "left out, not named by the description: " + Counted(names.size(), "file") + "\n";
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i) {
+        listing += "  " + ToUtf8(names[i]) + "\n";
+    }
+    if (names.size() > kShown) {
+        listing += "  and " + std::to_string(names.size() - kShown) + " more\n";
+    }
+    return listing;
 }
 
 std::optional<std::wstring> FindShipped(const std::vector<std::wstring>& folders,
@@ -170,12 +164,12 @@ void WriteSetup(const std::wstring& stub, const std::vector<Source>& files,
     std::vector<CabinetEntry> entries;
     entries.reserve(files.size());
     for (const Source& f : files) {
-        entries.push_back(CabinetEntry{f.name, f.path});
+        entries.push_back(CabinetEntry{f.file.name, f.file.path});
     }
     try {
         WriteCabinet(entries, parts.cabinet());
     } catch (const std::runtime_error& e) {
-        throw PackError(e.what());
+        throw PackError(Utf8Path(output) + " can't be written: " + e.what());
     }
     payload::Header header;
     header.payloadLength = disk::FileSize(parts.cabinet()).value_or(0);
@@ -236,20 +230,37 @@ int Pack(const PackOptions& options, const Printer& out, const Printer& err) {
         err("instinfo pack: " + ToUtf8(options.folder) + " is not a folder\n");
         return 1;
     }
+    const std::wstring output = options.output.value_or(DefaultSetupName(options.folder));
+    if (const std::wstring parent = ParentFolder(output); !disk::IsFolder(parent)) {
+        err("instinfo pack: " + Utf8Path(output) + " can't be written: the folder " +
+            Utf8Path(parent) + " does not exist\n");
+        return 1;
+    }
     const CheckReport report = CheckFolder(options.folder);
     out(CheckText(report, fileName));
+    const DescriptionRead read = ReadDescription(options.folder);
+    const PayloadSelection selection = SelectPayload(root, read.description);
+    // The setup's own unpacker would refuse these names, so no setup can carry them.
+    if (const std::size_t unpackable = selection.problems.size(); unpackable > 0) {
+        err("instinfo pack: refused: " + Counted(unpackable, "error") +
+            " above can't go into any setup, not even with --force; fix " +
+            (unpackable == 1 ? "it" : "them") + "\n");
+        return 1;
+    }
     const std::size_t errors = report.Count(Severity::Error);
     if (errors > 0 && !options.force) {
         err("instinfo pack: refused: the check found " + Counted(errors, "error") +
             "; fix it, or pack anyway with --force\n");
         return 1;
     }
-    const std::wstring output = options.output.value_or(DefaultSetupName(options.folder));
     try {
         const std::wstring stub = SetupProgram(options.distribution);
-        std::vector<Source> files = CollectFiles(root, output);
+        std::vector<Source> files;
+        for (const PayloadFile& f : selection.files) {
+            files.push_back(Source{f, false});
+        }
         const bool hasInstaller = std::any_of(files.begin(), files.end(), [](const Source& f) {
-            return ToLowerText(f.name) == ToLowerText(payload::kInstallerName);
+            return ToLowerText(f.file.name) == ToLowerText(payload::kInstallerName);
         });
         if (!hasInstaller) {
             const std::optional<std::wstring> installer =
@@ -258,21 +269,26 @@ int Pack(const PackOptions& options, const Printer& out, const Printer& err) {
                 throw PackError("the folder has no TamrickInstaller.exe, and none was found "
                                 "beside instinfo to put in");
             }
-            files.push_back(Source{payload::kInstallerName, *installer,
-                                   disk::FileSize(*installer).value_or(0), true});
+            files.push_back(Source{PayloadFile{payload::kInstallerName, *installer,
+                                               disk::FileSize(*installer).value_or(0)},
+                                   true});
             std::sort(files.begin(), files.end(),
-                      [](const Source& a, const Source& b) { return a.name < b.name; });
+                      [](const Source& a, const Source& b) { return a.file.name < b.file.name; });
         }
-        CheckNames(files);
         std::uint64_t total = 0;
         for (const Source& f : files) {
-            total += f.size;
+            total += f.file.size;
         }
         if (total > kMaxCabinetInput) {
-            throw PackError("the folder holds " + Thousands(total) +
+            throw PackError("the setup's files hold " + Thousands(total) +
                             " bytes; a setup carries at most " + Thousands(kMaxCabinetInput));
         }
-        const DescriptionRead read = ReadDescription(options.folder);
+        std::vector<std::wstring> leftOut;
+        try {
+            leftOut = FilesLeftOut(root, selection.files, output);
+        } catch (const std::runtime_error& e) {
+            throw PackError(e.what());
+        }
         const std::wstring title = read.description.SetupTitle.empty()
                                        ? std::wstring(kProgramTitle)
                                        : read.description.SetupTitle;
@@ -280,14 +296,15 @@ int Pack(const PackOptions& options, const Printer& out, const Printer& err) {
 
         std::string listing = "packed into " + Utf8Path(output) + ":\n";
         for (const Source& f : files) {
-            listing += "  " + ToUtf8(f.name) + "  " + Thousands(f.size) +
-                       (f.size == 1 ? " byte" : " bytes") +
-                       (f.fromDistribution ? "  (from " + Utf8Path(f.path) + ")" : "") + "\n";
+            listing += "  " + ToUtf8(f.file.name) + "  " + Thousands(f.file.size) +
+                       (f.file.size == 1 ? " byte" : " bytes") +
+                       (f.fromDistribution ? "  (from " + Utf8Path(f.file.path) + ")" : "") + "\n";
         }
         if (!hasInstaller) {
             listing += "note: the folder has no TamrickInstaller.exe: the installer of this "
                        "distribution went in\n";
         }
+        listing += LeftOutListing(leftOut);
         listing += "setup: " + Utf8Path(output) + ", " +
                    Thousands(disk::FileSize(output).value_or(0)) + " bytes (" +
                    Counted(files.size(), "file") + ", " + Thousands(total) +
