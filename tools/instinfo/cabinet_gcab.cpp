@@ -26,11 +26,6 @@ template <typename T> using GObjectPtr = UniqueValue<T*, &::g_object_unref>;
                              (owned ? std::string(": ") + owned.get()->message : std::string()));
 }
 
-std::string FsString(const std::wstring& path) {
-    const std::u8string utf8 = FsPath(path).u8string();
-    return {utf8.begin(), utf8.end()};
-}
-
 } // namespace
 
 void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& cabinet) {
@@ -48,7 +43,7 @@ void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& 
     }
     g_object_unref(folder);
     for (const CabinetEntry& entry : entries) {
-        const GObjectPtr<GFile> source(g_file_new_for_path(FsString(entry.source).c_str()));
+        const GObjectPtr<GFile> source(g_file_new_for_path(ToUtf8(entry.source).c_str()));
         const GObjectPtr<GCabFile> file(
             gcab_file_new_with_file(ToUtf8(entry.name).c_str(), source.get()));
         if (!gcab_folder_add_file(folder, file.get(), FALSE, nullptr, &error)) {
@@ -61,11 +56,11 @@ void WriteCabinet(const std::vector<CabinetEntry>& entries, const std::wstring& 
     // Made here first, for the system's reason when it can't be: GIO's message would name the
     // file, which is the caller's temporary one and means nothing to the packager.
     const int made =
-        ::open(FsString(cabinet).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        ::open(ToUtf8(cabinet).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (made < 0 || ::close(made) != 0) {
         throw std::runtime_error(std::error_code(errno, std::generic_category()).message());
     }
-    const GObjectPtr<GFile> out(g_file_new_for_path(FsString(cabinet).c_str()));
+    const GObjectPtr<GFile> out(g_file_new_for_path(ToUtf8(cabinet).c_str()));
     const GObjectPtr<GFileOutputStream> stream(
         g_file_replace(out.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error));
     if (!stream) {

@@ -11,16 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace tamrick::disk {
-namespace {
-
-std::wstring Wide(const fs::path& path) {
-    const std::u8string utf8 = path.u8string();
-    std::wstring wide;
-    AppendUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()), wide);
-    return wide;
-}
-
-} // namespace
 
 std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
     const fs::path root = FsPath(folder);
@@ -40,10 +30,10 @@ std::vector<FoundFile> FilesUnder(const std::wstring& folder) {
             if (!name.empty()) {
                 name.push_back(L'\\');
             }
-            name += Wide(part);
+            name += FromFsPath(part);
         }
         found.push_back(
-            FoundFile{std::move(name), Wide(it->path()), link ? 0 : it->file_size(fileEc)});
+            FoundFile{std::move(name), FromFsPath(it->path()), link ? 0 : it->file_size(fileEc)});
     }
     if (ec) {
         throw std::runtime_error("the folder " + ToUtf8(folder) +
@@ -78,7 +68,7 @@ std::optional<Entry> FindEntry(const std::wstring& folder, const std::wstring& n
     std::wstring bestName;
     fs::directory_iterator it(dir, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::wstring onDisk = Wide(it->path().filename());
+        std::wstring onDisk = FromFsPath(it->path().filename());
         if (ToLowerText(onDisk) == wanted && (!best || onDisk < bestName)) {
             best = *it;
             bestName = std::move(onDisk);
@@ -128,12 +118,12 @@ std::wstring FolderName(const std::wstring& folder) {
     if (absolute.filename().empty()) {
         absolute = absolute.parent_path();
     }
-    return Wide(absolute.filename());
+    return FromFsPath(absolute.filename());
 }
 
 std::wstring OwnFolder() {
     std::error_code ec;
-    return Wide(fs::read_symlink("/proc/self/exe", ec).parent_path());
+    return FromFsPath(fs::read_symlink("/proc/self/exe", ec).parent_path());
 }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {

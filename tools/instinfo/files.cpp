@@ -17,6 +17,11 @@ std::filesystem::path FsPath(const std::wstring& path) {
     const std::string utf8 = ToUtf8(path);
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
+
+std::wstring FromFsPath(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return FromUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
 #endif
 
 std::wstring LocalPath(const std::wstring& folder, std::wstring_view relative) {
@@ -65,9 +70,7 @@ LookUp LookUpFile(const std::wstring& path) {
         cut == std::wstring::npos ? "." : FsPath(path.substr(0, cut + 1));
     std::filesystem::directory_iterator it(parent, ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        const std::u8string name = it->path().filename().u8string();
-        std::wstring wide;
-        AppendUtf8(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()), wide);
+        std::wstring wide = FromFsPath(it->path().filename());
         std::error_code fileEc;
         if (ToLowerText(wide) == wanted && it->is_regular_file(fileEc)) {
             result.presence = Presence::OtherCase;

@@ -14,6 +14,8 @@ namespace tamrick {
 // A path of this machine's file system; the C++ library's is used on Linux only, since on
 // Windows it would bring the stream and locale libraries into instinfo.exe.
 std::filesystem::path FsPath(const std::wstring& path);
+// The way back: a path of this machine as the wide text that the tool works with.
+std::wstring FromFsPath(const std::filesystem::path& path);
 #endif
 
 // `folder` ends in a separator; `relative` is written as in the description, where a backslash

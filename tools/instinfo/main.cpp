@@ -2,6 +2,7 @@
 // run logic.
 
 #include "arguments.h"
+#include "base/path_separator.h"
 #include "check.h"
 #include "description/platform.h"
 #include "description/reader.h"
@@ -64,9 +65,7 @@ std::wstring FolderPrefix(std::wstring folder) {
     if (folder.empty()) {
         folder = L".";
     }
-    if (folder.back() != tamrick::kPathSeparator && folder.back() != L'/') {
-        folder.push_back(tamrick::kPathSeparator);
-    }
+    tamrick::EnsureTrailingSeparator(folder);
     return folder;
 }
 

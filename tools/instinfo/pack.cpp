@@ -28,10 +28,6 @@ struct PackError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string Utf8Path(const std::wstring& path) {
-    return ToUtf8(path);
-}
-
 std::string Thousands(std::uint64_t n) {
     const std::string digits = std::to_string(n);
     std::string grouped;
@@ -107,8 +103,8 @@ std::wstring SetupProgram(const std::vector<std::wstring>& folders) {
     const std::optional<std::uint64_t> end =
         payload::EndOfSections(ReadHead(*stub, payload::kPeHeadBytes));
     if (!end || *end != disk::FileSize(*stub)) {
-        throw PackError(Utf8Path(*stub) + " is not the setup program as built (it is no Windows "
-                                          "program, or it has data after its sections)");
+        throw PackError(ToUtf8(*stub) + " is not the setup program as built (it is no Windows "
+                                        "program, or it has data after its sections)");
     }
     return *stub;
 }
@@ -117,7 +113,7 @@ std::wstring SetupProgram(const std::vector<std::wstring>& folders) {
 void CopyInto(const std::wstring& from, std::FILE* out, payload::Crc32* crc) {
     const disk::UniqueFile in = disk::Open(from, false);
     if (!in) {
-        throw PackError(Utf8Path(from) + " can't be read");
+        throw PackError(ToUtf8(from) + " can't be read");
     }
     std::string buffer(kChunk, '\0');
     for (std::size_t got = 0; (got = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0;) {
@@ -129,7 +125,7 @@ void CopyInto(const std::wstring& from, std::FILE* out, payload::Crc32* crc) {
         }
     }
     if (std::ferror(in.get()) != 0) {
-        throw PackError(Utf8Path(from) + " can't be read");
+        throw PackError(ToUtf8(from) + " can't be read");
     }
 }
 
@@ -169,7 +165,7 @@ void WriteSetup(const std::wstring& stub, const std::vector<Source>& files,
     try {
         WriteCabinet(entries, parts.cabinet());
     } catch (const std::runtime_error& e) {
-        throw PackError(Utf8Path(output) + " can't be written: " + e.what());
+        throw PackError(ToUtf8(output) + " can't be written: " + e.what());
     }
     payload::Header header;
     header.payloadLength = disk::FileSize(parts.cabinet()).value_or(0);
@@ -178,7 +174,7 @@ void WriteSetup(const std::wstring& stub, const std::vector<Source>& files,
     {
         disk::UniqueFile out = disk::Open(parts.setup(), true);
         if (!out) {
-            throw PackError(Utf8Path(output) + " can't be written");
+            throw PackError(ToUtf8(output) + " can't be written");
         }
         CopyInto(stub, out.get(), nullptr);
         const std::string bytes = payload::EncodeHeader(header);
@@ -186,11 +182,11 @@ void WriteSetup(const std::wstring& stub, const std::vector<Source>& files,
         CopyInto(parts.cabinet(), out.get(), nullptr);
         const bool failed = std::ferror(out.get()) != 0;
         if (std::fclose(out.release()) != 0 || failed) {
-            throw PackError(Utf8Path(output) + " can't be written (is the disk full?)");
+            throw PackError(ToUtf8(output) + " can't be written (is the disk full?)");
         }
     }
     if (const auto failure = disk::MoveReplacing(parts.setup(), output)) {
-        throw PackError(Utf8Path(output) + " can't be written: " + *failure);
+        throw PackError(ToUtf8(output) + " can't be written: " + *failure);
     }
 }
 
@@ -232,8 +228,8 @@ int Pack(const PackOptions& options, const Printer& out, const Printer& err) {
     }
     const std::wstring output = options.output.value_or(DefaultSetupName(options.folder));
     if (const std::wstring parent = ParentFolder(output); !disk::IsFolder(parent)) {
-        err("instinfo pack: " + Utf8Path(output) + " can't be written: the folder " +
-            Utf8Path(parent) + " does not exist\n");
+        err("instinfo pack: " + ToUtf8(output) + " can't be written: the folder " + ToUtf8(parent) +
+            " does not exist\n");
         return 1;
     }
     const CheckReport report = CheckFolder(options.folder);
@@ -294,18 +290,18 @@ int Pack(const PackOptions& options, const Printer& out, const Printer& err) {
                                        : read.description.SetupTitle;
         WriteSetup(stub, files, title, output);
 
-        std::string listing = "packed into " + Utf8Path(output) + ":\n";
+        std::string listing = "packed into " + ToUtf8(output) + ":\n";
         for (const Source& f : files) {
             listing += "  " + ToUtf8(f.file.name) + "  " + Thousands(f.file.size) +
                        (f.file.size == 1 ? " byte" : " bytes") +
-                       (f.fromDistribution ? "  (from " + Utf8Path(f.file.path) + ")" : "") + "\n";
+                       (f.fromDistribution ? "  (from " + ToUtf8(f.file.path) + ")" : "") + "\n";
         }
         if (!hasInstaller) {
             listing += "note: the folder has no TamrickInstaller.exe: the installer of this "
                        "distribution went in\n";
         }
         listing += LeftOutListing(leftOut);
-        listing += "setup: " + Utf8Path(output) + ", " +
+        listing += "setup: " + ToUtf8(output) + ", " +
                    Thousands(disk::FileSize(output).value_or(0)) + " bytes (" +
                    Counted(files.size(), "file") + ", " + Thousands(total) +
                    " bytes unpacked; setup program " + Thousands(disk::FileSize(stub).value_or(0)) +

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "base/trim.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -33,17 +35,11 @@ std::size_t EditDistance(std::wstring_view a, std::wstring_view b) {
 } // namespace
 
 bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\x3000';
+    return kBlanks.find(c) != std::wstring_view::npos;
 }
 
 std::wstring_view TrimBlanks(std::wstring_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return Trim(text, kBlanks);
 }
 
 std::wstring WithoutBlanks(std::wstring_view text) {

@@ -9,6 +9,7 @@
 namespace tamrick {
 
 // Blanks that a packager can't tell from each other in an editor: space, tab, ideographic space.
+inline constexpr std::wstring_view kBlanks = L" \t\u3000";
 bool IsBlank(wchar_t c);
 std::wstring_view TrimBlanks(std::wstring_view text);
 std::wstring WithoutBlanks(std::wstring_view text);
