@@ -81,12 +81,17 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     EXPECT_EQ(count(L"Application\tcreate"), 1);
     EXPECT_EQ(count(L"Application.Visible\tput\tFalse"), 2);
     EXPECT_EQ(count(L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"), 1);
+    ASSERT_FALSE(calls.empty()) << "the host was never asked";
     EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit") << "the host did not end on release";
 
     // The windowed run writes the log that a silent one writes.
     const std::vector<std::wstring> log = Log();
-    EXPECT_EQ(RecordsOf(log, L"installer\tcopy").front(),
-              addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms");
+    EXPECT_EQ(
+        RecordsOf(log, L"installer\tcopy"),
+        (std::vector<std::wstring>{addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms",
+                                   addOn_ + L"User.gms\t" + folders_.userGms + L"User.gms",
+                                   addOn_ + L"Palette.xml\t" + folders_.userData + L"Palette.xml",
+                                   addOn_ + L"Readme.txt\t" + folders_.programs + L"Readme.txt"}));
     EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"information\t安装成功！"});
     ASSERT_FALSE(log.empty());

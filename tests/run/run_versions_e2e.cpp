@@ -66,7 +66,9 @@ TEST_F(VersionsE2E, ThreeVersionsInstalledTheTwoNamedGetEveryItemInAscendingOrde
                   L"17\tApplication.UserDataPath\tget",
                   L"17\tApplication.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml",
                   L"17\tApplication.Visible\tput\tFalse", L"17\tCorelDRW.exe\texit"}));
-    EXPECT_EQ(v2020.standIn.LoggedCalls().front(), L"22\tApplication\tcreate");
+    const std::vector<std::wstring> v2020Calls = v2020.standIn.LoggedCalls();
+    ASSERT_FALSE(v2020Calls.empty()) << "2020 was never asked";
+    EXPECT_EQ(v2020Calls.front(), L"22\tApplication\tcreate");
     // X7's object was released, and its server gone, before 2020's was created.
     const std::wstring x7Exit = TimeOf(x7, L"17\tCorelDRW.exe\texit");
     const std::wstring v2020Create = TimeOf(v2020, L"22\tApplication\tcreate");
