@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,24 +27,37 @@ inline constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行�
 std::wstring TempRoot();
 const StandInControl& StandIn();
 
+// The stand-in of a version other than X3's, and its folders.
+struct Version {
+    Version(const std::wstring& built, int major)
+        : folder(TempRoot() + L"host" + std::to_wstring(major) + L"\\"), standIn(built, folder),
+          folders(folder) {}
+    std::wstring folder;
+    StandInControl standIn;
+    HostFolders folders;
+};
+
 class RunE2E : public testing::Test {
   protected:
     static void SetUpTestSuite();
     void SetUp() override;
     void TearDown() override;
 
+    // Installs and registers the stand-in of a version, as its setup would; unregistered after
+    // the case.
+    const Version& Install(int major);
+
     void Description(const std::string& utf8);
     void AddOnFile(const std::wstring& name, const std::string& content);
 
-    // Starts the installer and waits for its window.
-    HWND Start();
+    // Starts the installer with `arguments` and waits for its window.
+    HWND Start(const std::wstring& arguments = L"");
     driver::Control Button(HWND window) const;
     // Clicks the install button and answers the warning; returns the warning as read.
     driver::MessageBoxInfo ClickAndAnswer(HWND window, int answer);
     // The message that ends the run, read, with the button as it stands meanwhile; then OK
     // and the end of the program.
-    driver::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr,
-                                        std::chrono::milliseconds timeout = kRunTimeout);
+    driver::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr);
 
     struct Watched {
         std::optional<DWORD> code;
@@ -52,7 +67,13 @@ class RunE2E : public testing::Test {
     Watched RunWatched(const std::wstring& arguments,
                        std::chrono::milliseconds timeout = kRunTimeout) const;
 
+    // A log path with a space and a Chinese name, quoted as an administrator would.
+    std::wstring LogPath() const { return TempRoot() + L"日志 文件\\install.log"; }
+    std::wstring LogSwitch() const { return L"/LOG=\"" + LogPath() + L"\""; }
+    std::vector<std::wstring> Log() const { return LogRecords(LogPath()); }
+
     HostFolders folders_{TempRoot()};
+    std::map<int, std::unique_ptr<Version>> versions_;
     std::wstring addOn_;
     std::optional<driver::Process> process_;
     HWND confirm_ = nullptr;

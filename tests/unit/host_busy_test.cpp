@@ -93,6 +93,16 @@ TEST(HostBusy, AHostBusyForLongerThanTheLimitGivesUpWithTheRefusalAtTheLimit) {
     }
 }
 
+TEST(HostBusy, AHostThatTurnsCallsAwayForAlmostAMinuteIsWaitedFor) {
+    // A host of its era on an old machine, starting after the forced close.
+    FakeClock clock;
+    ScriptedHost host(clock, {kHostCallRejected});
+    const auto busyFor59Seconds = [&] {
+        return clock.now - std::chrono::steady_clock::time_point{} < 59s ? host() : kOk;
+    };
+    EXPECT_EQ(CallWhileBusy(busyFor59Seconds, clock), kOk);
+}
+
 TEST(HostBusy, TheLimitCountsFromTheFirstRefusalAndTheTriesCountAgainstIt) {
     FakeClock clock;
     ScriptedHost host(clock, {kHostCallRejected});

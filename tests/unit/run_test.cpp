@@ -216,13 +216,15 @@ class RunTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(RunTest, CancelAtTheConfirmationChangesNothing) {
+TEST_F(RunTest, CancelAtTheConfirmationChangesNothingAndLogsOnlyTheAnswer) {
     Items({{L"c", L"a.gms", L"1", L"gmspath", L"x"}});
     window_.answerOk = false;
     EXPECT_EQ(Run(), RunOutcome::Cancelled);
     EXPECT_THAT(log_, ElementsAre(kConfirm));
     EXPECT_FALSE(hostApp_);
     EXPECT_FALSE(fileSystem_);
+    ASSERT_EQ(sink_.records.size(), 1u);
+    EXPECT_EQ(sink_.records[0].substr(0, 30), L"installer | confirm | cancel |");
 }
 
 TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
@@ -317,16 +319,23 @@ TEST_F(RunTest, ImportWorkspaceImportsAnExistingFileAndCopiesNothing) {
                             kMissingPrefix + L"C:\\AddOn\\gone2.xml" + kContact));
 }
 
-TEST_F(RunTest, AnEmptyHostFolderStopsARequiredItemAndSkipsAnOptionalOne) {
+TEST_F(RunTest, AnEmptyHostFolderStopsARequiredItemAndSkipsAnOptionalOneSayingWhy) {
     host_->folders[L"userdatapath"] = L"";
     Items({{L"c", L"a.xml", L"0", L"userdatapath", L""},
-           {L"c", L"b.xml", L"1", L"userdatapath", L""}});
+           {L"k", L"b.gms", L"0", L"nowhere", L""},
+           {L"c", L"c.xml", L"1", L"userdatapath", L""}});
     Source(L"a.xml");
-    Source(L"b.xml");
-    Run();
+    Source(L"c.xml");
+    EXPECT_EQ(Run(), RunOutcome::BadFolder);
     EXPECT_THAT(log_, Not(Contains(::testing::StartsWith(L"copy"))));
     EXPECT_EQ(log_.back(),
               L"error CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。");
+    EXPECT_THAT(sink_.records,
+                IsSupersetOf({L"installer | folder | X3 | userdatapath | ",
+                              L"installer | skip | C:\\AddOn\\a.xml | optional, no folder for "
+                              L"target \"userdatapath\"",
+                              L"installer | skip | b.gms | optional, no folder for target "
+                              L"\"nowhere\""}));
 }
 
 TEST_F(RunTest, AHostThatCantBeCreatedGetsTheCorelDrawMessageAfterThePause) {
@@ -400,19 +409,6 @@ TEST_F(RunTest, TheLogHasEveryStepWithFullPathsAndTheFinalMessage) {
             L"installer | message | information | 安装成功！"));
 }
 
-TEST_F(RunTest, TheLogSaysWhyAnOptionalItemWithoutAFolderDidNothing) {
-    host_->folders[L"userdatapath"] = L"";
-    Items({{L"c", L"a.xml", L"0", L"userdatapath", L""}, {L"k", L"b.gms", L"0", L"nowhere", L""}});
-    Source(L"a.xml");
-    Run();
-    EXPECT_THAT(sink_.records,
-                IsSupersetOf({L"installer | folder | X3 | userdatapath | ",
-                              L"installer | skip | C:\\AddOn\\a.xml | optional, no folder for "
-                              L"target \"userdatapath\"",
-                              L"installer | skip | b.gms | optional, no folder for target "
-                              L"\"nowhere\""}));
-}
-
 TEST_F(RunTest, EveryEndingIsLoggedWithTheTextTheWindowShows) {
     const auto lastMessage = [this] {
         return sink_.records.back().substr(std::wstring(L"installer | message | error | ").size());
@@ -446,14 +442,6 @@ TEST_F(RunTest, EveryEndingIsLoggedWithTheTextTheWindowShows) {
         EXPECT_EQ(Run(), outcome);
         EXPECT_EQ(lastMessage(), shown());
     }
-}
-
-TEST_F(RunTest, ACancelledRunLogsOnlyTheAnswer) {
-    Items({{L"c", L"a.gms", L"1", L"gmspath", L""}});
-    window_.answerOk = false;
-    Run();
-    ASSERT_EQ(sink_.records.size(), 1u);
-    EXPECT_EQ(sink_.records[0].substr(0, 30), L"installer | confirm | cancel |");
 }
 
 // --- With versions named in the description ----------------------------------------------------

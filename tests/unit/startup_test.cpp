@@ -1,4 +1,3 @@
-#include "base/error.h"
 #include "startup/app_folder.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +20,4 @@ TEST(InstanceLock, OneNamePerExecutablePathValidAsAKernelObjectName) {
     // Only the namespace prefix may hold a backslash.
     EXPECT_EQ(a.rfind(L'\\'), std::wstring(L"Local").size());
     EXPECT_LT(a.size(), 260u);
-}
-
-TEST(UnhandledError, ShowsNumberAndDescription) {
-    EXPECT_EQ(tamrick::UnhandledErrorText(481, L"图片无效"), L"运行时错误 '481':\r\n\r\n图片无效");
 }

@@ -81,7 +81,8 @@ int Run(const fs::path& program, const fs::path& pictures) {
     Print(L"confirmation: ", drv::ReadMessageBox(confirm, icons).text);
     drv::PressButton(confirm, IDOK);
 
-    Sleep(1500);
+    // The pause has begun once the run has disabled the button.
+    drv::WaitUntil([&] { return !drv::FindChild(*window, L"Button")->enabled; });
     Print(L"button during the pause: ", drv::FindChild(*window, L"Button")->text);
     Picture(*window, pictures / "2-pause.bmp");
 

@@ -457,6 +457,14 @@ std::optional<HWND> WaitForMessageBox(DWORD pid, milliseconds timeout) {
     return WaitForWindowOfClass(pid, L"#32770", timeout);
 }
 
+bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
+    return Poll(timeout,
+                [&]() -> std::optional<bool> {
+                    return condition() ? std::optional<bool>(true) : std::nullopt;
+                })
+        .has_value();
+}
+
 bool WaitForIdle(HWND window, milliseconds timeout) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);

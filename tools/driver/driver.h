@@ -63,6 +63,10 @@ class Process {
 
 // --- Finding windows -------------------------------------------------------------------
 
+// Polls until the condition holds; false when it still doesn't at the timeout. For the event a
+// test waits for, in place of a pause that only guesses how long it takes.
+bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = kDefaultTimeout);
+
 std::vector<HWND> VisibleTopLevelWindows(DWORD pid);
 // The first visible top-level window of the process, polling until the timeout.
 std::optional<HWND> WaitForWindow(DWORD pid, milliseconds timeout = kDefaultTimeout);
