@@ -271,6 +271,10 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
     fs::copy(gDemo, demo, fs::copy_options::recursive);
     fs::create_directories(demo + L"子目录\\深 层");
     drv::WriteFileBytes(demo + L"子目录\\深 层\\说明 文件.txt", "中文内容");
+    // A setup carries what the description names: here a file in Chinese sub-folders too.
+    drv::WriteFileBytes(demo + L"InstInfo.ini",
+                        ReadFile(gDemo / "InstInfo.ini") +
+                            "FileItem=c|子目录\\深 层\\说明 文件.txt|1|UserDataPath|\r\n");
     drv::WriteFileBytes(folders_.gms + L"OldTamrickTools.gms", "old");
     const std::wstring setup = TempRoot() + L"TamrickDemo-setup.exe";
     ASSERT_EQ(Pack(demo, setup), 0u);
@@ -302,7 +306,8 @@ TEST_F(SetupE2E, TheDemoAddOnInstallsFromItsSetupAndLeavesNothingBehind) {
     EXPECT_TRUE(SetupFolders().empty()) << "the unpacked folder was left behind";
     EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"TamrickTools.gms"});
     EXPECT_EQ(FilesIn(folders_.userGms), std::vector<std::wstring>{L"TamrickUser.gms"});
-    EXPECT_EQ(FilesIn(folders_.userData), std::vector<std::wstring>{L"TamrickPalette.xml"});
+    EXPECT_EQ(FilesIn(folders_.userData),
+              (std::vector<std::wstring>{L"TamrickPalette.xml", L"说明 文件.txt"}));
     EXPECT_EQ(FilesIn(folders_.programs), std::vector<std::wstring>{L"TamrickReadme.txt"});
     const std::vector<std::wstring> calls = v2020.LoggedCalls();
     const std::wstring imported = L"22\tApplication.ImportWorkspace\tcall\t" +

@@ -118,8 +118,9 @@ int Run(const std::vector<std::wstring>& args) {
 int wmain(int argc, wchar_t** argv) {
     // cabinet.dll is loaded for pack: from the system folder only.
     tamrick::RestrictDllSearch();
-    // UTF-8 bytes, untouched by the console's code page.
+    // UTF-8 bytes, untouched by the console's code page, and lines ending as on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     return Run(std::vector<std::wstring>(argv + 1, argv + argc));
 }
 #else
