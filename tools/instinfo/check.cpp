@@ -6,7 +6,6 @@
 #include "description/platform.h"
 #include "description/reader.h"
 #include "files.h"
-#include "install/reports.h"
 #include "install/run.h"
 #include "json.h"
 #include "payload_files.h"
@@ -399,10 +398,7 @@ class Checker {
             }
             const std::size_t end = EndOfRow(all, i);
             const std::span<const Happening> inside = std::span(all).subspan(i + 1, end - i - 1);
-            const Happening* stop =
-                end < all.size() && all[end].kind == Kind::Ended && all[end].row == h.row
-                    ? &all[end]
-                    : nullptr;
+            const Happening* stop = StopOfRow(all, i);
             const std::size_t row = *h.row;
             Row(items[row], d.ItemLines[row], h.path, inside, stop, lastFolder);
             for (const Happening& in : inside) {

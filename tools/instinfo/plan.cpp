@@ -5,7 +5,6 @@
 #include "description/model.h"
 #include "description/reader.h"
 #include "files.h"
-#include "install/reports.h"
 #include "install/run.h"
 #include "json.h"
 #include "picture.h"
@@ -184,8 +183,7 @@ void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions
         case Kind::Item: {
             // The row's happenings: those the run tagged with it, up to the next row.
             const std::size_t end = EndOfRow(all, i);
-            const bool stopped = end < all.size() && all[end].kind == Kind::Ended &&
-                                 all[end].row == h.row && IsAbortReport(all[end].outcome);
+            const bool stopped = StopOfRow(all, i) != nullptr;
             PlanStep& step = plan.steps.emplace_back(Step("item", {}));
             if (named) {
                 step.version = h.version;

@@ -160,6 +160,13 @@ std::size_t EndOfRow(std::span<const Happening> all, std::size_t item) {
     return end;
 }
 
+const Happening* StopOfRow(std::span<const Happening> all, std::size_t item) {
+    const std::size_t end = EndOfRow(all, item);
+    const bool stop = end < all.size() && all[end].kind == Happening::Kind::Ended &&
+                      all[end].row == all[item].row && IsAbortReport(all[end].outcome);
+    return stop ? &all[end] : nullptr;
+}
+
 void SimulatePastStops(SharedState state, PlanOptions options,
                        const std::function<void(const Simulation&)>& look) {
     // Each stop is passed for good, so there are at most two a row in each version.

@@ -80,6 +80,8 @@ inline bool IsAbortReport(RunOutcome outcome) {
 // Where the row that starts at `item` (an Item happening) ends: at the next row, the version's
 // end, or the message that ends the run (which, tagged with the row, is the row's doing).
 std::size_t EndOfRow(std::span<const Happening> all, std::size_t item);
+// The abort report that ended the run inside that row, if one did.
+const Happening* StopOfRow(std::span<const Happening> all, std::size_t item);
 
 // The folder that a host of that version answers for a key.
 std::wstring SimulatedFolder(const PlanOptions& options, int major, bool named,
