@@ -27,6 +27,31 @@ inline constexpr std::wstring_view kKeySetupTitle = L"setuptitle";
 inline constexpr std::wstring_view kKeyFlagsPicture = L"flagspicture";
 inline constexpr std::wstring_view kKeyFileItem = L"fileitem";
 inline constexpr std::wstring_view kKeyHostVersions = L"hostversions";
+// The add-on's identity and what Apps & features shows of it; without a valid AddonId nothing
+// is recorded and the add-on can't be removed.
+inline constexpr std::wstring_view kKeyAddonId = L"addonid";
+inline constexpr std::wstring_view kKeyAddonName = L"addonname";
+inline constexpr std::wstring_view kKeyAddonVersion = L"addonversion";
+inline constexpr std::wstring_view kKeyPublisher = L"publisher";
+inline constexpr std::size_t kAddonIdMaxLength = 64;
+
+// Letters, digits, ".", "-" and "_", 1 to 64 of them, not ending in ".": safe as a folder name
+// and in a registry key's name on every Windows. Compared without regard to case.
+inline bool IsValidAddonId(std::wstring_view id) {
+    if (id.empty() || id.size() > kAddonIdMaxLength) {
+        return false;
+    }
+    for (const wchar_t c : id) {
+        const bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+        const bool digit = c >= L'0' && c <= L'9';
+        if (!letter && !digit && c != L'.' && c != L'-' && c != L'_') {
+            return false;
+        }
+    }
+    // Windows drops a name's trailing dots: "a." would share the folder of "a", and ".." is the
+    // folder above.
+    return id.back() != L'.';
+}
 
 // A file item's actions, as the reader stores them (lower case). A copy with the target
 // kTargetImportWorkspace is an import.
@@ -67,6 +92,12 @@ struct SharedState {
     // The majors of the CorelDRAW versions that the description names, ascending; empty when it
     // names none (no "HostVersions", or no entry that can be read): then X3 alone, as always.
     std::vector<int> HostVersions;
+    // Empty unless the description gives a valid AddonId: then the installation is recorded and
+    // can be removed. AddonName is the title when the description gives none.
+    std::wstring AddonId;
+    std::wstring AddonName;
+    std::wstring AddonVersion;
+    std::wstring Publisher;
 };
 
 } // namespace tamrick

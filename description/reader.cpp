@@ -40,6 +40,18 @@ DescriptionKey KnownKey(std::wstring_view key) {
     if (KeyIs(key, kKeyHostVersions)) {
         return DescriptionKey::HostVersions;
     }
+    if (KeyIs(key, kKeyAddonId)) {
+        return DescriptionKey::AddonId;
+    }
+    if (KeyIs(key, kKeyAddonName)) {
+        return DescriptionKey::AddonName;
+    }
+    if (KeyIs(key, kKeyAddonVersion)) {
+        return DescriptionKey::AddonVersion;
+    }
+    if (KeyIs(key, kKeyPublisher)) {
+        return DescriptionKey::Publisher;
+    }
     return DescriptionKey::None;
 }
 
@@ -118,6 +130,19 @@ class DescriptionBuilder {
             break;
         case DescriptionKey::HostVersions:
             d_.HostVersions = line.value;
+            break;
+        case DescriptionKey::AddonId:
+            d_.AddonId = line.value;
+            d_.AddonIdLine = line.number;
+            break;
+        case DescriptionKey::AddonName:
+            d_.AddonName = line.value;
+            break;
+        case DescriptionKey::AddonVersion:
+            d_.AddonVersion = line.value;
+            break;
+        case DescriptionKey::Publisher:
+            d_.Publisher = line.value;
             break;
         case DescriptionKey::FileItem:
             // Every "fileitem" line makes the table present, even one that stores nothing; a
@@ -265,6 +290,14 @@ void ApplyDescription(ParsedDescription description, SharedState& state) {
     if (description.HostVersions) {
         state.HostVersions = ParseHostVersions(*description.HostVersions).majors;
     }
+    state.AddonId.clear();
+    if (description.AddonId && IsValidAddonId(*description.AddonId)) {
+        state.AddonId = std::move(*description.AddonId);
+    }
+    state.AddonName =
+        description.AddonName.empty() ? state.SetupTitle : std::move(description.AddonName);
+    state.AddonVersion = std::move(description.AddonVersion);
+    state.Publisher = std::move(description.Publisher);
 }
 
 bool LoadInstallInfo(SharedState& state,

@@ -26,12 +26,27 @@ struct ParsedDescription {
     std::size_t FlagsPictureLine = 0;
     std::optional<FileItemTable> FileItems;
     std::optional<std::wstring> HostVersions; // the value as read; absent without the key
+    std::optional<std::wstring> AddonId;      // as read, valid or not; absent without the key
+    std::size_t AddonIdLine = 0;
+    std::wstring AddonName; // as read: empty when no line set it
+    std::wstring AddonVersion;
+    std::wstring Publisher;
     // The 1-based line of the "fileitem" line that filled each row; 0 for a row left empty.
     std::vector<std::size_t> ItemLines;
 };
 
 // The keys the reader knows.
-enum class DescriptionKey { None, SetupTitle, FlagsPicture, FileItem, HostVersions };
+enum class DescriptionKey {
+    None,
+    SetupTitle,
+    FlagsPicture,
+    FileItem,
+    HostVersions,
+    AddonId,
+    AddonName,
+    AddonVersion,
+    Publisher,
+};
 
 // One line as the reader saw it, for the packager's checker.
 struct DescriptionLine {

@@ -140,3 +140,40 @@ TEST(ReaderHostVersions, TheKeyIsReadInAnyCaseAndTheLastLineWinsAnEmptyOneInclud
     // As for every key, a second "=" cuts the value.
     EXPECT_EQ(ParseDescription("hostversions=X7=X8\r\n").HostVersions, L"X7");
 }
+
+TEST(ReaderAddon, ItsKeysReachTheStateOnlyWithAValidIdAndTheLastLineWins) {
+    using tamrick::ApplyDescription;
+    using tamrick::SharedState;
+    const struct {
+        const char* text;
+        const wchar_t* id; // what the state keeps
+    } cases[] = {
+        {"addonid=Old\r\nAddOnId = Tamrick.Demo-2_x\r\n", L"Tamrick.Demo-2_x"},
+        {"addonid=ok\r\naddonid=\r\n", L""},          // the last line wins, an empty one too
+        {"addonid=a b\r\n", L""},                     // a space
+        {"addonid=a\\b\r\n", L""},                    // a separator
+        {"addonid=..\r\n", L""},                      // the folder above
+        {"addonid=abc.\r\n", L""},                    // would share the folder of "abc"
+        {"addonid=\xE6\x8F\x92\xE4\xBB\xB6\r\n", L""}, // not ASCII
+        {"addonid=a123456789b123456789c123456789d123456789e123456789f123456789ghijk\r\n", L""},
+        {"addonid=a123456789b123456789c123456789d123456789e123456789f123456789ghij\r\n",
+         L"a123456789b123456789c123456789d123456789e123456789f123456789ghij"},
+    };
+    for (const auto& c : cases) {
+        SharedState state;
+        ApplyDescription(ParseDescription(c.text), state);
+        EXPECT_EQ(state.AddonId, c.id) << c.text;
+    }
+
+    SharedState state;
+    state.SetupTitle = L"ignored";
+    auto d = ParseDescription("setuptitle=Demo\r\naddonid=x\r\naddonversion=1.0\r\n"
+                              "addonversion=2.0\r\npublisher=Tamrick\r\n");
+    d.SetupTitle = L"Demo";
+    ApplyDescription(std::move(d), state);
+    EXPECT_EQ(state.AddonName, L"Demo"); // the title, when no name is given
+    EXPECT_EQ(state.AddonVersion, L"2.0");
+    EXPECT_EQ(state.Publisher, L"Tamrick");
+    ApplyDescription(ParseDescription("addonname=Named\r\n"), state);
+    EXPECT_EQ(state.AddonName, L"Named");
+}

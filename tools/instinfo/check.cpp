@@ -83,6 +83,18 @@ class Checker {
         case DescriptionKey::HostVersions:
             Repeated(kKeyHostVersions, l.value, number);
             break;
+        case DescriptionKey::AddonId:
+            Repeated(kKeyAddonId, l.value, number);
+            break;
+        case DescriptionKey::AddonName:
+            Repeated(kKeyAddonName, l.value, number);
+            break;
+        case DescriptionKey::AddonVersion:
+            Repeated(kKeyAddonVersion, l.value, number);
+            break;
+        case DescriptionKey::Publisher:
+            Repeated(kKeyPublisher, l.value, number);
+            break;
         case DescriptionKey::None:
             break;
         }
