@@ -23,6 +23,8 @@ inline constexpr int kSetupDamaged = 9;
 inline constexpr int kSetupUnpackFailed = 10;
 inline constexpr int kSetupAlreadyRunning = 11;
 inline constexpr int kSetupInstallerNotStarted = 12;
+inline constexpr int kRemovedKeptChanged = 13;
+inline constexpr int kNoRecord = 14;
 inline constexpr int kHostNotInstalled = 429;
 
 struct Meaning {
@@ -32,7 +34,7 @@ struct Meaning {
 
 // Every code, in the order of the administrators' table.
 inline constexpr Meaning kMeanings[] = {
-    {kSuccess, L"安装成功"},
+    {kSuccess, L"安装成功，或卸载成功"},
     {kCancelled, L"在确认时取消，或在安装结束前关闭了窗口"},
     {kUsage, L"命令行有误，或使用了 /?"},
     {kMissingFile, L"缺少安装必需的文件"},
@@ -44,6 +46,8 @@ inline constexpr Meaning kMeanings[] = {
     {kSetupUnpackFailed, L"无法解压安装文件"},
     {kSetupAlreadyRunning, L"本安装包已在运行"},
     {kSetupInstallerNotStarted, L"无法启动安装程序"},
+    {kRemovedKeptChanged, L"已卸载，但保留了安装后被修改过的文件"},
+    {kNoRecord, L"没有安装记录，或记录已损坏（卸载时；没有做任何更改）"},
     {kHostNotInstalled, L"没有安装所需版本的 CorelDRAW"},
 };
 
@@ -73,13 +77,22 @@ enum class Ending {
     UnpackFailed,
     SetupAlreadyRunning,
     InstallerNotStarted, // the user's declined elevation included
+    // the removal's own (/UNINSTALL)
+    Removed,
+    RemovedKeptChanged,
+    NoRecord, // or a damaged one
 };
 
 constexpr int ExitCodeFor(Ending ending) {
     using namespace exit_code;
     switch (ending) {
     case Ending::Succeeded:
+    case Ending::Removed:
         return kSuccess;
+    case Ending::RemovedKeptChanged:
+        return kRemovedKeptChanged;
+    case Ending::NoRecord:
+        return kNoRecord;
     case Ending::Cancelled:
     case Ending::WindowClosed:
     case Ending::AskedToQuit:

@@ -11,8 +11,6 @@
 namespace tamrick {
 namespace {
 
-constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
-                                        L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 constexpr const wchar_t* kInitializingCaption = L"正在初始化，请稍候...";
 constexpr const wchar_t* kInstallingCaption = L"正在安装，请稍候...";
 constexpr const wchar_t* kFinishedCaption = L"安装过程结束！";
@@ -48,12 +46,15 @@ Report BadFolder(const std::wstring& path) {
 
 class Walk {
   public:
-    Walk(Host& host, FileSystemOps& files, RunObserver& observer, int major)
-        : host_(host), files_(files), observer_(observer), major_(major) {}
+    Walk(Host& host, FileSystemOps& files, RunObserver& observer, RunRecord* record, int major)
+        : host_(host), files_(files), observer_(observer), record_(record), major_(major) {}
 
     Abort Import(const FileItem& item, const std::wstring& sourcePath) {
         if (!files_.FileExists(sourcePath)) {
             return Fault(item, sourcePath, SkipReason::SourceMissing, MissingFile(sourcePath));
+        }
+        if (record_ != nullptr) {
+            record_->Importing(sourcePath);
         }
         host_.ImportWorkspace(sourcePath);
         observer_.Imported(sourcePath);
@@ -124,6 +125,7 @@ class Walk {
     Host& host_;
     FileSystemOps& files_;
     RunObserver& observer_;
+    RunRecord* record_;
     int major_;
 };
 
@@ -185,7 +187,7 @@ class Installation {
             }
         }
         const std::wstring confirmText =
-            named ? kConfirmText + (L"\r\n" + VersionsToInstallLine(versions_)) : kConfirmText;
+            named ? kHostCloseWarning + (L"\r\n" + VersionsToInstallLine(versions_)) : kHostCloseWarning;
         const bool confirmed = window_.Confirm(confirmText);
         observer_.Confirmed(confirmText, confirmed);
         if (!confirmed) {
@@ -209,6 +211,9 @@ class Installation {
                     return EndWithReport(*abort);
                 }
             }
+            if (services_.record != nullptr) {
+                services_.record->Commit();
+            }
             window_.SetCaption(kFinishedCaption);
         } catch (...) {
             // Nothing may end the run without a word.
@@ -227,6 +232,9 @@ class Installation {
     // object hidden again. An abort report ends the installation there.
     Abort InstallInto(int major) {
         observer_.VersionStarting(major);
+        if (services_.record != nullptr) {
+            services_.record->VersionStarting(major);
+        }
         window_.SetCaption(CheckingCaption(major));
         members_.HostApp = services_.createHost(major);
         members_.HostApp->Open();
@@ -234,9 +242,12 @@ class Installation {
         members_.HostApp->SetInvisible();
         if (!members_.FileSystem) {
             members_.FileSystem = services_.createFileSystem();
+            if (services_.record != nullptr) {
+                members_.FileSystem = services_.record->Recording(std::move(members_.FileSystem));
+            }
         }
 
-        Walk walk(*members_.HostApp, *members_.FileSystem, observer_, major);
+        Walk walk(*members_.HostApp, *members_.FileSystem, observer_, services_.record, major);
         // Where more than one version gets the add-on, the captions say which one is at work.
         const std::wstring captionSuffix =
             versions_.size() > 1 ? L"（" + HostVersionDisplayName(major) + L"）" : L"";
@@ -271,6 +282,13 @@ class Installation {
     // An abort report, which ends the installation: told to the observer before the window
     // shows it (the window ends the program there).
     RunOutcome EndWithReport(const Report& abort) {
+        if (services_.record != nullptr) {
+            // The window ends the program in its reports: the record is undone first and its
+            // line added, so the same text comes in a message box of the same kind.
+            return abort.badFolder ? Ending(RunOutcome::BadFolder,
+                                            BadFolderReport(abort.path, current_))
+                                   : Ending(RunOutcome::MissingFile, MissingFileReport(abort.path));
+        }
         if (abort.badFolder) {
             observer_.Ended(RunOutcome::BadFolder, BadFolderReport(abort.path, current_));
             window_.ReportBadFolder(abort.path, current_);
@@ -290,11 +308,17 @@ class Installation {
         return Ending(RunOutcome::Failed, kUnexpectedPrefix + failure.description());
     }
 
-    // The message that ends the run, told to the observer first: its exact text.
-    RunOutcome Ending(RunOutcome outcome, const std::wstring& text) {
+    // The message that ends the run, told to the observer first: its exact text. A failed run
+    // with a record is undone before its message, which then says so.
+    RunOutcome Ending(RunOutcome outcome, const std::wstring& message) {
+        const bool succeeded = outcome == RunOutcome::Succeeded;
+        std::wstring text = message;
+        if (!succeeded && services_.record != nullptr) {
+            text += L"\r\n";
+            text += services_.record->Undo() ? kChangesUndoneLine : kChangesNotUndoneLine;
+        }
         observer_.Ended(outcome, text);
-        window_.ShowMessage(text, outcome == RunOutcome::Succeeded ? MessageKind::Information
-                                                                   : MessageKind::Error);
+        window_.ShowMessage(text, succeeded ? MessageKind::Information : MessageKind::Error);
         return outcome;
     }
 

@@ -108,6 +108,29 @@ class RunObserver {
     virtual void Ended(RunOutcome /*outcome*/, std::wstring_view /*text*/) {}
 };
 
+// The record of a run whose add-on has an id: every change is in it before it is made, so that
+// a failed run can be undone and the add-on removed later.
+class RunRecord {
+  public:
+    virtual ~RunRecord() = default;
+    // The version that the changes from now on are made in.
+    virtual void VersionStarting(int major) = 0;
+    // Wraps the run's file operations so that each copy and delete is recorded ahead.
+    virtual std::unique_ptr<FileSystemOps> Recording(std::unique_ptr<FileSystemOps> files) = 0;
+    // Before a workspace import, which no file operation can take back.
+    virtual void Importing(const std::wstring& path) = 0;
+    // Every item is done: the release is kept and the add-on listed for removal. Throws Error.
+    virtual void Commit() = 0;
+    // The run failed: what it changed is put back. False when something could not be; the record
+    // then stays. Does nothing after Commit or a first Undo.
+    virtual bool Undo() noexcept = 0;
+};
+
+// The line that a failed run's message ends with when it had a record.
+inline constexpr const wchar_t* kChangesUndoneLine = L"本次安装所做的更改已全部撤销，没有改动任何文件。";
+inline constexpr const wchar_t* kChangesNotUndoneLine =
+    L"本次安装所做的更改未能全部撤销，请稍后运行卸载程序。";
+
 // The window's members that the run fills and ShutDown releases.
 struct RunMembers {
     std::unique_ptr<Host>& HostApp;
@@ -126,9 +149,14 @@ struct RunServices {
     std::function<std::unique_ptr<FileSystemOps>()> createFileSystem;
     // Told every step, when there is one.
     RunObserver* observer = nullptr;
+    // With an add-on id: the changes are recorded, and a failure undoes them.
+    RunRecord* record = nullptr;
 };
 
 inline constexpr std::chrono::milliseconds kHostClosePause{10000};
+// The confirmation's warning that CorelDRAW will be closed by force.
+inline constexpr const wchar_t* kHostCloseWarning = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
+                                                    L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 
 // How a file item meets the run's folder, DestFolder, which is not cleared between items.
 enum class ItemFolderUse {

@@ -182,7 +182,7 @@ std::optional<TempFolder> MakeUnpackFolder(std::wstring& tried, DWORD& error) {
     if (!RunsAsAdministrator()) {
         return TempFolder::Create(UserTempFolder(), nullptr, tried, error);
     }
-    const UnpackFolderSecurity security;
+    const ProtectedFolderSecurity security;
     if (security.get() == nullptr) {
         error = security.error();
         return std::nullopt;

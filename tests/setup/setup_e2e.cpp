@@ -430,7 +430,7 @@ TEST_F(SetupE2E, ASignedSetupUnpacksIntoAHeldProtectedFolderAndASecondStartEndsW
 
     // Wine keeps of the access list only what Unix permissions hold, and enforces none of it:
     // what shows is that everyone's entry, which Wine gives a plain folder, is not there.
-    const tamrick::setup::AccessList list = tamrick::setup::ReadAccessList(folder);
+    const tamrick::AccessList list = tamrick::ReadAccessList(folder);
     ASSERT_EQ(list.error, 0u);
     for (const tamrick::setup::AccessEntry& entry : list.entries) {
         EXPECT_NE(entry.trustee, L"S-1-1-0") << "everyone may " << std::hex << entry.mask;

@@ -17,6 +17,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace tamrick;
 using namespace tamrick::setup;
 
 namespace {
@@ -89,7 +90,7 @@ TEST(UnpackFolder, AnAdministratorIsOneOnlyWhileTheGroupIsEnabled) {
 }
 
 TEST(UnpackFolder, AnAdministratorsSecurityLetsOnlySystemAndAdministratorsWrite) {
-    const UnpackFolderSecurity security;
+    const ProtectedFolderSecurity security;
     ASSERT_NE(security.get(), nullptr) << security.error();
     const AccessList list = ReadAccessList(security.get());
     ASSERT_EQ(list.error, 0u);
@@ -114,7 +115,7 @@ TEST(UnpackFolder, AnAdministratorsSecurityLetsOnlySystemAndAdministratorsWrite)
 TEST(UnpackFolder, TheSecurityReachesTheFolderAsItIsCreatedAsFarAsWineKeepsIt) {
     const std::wstring plain = Folder(L"plain");
     const std::wstring guarded = Folder(L"guarded");
-    const UnpackFolderSecurity security;
+    const ProtectedFolderSecurity security;
     ASSERT_EQ(CreateFolder(plain, nullptr), 0u);
     ASSERT_EQ(CreateFolder(guarded, security.get()), 0u);
     EXPECT_EQ(CreateFolder(guarded, security.get()), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
