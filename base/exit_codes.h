@@ -32,9 +32,12 @@ struct Meaning {
     const wchar_t* text; // as the usage box lists it
 };
 
+// What 0 means after /UNINSTALL.
+inline constexpr const wchar_t* kRemovedMeaning = L"卸载成功";
+
 // Every code, in the order of the administrators' table.
 inline constexpr Meaning kMeanings[] = {
-    {kSuccess, L"安装成功，或卸载成功"},
+    {kSuccess, L"安装成功"},
     {kCancelled, L"在确认时取消，或在安装结束前关闭了窗口"},
     {kUsage, L"命令行有误，或使用了 /?"},
     {kMissingFile, L"缺少安装必需的文件"},

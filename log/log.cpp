@@ -137,11 +137,14 @@ void ProgramLog::Run(std::wstring_view path, std::wstring_view arguments) {
     Write({L"run", path, arguments});
 }
 
-void ProgramLog::End(int code) {
+void ProgramLog::Undo(std::wstring_view what, std::wstring_view path, std::wstring_view why) {
+    Write({L"undo", what, path, why});
+}
+
+void ProgramLog::End(int code, std::wstring_view meaning) {
     const std::wstring number = std::to_wstring(code);
-    std::wstring_view meaning;
     for (const exit_code::Meaning& known : exit_code::kMeanings) {
-        if (known.code == code) {
+        if (meaning.empty() && known.code == code) {
             meaning = known.text;
         }
     }

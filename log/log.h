@@ -76,7 +76,10 @@ class ProgramLog {
     // The program the setup started and the arguments it passed.
     void Run(std::wstring_view path, std::wstring_view arguments);
     // The exit code and what it means.
-    void End(int code);
+    // `meaning` in place of the table's, where one code means more than one thing.
+    void End(int code, std::wstring_view meaning = {});
+    // A change taken back: "remove", "restore", "keep", with its path and why.
+    void Undo(std::wstring_view what, std::wstring_view path, std::wstring_view why = {});
 
   private:
     void Write(std::initializer_list<std::wstring_view> fields);

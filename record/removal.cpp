@@ -144,6 +144,40 @@ class Removal {
 
 } // namespace
 
+void UndoLog::Undid(const Change& change, UndoResult result) {
+    switch (result) {
+    case UndoResult::Nothing:
+        return;
+    case UndoResult::Removed:
+        log_.Undo(L"remove", change.path);
+        return;
+    case UndoResult::Restored:
+        log_.Undo(L"restore", change.path);
+        return;
+    case UndoResult::KeptChanged:
+        log_.Undo(L"keep", change.path, L"changed since the installation");
+        return;
+    case UndoResult::KeptNewer:
+        log_.Undo(L"keep", change.path, L"a file of that name is there now");
+        return;
+    case UndoResult::KeptImport:
+        break;
+    }
+    log_.Undo(L"keep", change.path,
+              L"a workspace imported into CorelDRAW " + HostVersionDisplayName(change.major) +
+                  L": remove it in CorelDRAW");
+}
+
+void UndoLog::Confirmed(std::wstring_view text, bool ok) {
+    log_.Confirm(text, ok ? L"ok" : L"cancel");
+}
+
+void UndoLog::Ended(RemovalOutcome outcome, std::wstring_view text) {
+    const bool removed =
+        outcome == RemovalOutcome::Removed || outcome == RemovalOutcome::RemovedKeptChanged;
+    log_.Message(removed ? L"information" : L"error", text);
+}
+
 Ending EndingOf(RemovalOutcome outcome) {
     switch (outcome) {
     case RemovalOutcome::Cancelled:

@@ -5,6 +5,7 @@
 
 #include "base/exit_codes.h"
 #include "install/run.h"
+#include "log/log.h"
 #include "record/journal.h"
 
 #include <chrono>
@@ -37,6 +38,18 @@ class RemovalObserver : public UndoObserver {
   public:
     virtual void Confirmed(std::wstring_view /*text*/, bool /*ok*/) {}
     virtual void Ended(RemovalOutcome /*outcome*/, std::wstring_view /*text*/) {}
+};
+
+// The removal's and a failed run's undoing as records of the log.
+class UndoLog final : public RemovalObserver {
+  public:
+    explicit UndoLog(ProgramLog& log) : log_(log) {}
+    void Undid(const Change& change, UndoResult result) override;
+    void Confirmed(std::wstring_view text, bool ok) override;
+    void Ended(RemovalOutcome outcome, std::wstring_view text) override;
+
+  private:
+    ProgramLog& log_;
 };
 
 struct RemovalServices {

@@ -67,6 +67,8 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments) {
             }
         } else if (equals == std::wstring_view::npos && EqualsIgnoringAsciiCase(name, L"S")) {
             line.silent = true;
+        } else if (equals == std::wstring_view::npos && EqualsIgnoringAsciiCase(name, L"UNINSTALL")) {
+            line.uninstall = true;
         } else if (equals == std::wstring_view::npos && name == L"?") {
             line.help = true;
         } else {
@@ -98,9 +100,10 @@ std::wstring UsageText(const CommandLine& commandLine) {
         text = std::wstring(ProblemText(commandLine.problem)) + Shown(commandLine.badArgument) +
                L"\r\n\r\n";
     }
-    text += L"用法：[/S] [/LOG=文件]\r\n"
+    text += L"用法：[/S] [/LOG=文件] [/UNINSTALL]\r\n"
             L"/S：静默安装，不显示任何窗口和消息\r\n"
             L"/LOG=文件：把安装的每一步追加记录到该文件(UTF-8)\r\n"
+            L"/UNINSTALL：卸载插件（由插件安装记录文件夹中的卸载程序执行）\r\n"
             L"/?：显示本说明，不安装\r\n"
             L"开关不区分大小写，“/”也可写作“-”；路径含空格时请加引号。\r\n"
             L"安装包接受同样的开关，并原样交给安装程序。\r\n\r\n"

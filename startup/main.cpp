@@ -16,6 +16,7 @@
 #include "install/run_log.h"
 #include "instance_lock.h"
 #include "log/log_file_win32.h"
+#include "record/recorded_run_win32.h"
 #include "silent_run_win32.h"
 #include "window/frm_main.h"
 
@@ -38,6 +39,12 @@ void LogDescription(ProgramLog& log, const SharedState& state, Encoding encoding
     log.Setting(L"FlagsPicture", state.FlagsPicture);
     if (!state.HostVersions.empty()) {
         log.Setting(L"HostVersions", HostVersionsPhrase(state.HostVersions));
+    }
+    if (!state.AddonId.empty()) {
+        log.Setting(L"AddonId", state.AddonId);
+        log.Setting(L"AddonName", state.AddonName);
+        log.Setting(L"AddonVersion", state.AddonVersion);
+        log.Setting(L"Publisher", state.Publisher);
     }
     if (!state.FileItems) {
         log.Note(L"the description has no file items");
@@ -80,6 +87,9 @@ Ending Main(const CommandLine& commandLine, ProgramLog& log) {
         log.Note(L"another instance of this installer is running");
         return Ending::AlreadyRunning;
     }
+    if (commandLine.uninstall) {
+        return RemoveAddon(commandLine.silent, log);
+    }
     SharedState state;
     state.AppFolder = AppFolderFromExecutable(executablePath, L'\\');
     std::optional<std::wstring> missingText;
@@ -95,7 +105,9 @@ Ending Main(const CommandLine& commandLine, ProgramLog& log) {
     }
     if (commandLine.silent) {
         RunLog runLog(log);
-        return EndingOf(RunSilently(state, runLog));
+        const std::unique_ptr<RecordedRun> recorded = MakeRecordedRun(state, log);
+        return EndingOf(
+            RunSilently(state, runLog, recorded ? &recorded->record() : nullptr));
     }
     const std::unique_ptr<frmMain> form = ShowInstallerWindow(state, log);
     RunMessageLoop(*form);
@@ -130,6 +142,6 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
         TellUser(log, commandLine.silent, L"error", UnhandledErrorReport());
     }
     const int exitCode = ExitCodeFor(ending);
-    log.End(exitCode);
+    log.End(exitCode, ending == Ending::Removed ? exit_code::kRemovedMeaning : L"");
     return exitCode;
 }

@@ -27,7 +27,7 @@ class SilentFace final : public RunWindow {
 
 } // namespace
 
-RunOutcome RunSilently(const SharedState& state, RunObserver& observer) {
+RunOutcome RunSilently(const SharedState& state, RunObserver& observer, RunRecord* record) {
     SilentFace face;
     const std::unique_ptr<HostCloser> closer = MakeTaskkillCloser();
     // The file system goes after the host, as ShutDown lets them go.
@@ -41,6 +41,7 @@ RunOutcome RunSilently(const SharedState& state, RunObserver& observer) {
                          },
                          [] { return MakeWin32FileSystem(); }};
     services.observer = &observer;
+    services.record = record;
     return RunInstallation(state, RunMembers{host, fileSystem}, services);
 }
 

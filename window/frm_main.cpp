@@ -195,6 +195,8 @@ void frmMain::cmdInstall_Click() {
                          },
                          [] { return MakeWin32FileSystem(); }};
     services.observer = &runLog_;
+    Recorded = MakeRecordedRun(state_, log_);
+    services.record = Recorded ? &Recorded->record() : nullptr;
     const RunOutcome outcome = RunInstallation(state_, RunMembers{HostApp, FileSystem}, services);
     if (outcome != RunOutcome::Cancelled) {
         ShutDown(EndingOf(outcome));
@@ -276,6 +278,9 @@ void frmMain::ShutDown(Ending ending) {
     const int exitCode = ExitCodeFor(ending);
     HostApp.reset();
     FileSystem.reset();
+    if (Recorded && !Recorded->record().Undo()) {
+        log_.Note(L"the changes of this run could not all be undone");
+    }
     log_.End(exitCode);
     ExitProcess(static_cast<UINT>(exitCode));
 }

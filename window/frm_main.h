@@ -9,6 +9,7 @@
 #include "install/host/com_support.h"
 #include "install/run.h"
 #include "install/run_log.h"
+#include "record/recorded_run_win32.h"
 #include "log/log.h"
 #include "window/picture.h"
 
@@ -48,6 +49,8 @@ class frmMain final : public RunWindow {
     // The installation's members; empty until a run creates them, released by ShutDown.
     std::unique_ptr<Host> HostApp;
     std::unique_ptr<FileSystemOps> FileSystem;
+    // With an add-on id: the run's record. A run that ShutDown cuts short is undone there.
+    std::unique_ptr<RecordedRun> Recorded;
 
     void cmdInstall_Click();
     [[noreturn]] void ReportMissingFile(const std::wstring& path) override;

@@ -432,7 +432,7 @@ TEST_F(SetupE2E, ASignedSetupUnpacksIntoAHeldProtectedFolderAndASecondStartEndsW
     // what shows is that everyone's entry, which Wine gives a plain folder, is not there.
     const tamrick::AccessList list = tamrick::ReadAccessList(folder);
     ASSERT_EQ(list.error, 0u);
-    for (const tamrick::setup::AccessEntry& entry : list.entries) {
+    for (const tamrick::AccessEntry& entry : list.entries) {
         EXPECT_NE(entry.trustee, L"S-1-1-0") << "everyone may " << std::hex << entry.mask;
     }
     // Held: nobody can move it aside and put another folder in its place meanwhile.
