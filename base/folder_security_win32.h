@@ -16,9 +16,9 @@ namespace tamrick {
 // administrator's process without elevation, where the group is there only to deny.
 bool RunsAsAdministrator() noexcept;
 
-// A protected folder's security, for what an administrator's program makes: owned by Administrators; SYSTEM and
-// Administrators have full control, the current user may read and run; every file and folder
-// made inside inherits that; nothing is inherited from the parent.
+// A protected folder's security, for what an administrator's program makes: owned by
+// Administrators; SYSTEM and Administrators have full control, the current user may read and run;
+// every file and folder made inside inherits that; nothing is inherited from the parent.
 class ProtectedFolderSecurity {
   public:
     // Empty (get() is nullptr, error() says why) when the user or the descriptor can't be had.

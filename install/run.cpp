@@ -187,7 +187,8 @@ class Installation {
             }
         }
         const std::wstring confirmText =
-            named ? kHostCloseWarning + (L"\r\n" + VersionsToInstallLine(versions_)) : kHostCloseWarning;
+            named ? kHostCloseWarning + (L"\r\n" + VersionsToInstallLine(versions_))
+                  : kHostCloseWarning;
         const bool confirmed = window_.Confirm(confirmText);
         observer_.Confirmed(confirmText, confirmed);
         if (!confirmed) {
@@ -285,9 +286,9 @@ class Installation {
         if (services_.record != nullptr) {
             // The window ends the program in its reports: the record is undone first and its
             // line added, so the same text comes in a message box of the same kind.
-            return abort.badFolder ? Ending(RunOutcome::BadFolder,
-                                            BadFolderReport(abort.path, current_))
-                                   : Ending(RunOutcome::MissingFile, MissingFileReport(abort.path));
+            return abort.badFolder
+                       ? Ending(RunOutcome::BadFolder, BadFolderReport(abort.path, current_))
+                       : Ending(RunOutcome::MissingFile, MissingFileReport(abort.path));
         }
         if (abort.badFolder) {
             observer_.Ended(RunOutcome::BadFolder, BadFolderReport(abort.path, current_));

@@ -127,7 +127,8 @@ class RunRecord {
 };
 
 // The line that a failed run's message ends with when it had a record.
-inline constexpr const wchar_t* kChangesUndoneLine = L"本次安装所做的更改已全部撤销，没有改动任何文件。";
+inline constexpr const wchar_t* kChangesUndoneLine =
+    L"本次安装所做的更改已全部撤销，没有改动任何文件。";
 inline constexpr const wchar_t* kChangesNotUndoneLine =
     L"本次安装所做的更改未能全部撤销，请稍后运行卸载程序。";
 
@@ -155,8 +156,9 @@ struct RunServices {
 
 inline constexpr std::chrono::milliseconds kHostClosePause{10000};
 // The confirmation's warning that CorelDRAW will be closed by force.
-inline constexpr const wchar_t* kHostCloseWarning = L"将要强制关闭正在运行的 CorelDRAW！\r\n"
-                                                    L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
+inline constexpr const wchar_t* kHostCloseWarning =
+    L"将要强制关闭正在运行的 CorelDRAW！\r\n"
+    L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 
 // How a file item meets the run's folder, DestFolder, which is not cleared between items.
 enum class ItemFolderUse {

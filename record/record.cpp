@@ -12,11 +12,10 @@ namespace {
 constexpr char kSeparator = '\t';
 constexpr std::string_view kHeader = "tamrick-record";
 
-
 std::string Field(std::wstring_view text) {
     std::wstring clean(text);
-    std::replace_if(clean.begin(), clean.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; },
-                    L' ');
+    std::replace_if(
+        clean.begin(), clean.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; }, L' ');
     return ToUtf8(clean);
 }
 
@@ -66,9 +65,9 @@ bool IsSha256(std::string_view text) {
 }
 
 std::optional<std::wstring> Text(std::string_view field) {
-    if (!IsValidUtf8(field) ||
-        std::any_of(field.begin(), field.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    if (!IsValidUtf8(field) || std::any_of(field.begin(), field.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        })) {
         return std::nullopt;
     }
     return FromUtf8(field);
@@ -163,7 +162,8 @@ class Parser {
         }
         const std::optional<std::uint64_t> id = Number(f[1]);
         const std::optional<std::uint64_t> major = Number(f[2]);
-        if (!id || *id != record_.changes.size() + 1 || !major || *major > static_cast<std::uint64_t>(kLastHostMajor)) {
+        if (!id || *id != record_.changes.size() + 1 || !major ||
+            *major > static_cast<std::uint64_t>(kLastHostMajor)) {
             return false;
         }
         Change change;
@@ -255,8 +255,7 @@ std::vector<int> Record::Versions() const {
 }
 
 std::string HeaderLine(RecordScope scope, std::wstring_view addonId) {
-    return Join({kHeader, "1", scope == RecordScope::Machine ? "machine" : "user",
-                 Field(addonId)});
+    return Join({kHeader, "1", scope == RecordScope::Machine ? "machine" : "user", Field(addonId)});
 }
 
 std::string ReleaseLine(const Release& release) {
@@ -306,10 +305,10 @@ std::optional<Record> ParseRecord(std::string_view bytes) {
 }
 
 bool IsRecordablePath(std::wstring_view path) {
-    const bool drive = path.size() >= 3 &&
-                       ((path[0] >= L'A' && path[0] <= L'Z') ||
-                        (path[0] >= L'a' && path[0] <= L'z')) &&
-                       path[1] == L':' && path[2] == L'\\';
+    const bool drive =
+        path.size() >= 3 &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+        path[1] == L':' && path[2] == L'\\';
     const bool share = path.size() >= 5 && path.substr(0, 2) == L"\\\\" && path[2] != L'\\';
     if (!drive && !share) {
         return false;

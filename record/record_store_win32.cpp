@@ -21,7 +21,8 @@
 namespace tamrick {
 namespace {
 
-constexpr const wchar_t* kUninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const wchar_t* kUninstallRoot =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const wchar_t* kBackupsName = L"Backups";
 // Apps & features leaves out an entry whose name is longer.
 constexpr std::size_t kDisplayNameLimit = 259;
@@ -44,7 +45,10 @@ void ThrowUnlessNothingThere() {
 }
 
 // A folder made when it isn't there.
-void MakeFolder(const std::wstring& path, PSECURITY_DESCRIPTOR security) {
+void MakeFolder(std::wstring path, PSECURITY_DESCRIPTOR security) {
+    if (path.ends_with(L'\\')) {
+        path.pop_back();
+    }
     const DWORD error = CreateFolder(path, security);
     if (error != 0 && error != ERROR_ALREADY_EXISTS) {
         throw ErrorFromWin32(error);
@@ -68,8 +72,8 @@ void FlushFile(const std::wstring& path) {
 
 std::wstring ShellFolder(int csidl) {
     std::array<wchar_t, MAX_PATH> path{};
-    const HRESULT hr =
-        SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path.data());
+    const HRESULT hr = SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr,
+                                        SHGFP_TYPE_CURRENT, path.data());
     ThrowIfFailed(hr);
     return path.data();
 }
@@ -84,6 +88,11 @@ class Win32RecordStore final : public RecordStore {
     std::wstring RecordPath() const override { return record_; }
 
     std::optional<std::string> ReadRecord() override {
+        // No folder yet means no record either.
+        if (GetFileAttributesW(record_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            ThrowUnlessNothingThere();
+            return std::nullopt;
+        }
         FileBytes file = ReadWholeFile(record_);
         if (file.status == ReadStatus::NotFound) {
             return std::nullopt;
@@ -109,7 +118,8 @@ class Win32RecordStore final : public RecordStore {
     void CutRecord(std::size_t size) override {
         appending_.reset();
         const UniqueHandle file(CreateFileW(record_.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
         LARGE_INTEGER at{};
         at.QuadPart = static_cast<LONGLONG>(size);
         if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
@@ -145,10 +155,9 @@ class Win32RecordStore final : public RecordStore {
     }
 
     std::optional<std::string> HashOf(const std::wstring& path) override {
-        const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                            nullptr));
+        const UniqueHandle file(CreateFileW(
+            path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file) {
             ThrowUnlessNothingThere();
             return std::nullopt;
@@ -252,8 +261,8 @@ class Win32RecordStore final : public RecordStore {
     void WriteEntry(const EntryValues& values) override {
         UniqueKey key;
         const LSTATUS status =
-            RegCreateKeyExW(Root(), UninstallKeyPath(addonId_).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                            nullptr, key.put(), nullptr);
+            RegCreateKeyExW(Root(), UninstallKeyPath(addonId_).c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, key.put(), nullptr);
         if (status != ERROR_SUCCESS) {
             key.release();
             throw ErrorFromWin32(static_cast<DWORD>(status));
@@ -350,7 +359,8 @@ class Win32RecordStore final : public RecordStore {
             if (name.ends_with(L".tmp")) {
                 name.remove_suffix(4);
             }
-            const bool ours = !name.empty() && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            const bool ours = !name.empty() &&
+                              (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
                               name.find_first_not_of(L"0123456789") == std::wstring_view::npos;
             if (ours) {
                 const std::wstring path = backups_ + found.cFileName;

@@ -77,8 +77,8 @@ class Tally final : public UndoObserver {
 class Removal {
   public:
     explicit Removal(const RemovalServices& services)
-        : services_(services), observer_(services.observer != nullptr ? *services.observer
-                                                                      : unobserved_) {}
+        : services_(services),
+          observer_(services.observer != nullptr ? *services.observer : unobserved_) {}
 
     RemovalOutcome Run() {
         std::optional<Error> failure;

@@ -67,7 +67,8 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments) {
             }
         } else if (equals == std::wstring_view::npos && EqualsIgnoringAsciiCase(name, L"S")) {
             line.silent = true;
-        } else if (equals == std::wstring_view::npos && EqualsIgnoringAsciiCase(name, L"UNINSTALL")) {
+        } else if (equals == std::wstring_view::npos &&
+                   EqualsIgnoringAsciiCase(name, L"UNINSTALL")) {
             line.uninstall = true;
         } else if (equals == std::wstring_view::npos && name == L"?") {
             line.help = true;

@@ -24,8 +24,8 @@ enum class UsageProblem {
 };
 
 struct CommandLine {
-    bool silent = false; // /S: no window and no message box of any kind
-    bool help = false;   // /?: the switches and exit codes, then the usage exit code
+    bool silent = false;    // /S: no window and no message box of any kind
+    bool help = false;      // /?: the switches and exit codes, then the usage exit code
     bool uninstall = false; // /UNINSTALL: remove the add-on of the record beside the program
     std::optional<std::wstring> logPath; // /LOG=<file>: append a log there
     // The first argument that was not understood, as given, and what is wrong with it. The
@@ -37,8 +37,8 @@ struct CommandLine {
     bool IsUsageError() const { return help || problem != UsageProblem::None; }
 };
 
-// Switches start with "/" or "-" and are matched in any case: /S, /?, /LOG=<file>, /UNINSTALL. A switch given
-// twice means the same as once, except /LOG=.
+// Switches start with "/" or "-" and are matched in any case: /S, /?, /LOG=<file>, /UNINSTALL. A
+// switch given twice means the same as once, except /LOG=.
 CommandLine ParseCommandLine(std::span<const std::wstring> arguments);
 
 // The raw command line without the program's name and the blanks after it, as CommandLineToArgvW

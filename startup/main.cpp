@@ -106,8 +106,7 @@ Ending Main(const CommandLine& commandLine, ProgramLog& log) {
     if (commandLine.silent) {
         RunLog runLog(log);
         const std::unique_ptr<RecordedRun> recorded = MakeRecordedRun(state, log);
-        return EndingOf(
-            RunSilently(state, runLog, recorded ? &recorded->record() : nullptr));
+        return EndingOf(RunSilently(state, runLog, recorded ? &recorded->record() : nullptr));
     }
     const std::unique_ptr<frmMain> form = ShowInstallerWindow(state, log);
     RunMessageLoop(*form);

@@ -9,8 +9,8 @@
 #include "install/host/com_support.h"
 #include "install/run.h"
 #include "install/run_log.h"
-#include "record/recorded_run_win32.h"
 #include "log/log.h"
+#include "record/recorded_run_win32.h"
 #include "window/picture.h"
 
 #include <windows.h>

@@ -149,11 +149,11 @@ TEST(ReaderAddon, ItsKeysReachTheStateOnlyWithAValidIdAndTheLastLineWins) {
         const wchar_t* id; // what the state keeps
     } cases[] = {
         {"addonid=Old\r\nAddOnId = Tamrick.Demo-2_x\r\n", L"Tamrick.Demo-2_x"},
-        {"addonid=ok\r\naddonid=\r\n", L""},          // the last line wins, an empty one too
-        {"addonid=a b\r\n", L""},                     // a space
-        {"addonid=a\\b\r\n", L""},                    // a separator
-        {"addonid=..\r\n", L""},                      // the folder above
-        {"addonid=abc.\r\n", L""},                    // would share the folder of "abc"
+        {"addonid=ok\r\naddonid=\r\n", L""},           // the last line wins, an empty one too
+        {"addonid=a b\r\n", L""},                      // a space
+        {"addonid=a\\b\r\n", L""},                     // a separator
+        {"addonid=..\r\n", L""},                       // the folder above
+        {"addonid=abc.\r\n", L""},                     // would share the folder of "abc"
         {"addonid=\xE6\x8F\x92\xE4\xBB\xB6\r\n", L""}, // not ASCII
         {"addonid=a123456789b123456789c123456789d123456789e123456789f123456789ghijk\r\n", L""},
         {"addonid=a123456789b123456789c123456789d123456789e123456789f123456789ghij\r\n",

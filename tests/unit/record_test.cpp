@@ -66,7 +66,9 @@ class FakeStore final : public RecordStore {
   public:
     explicit FakeStore(Disk& disk) : disk_(disk) {}
 
-    std::wstring RecordPath() const override { return L"C:\\ProgramData\\Tamrick\\demo\\Record.txt"; }
+    std::wstring RecordPath() const override {
+        return L"C:\\ProgramData\\Tamrick\\demo\\Record.txt";
+    }
     std::optional<std::string> ReadRecord() override { return disk_.record; }
     void CutRecord(std::size_t size) override {
         disk_.Spend();
@@ -247,12 +249,11 @@ class RecordTest : public ::testing::Test {
         Closer closer;
         std::unique_ptr<Host> host;
         std::unique_ptr<FileSystemOps> files;
-        RunServices services{window_, closer,
-                             [](std::span<const int> named) {
-                                 return std::vector<int>(named.begin(), named.end());
-                             },
-                             [](int major) { return std::make_unique<FolderHost>(major); },
-                             [this] { return std::make_unique<DiskFiles>(disk_); }};
+        RunServices services{
+            window_, closer,
+            [](std::span<const int> named) { return std::vector<int>(named.begin(), named.end()); },
+            [](int major) { return std::make_unique<FolderHost>(major); },
+            [this] { return std::make_unique<DiskFiles>(disk_); }};
         services.record = &journal;
         const RunOutcome outcome = RunInstallation(state_, RunMembers{host, files}, services);
         if (disk_.dead) {
@@ -314,7 +315,8 @@ TEST_F(RecordTest, AFileChangedSinceIsKeptAndNamedAndAFileThatTookADeletedNameSt
     EXPECT_EQ(disk_.files.at(L"C:\\V17\\GMS\\a.gms"), "edited by the user");
     EXPECT_EQ(disk_.files.at(L"C:\\V17\\GMS\\old.gms"), "a new old.gms");
     EXPECT_FALSE(disk_.files.contains(L"C:\\V22\\GMS\\a.gms"));
-    EXPECT_EQ(face_.message, L"卸载成功！\r\n以下文件在安装后被修改过，已保留：\r\nC:\\V17\\GMS\\a.gms");
+    EXPECT_EQ(face_.message,
+              L"卸载成功！\r\n以下文件在安装后被修改过，已保留：\r\nC:\\V17\\GMS\\a.gms");
     EXPECT_FALSE(disk_.RecordFolderExists());
 }
 
@@ -413,8 +415,8 @@ TEST_F(RecordTest, AnInstallationCutOffAnywhereIsTakenBackByTheNextRunOrTheRemov
 
 TEST_F(RecordTest, AnImportIsKeptAndNamedWithItsVersion) {
     disk_.files[L"C:\\AddOn\\w.cdws"] = "workspace";
-    state_.FileItems = FileItemTable{
-        Copy(L"a.gms"), FileItem{L"c", L"w.cdws", L"1", L"importworkspace", L""}};
+    state_.FileItems =
+        FileItemTable{Copy(L"a.gms"), FileItem{L"c", L"w.cdws", L"1", L"importworkspace", L""}};
     ASSERT_EQ(Install(), RunOutcome::Succeeded);
     EXPECT_EQ(Remove(), RemovalOutcome::Removed);
     EXPECT_THAT(face_.message,
@@ -434,8 +436,9 @@ TEST_F(RecordTest, CancelNoRecordAndADamagedRecordChangeNothing) {
     disk_.record->insert(disk_.record->find("write"), "bogus\n");
     const RemovalOutcome damaged = Remove();
     EXPECT_EQ(ExitCodeFor(EndingOf(damaged)), 14);
-    EXPECT_EQ(face_.message, L"安装记录(C:\\ProgramData\\Tamrick\\demo\\Record.txt)已损坏，无法卸载。"
-                             L"没有做任何更改。");
+    EXPECT_EQ(face_.message,
+              L"安装记录(C:\\ProgramData\\Tamrick\\demo\\Record.txt)已损坏，无法卸载。"
+              L"没有做任何更改。");
     EXPECT_TRUE(face_.error);
     EXPECT_EQ(disk_.files, installed.files);
 
@@ -445,14 +448,14 @@ TEST_F(RecordTest, CancelNoRecordAndADamagedRecordChangeNothing) {
 }
 
 TEST(RecordFormat, WhatIsWrittenReadsBackAndACutOffLastLineIsDropped) {
-    Change write{1, ChangeKind::Write, 1, 17, L"C:\\Corel\\GMS\\a.gms", true,
-                 std::string(64, 'a'), "", false};
+    Change write{1,    ChangeKind::Write,    1,  17,   L"C:\\Corel\\GMS\\a.gms",
+                 true, std::string(64, 'a'), "", false};
     Change remove{2, ChangeKind::Delete, 1, 22, L"\\\\server\\share\\b.gms", true, "", "", false};
     const std::string text = HeaderLine(RecordScope::User, L"Demo") + "\n" +
                              ReleaseLine({1, L"1.0", L"演示\t插件", L"Tamrick", false}) + "\n" +
                              ChangeLine(write) + "\n" + WrittenLine(1, std::string(64, 'b')) +
-                             "\n" + ChangeLine(remove) + "\n" + UndoneLine(2) + "\n" +
-                             DoneLine(1) + "\n";
+                             "\n" + ChangeLine(remove) + "\n" + UndoneLine(2) + "\n" + DoneLine(1) +
+                             "\n";
     const std::optional<Record> record = ParseRecord(text);
     ASSERT_TRUE(record);
     EXPECT_EQ(record->scope, RecordScope::User);
@@ -474,26 +477,26 @@ TEST(RecordFormat, ARecordThatIsNotExactlyOursIsDamaged) {
     const std::string head = "tamrick-record\t1\tmachine\tDemo\nrelease\t1\t1.0\tDemo\tTamrick\n";
     const std::string hash(64, 'c');
     const std::string damaged[] = {
-        "",                                         // nothing
-        "tamrick-record\t2\tmachine\tDemo\n",        // a format of the future
-        "tamrick-record\t1\teveryone\tDemo\n",       // no such scope
-        "tamrick-record\t1\tmachine\t..\n",          // not an add-on id
+        "",                                    // nothing
+        "tamrick-record\t2\tmachine\tDemo\n",  // a format of the future
+        "tamrick-record\t1\teveryone\tDemo\n", // no such scope
+        "tamrick-record\t1\tmachine\t..\n",    // not an add-on id
         "tamrick-record\t1\tmachine\tDemo\nwrite\t1\t17\t0\t" + hash + "\tC:\\a\n", // no release
-        head + "write\t2\t17\t0\t" + hash + "\tC:\\a\n",            // ids out of order
-        head + "write\t1\t17\t0\t" + hash.substr(1) + "\tC:\\a\n",  // a short hash
-        head + "write\t1\t017\t0\t" + hash + "\tC:\\a\n",           // a leading zero
-        head + "write\t1\t17\t2\t" + hash + "\tC:\\a\n",            // backup neither 0 nor 1
-        head + "delete\t1\t17\tC:\\a\\..\\Windows\\x.dll\n",        // climbs out
-        head + "delete\t1\t17\ta\\relative.gms\n",                  // relative
+        head + "write\t2\t17\t0\t" + hash + "\tC:\\a\n",           // ids out of order
+        head + "write\t1\t17\t0\t" + hash.substr(1) + "\tC:\\a\n", // a short hash
+        head + "write\t1\t017\t0\t" + hash + "\tC:\\a\n",          // a leading zero
+        head + "write\t1\t17\t2\t" + hash + "\tC:\\a\n",           // backup neither 0 nor 1
+        head + "delete\t1\t17\tC:\\a\\..\\Windows\\x.dll\n",       // climbs out
+        head + "delete\t1\t17\ta\\relative.gms\n",                 // relative
         head + "delete\t1\t17\tC:/forward/slashes\n",
-        head + "delete\t1\t100\tC:\\a\n",                           // no such version
-        head + "delete\t1\t17\tC:\\a\xff\n",                        // not UTF-8
-        head + "written\t1\t" + hash + "\n",                        // of no write
-        head + "undone\t1\n",                                       // of no change
-        head + "done\t2\n",                                         // of no release
-        head + "\n",                                                // an empty line
-        head + "release\t3\t\t\t\n",                                // a release skipped
-        head + "delete\t1\t17\tC:\\a\textra\n",                     // a field too many
+        head + "delete\t1\t100\tC:\\a\n",       // no such version
+        head + "delete\t1\t17\tC:\\a\xff\n",    // not UTF-8
+        head + "written\t1\t" + hash + "\n",    // of no write
+        head + "undone\t1\n",                   // of no change
+        head + "done\t2\n",                     // of no release
+        head + "\n",                            // an empty line
+        head + "release\t3\t\t\t\n",            // a release skipped
+        head + "delete\t1\t17\tC:\\a\textra\n", // a field too many
     };
     for (const std::string& text : damaged) {
         EXPECT_FALSE(ParseRecord(text)) << text;
