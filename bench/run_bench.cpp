@@ -16,6 +16,9 @@
 #include "description/decode.h"
 #include "install/file_ops_win32.h"
 #include "install/run.h"
+#include "record/journal.h"
+#include "record/record_store_win32.h"
+#include "record/removal.h"
 
 #include <windows.h>
 
@@ -270,6 +273,68 @@ void ByRun(const std::wstring&, const FileSet& set, const std::wstring& destinat
     }
 }
 
+// The same run recorded, as an add-on with an id installs: every change written ahead, every copy
+// hashed, the entry written at the end. The record folder is kept from one repetition to the
+// next, so that replacing is an upgrade that backs up what it replaces.
+std::wstring& RecordRoot() {
+    static std::wstring root;
+    return root;
+}
+constexpr const wchar_t* kBenchAddonId = L"Tamrick.Bench";
+
+void RecordedRun(const FileSet& set, const std::wstring& destination, const std::wstring& folder) {
+    QuietWindow window;
+    QuietCloser closer;
+    std::unique_ptr<Host> hostApp;
+    std::unique_ptr<FileSystemOps> fileSystem;
+    SharedState state = set.state;
+    state.AddonId = kBenchAddonId;
+    state.AddonName = L"run_bench";
+    const std::unique_ptr<RecordStore> store =
+        MakeWin32RecordStore(RecordPlace{RecordScope::Machine, folder}, kBenchAddonId);
+    Journal journal(*store, AddonFactsOf(state, RecordScope::Machine));
+    RunServices services{window, closer, nullptr,
+                         [&destination](int) { return std::make_unique<FolderHost>(destination); },
+                         [] { return MakeWin32FileSystem(); }};
+    services.record = &journal;
+    RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
+    if (!window.succeeded) {
+        throw std::runtime_error("the recorded run failed: " + ToUtf8(window.message));
+    }
+}
+
+// One record folder for each file set.
+std::wstring RecordFolderOf(const FileSet& set) {
+    return RecordRoot() + std::to_wstring(set.names.size()) + L"\\";
+}
+
+void ByRecordedRun(const std::wstring&, const FileSet& set, const std::wstring& destination) {
+    RecordedRun(set, destination, RecordFolderOf(set));
+}
+
+class QuietRemoval final : public RemovalFace {
+  public:
+    bool Confirm(const std::wstring&) override { return true; }
+    void ShowMessage(const std::wstring& text, MessageKind kind) override {
+        message = text;
+        removed = kind == MessageKind::Information;
+    }
+    void Pause(std::chrono::milliseconds) override {}
+    std::wstring message;
+    bool removed = false;
+};
+
+void RemoveRecorded(const std::wstring& folder) {
+    QuietRemoval face;
+    QuietCloser closer;
+    const std::unique_ptr<RecordStore> store =
+        MakeWin32RecordStore(RecordPlace{RecordScope::Machine, folder}, kBenchAddonId);
+    RunRemoval(RemovalServices{face, closer, *store});
+    if (!face.removed) {
+        throw std::runtime_error("the removal failed: " + ToUtf8(face.message));
+    }
+}
+
 void ByCopyLoop(const std::wstring& source, const FileSet& set, const std::wstring& destination) {
     for (const std::wstring& name : set.names) {
         const std::wstring from = source + name;
@@ -435,8 +500,10 @@ int Main() {
         area.WriteFiles(std::to_string(options.small) + " x 1-4 KB", L"small", options.small,
                         [](int i) { return 1024 + static_cast<std::size_t>(i * 769) % 3073; }));
 
+    RecordRoot() = area.Destination(L"records");
     std::vector<NamedMethod> methods = {{"run", L"by-run", ByRun},
-                                        {"CopyFileW loop", L"by-loop", ByCopyLoop}};
+                                        {"CopyFileW loop", L"by-loop", ByCopyLoop},
+                                        {"run with record", L"by-record", ByRecordedRun}};
     if (options.breakdown) {
         methods.push_back({"file ops loop", L"by-ops", ByFileOpsLoop});
         methods.push_back({"loop+checks", L"by-checks", ByCheckedCopyLoop});
@@ -462,6 +529,29 @@ int Main() {
             std::fflush(stdout);
         }
     }
+    for (const FileSet& set : sets) {
+        if (!set.names.empty()) {
+            RemoveRecorded(RecordFolderOf(set));
+        }
+    }
+
+    // The removal of the small files against their recorded installation, each from nothing.
+    const FileSet& small = sets.back();
+    std::vector<double> installs;
+    std::vector<double> removals;
+    for (int rep = 0; rep < options.reps; ++rep) {
+        const std::wstring destination = area.Destination(L"by-removal");
+        const std::wstring folder = RecordRoot() + L"removal\\";
+        installs.push_back(clock.Seconds([&] { RecordedRun(small, destination, folder); }));
+        removals.push_back(clock.Seconds([&] { RemoveRecorded(folder); }));
+        if (ListFiles(destination, false).files != 0) {
+            throw std::runtime_error("the removal left files in " + ToUtf8(destination));
+        }
+    }
+    std::printf("\n%-22s recorded installation %9.1f ms, its removal %9.1f ms (medians), "
+                "r %7.3f\n",
+                small.label.c_str(), Median(installs) * 1e3, Median(removals) * 1e3,
+                Median(removals) / Median(installs));
     return 0;
 }
 

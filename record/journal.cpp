@@ -201,10 +201,11 @@ void Journal::Copy(FileSystemOps& files, const std::wstring& source, const std::
         store_.SaveBackup(target, id);
     }
     files.CopyFileInto(source, folder);
-    std::string written = HashOrThrow(store_, target);
+    // A finished copy holds the source's bytes: the content hashed before is what was written.
     // On the disk with the next change, or with the end of the run.
-    store_.Append(WrittenLine(id, written));
-    record_.changes.back().written = std::move(written);
+    Change& written = record_.changes.back();
+    written.written = written.intended;
+    store_.Append(WrittenLine(id, written.written));
 }
 
 void Journal::Remove(FileSystemOps& files, const std::wstring& path) {
