@@ -21,9 +21,6 @@
 namespace tamrick {
 namespace {
 
-constexpr const wchar_t* kUninstallRoot =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr const wchar_t* kBackupsName = L"Backups";
 // Apps & features leaves out an entry whose name is longer.
 constexpr std::size_t kDisplayNameLimit = 259;
 
@@ -267,7 +264,6 @@ class Win32RecordStore final : public RecordStore {
             key.release();
             throw ErrorFromWin32(static_cast<DWORD>(status));
         }
-        const std::wstring quoted = L"\"" + uninstaller_ + L"\" /UNINSTALL";
         std::wstring folder = place_.folder;
         folder.pop_back();
         SYSTEMTIME now{};
@@ -278,8 +274,8 @@ class Win32RecordStore final : public RecordStore {
         SetString(key.get(), L"DisplayVersion", values.displayVersion);
         SetString(key.get(), L"Publisher", values.publisher);
         SetString(key.get(), L"DisplayIcon", uninstaller_ + L",0");
-        SetString(key.get(), L"UninstallString", quoted);
-        SetString(key.get(), L"QuietUninstallString", quoted + L" /S");
+        SetString(key.get(), L"UninstallString", UninstallString(uninstaller_));
+        SetString(key.get(), L"QuietUninstallString", QuietUninstallString(uninstaller_));
         SetString(key.get(), L"InstallLocation", folder);
         SetString(key.get(), L"InstallDate", date.data());
         SetNumber(key.get(), L"EstimatedSize",
@@ -446,16 +442,12 @@ class Win32RecordStore final : public RecordStore {
 
 } // namespace
 
-std::wstring UninstallKeyPath(const std::wstring& addonId) {
-    return kUninstallRoot + (L"Tamrick." + addonId);
-}
-
 RecordPlace RecordPlaceFor(const std::wstring& addonId) {
     RecordPlace place;
     place.scope = RunsAsAdministrator() ? RecordScope::Machine : RecordScope::User;
     place.folder = ShellFolder(place.scope == RecordScope::Machine ? CSIDL_COMMON_APPDATA
                                                                    : CSIDL_LOCAL_APPDATA) +
-                   L"\\Tamrick\\" + addonId + L"\\";
+                   L"\\" + RecordFolderBelow(addonId);
     return place;
 }
 

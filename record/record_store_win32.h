@@ -5,14 +5,12 @@
 // HKLM or HKCU to match.
 
 #include "record/journal.h"
+#include "record/record_names.h"
 
 #include <memory>
 #include <string>
 
 namespace tamrick {
-
-inline constexpr const wchar_t* kUninstallerName = L"Uninstall.exe";
-inline constexpr const wchar_t* kRecordName = L"Record.txt";
 
 // Where this process keeps the record of that add-on: the machine's when it acts as an
 // administrator, else the user's. Throws Error when the system has no such folder.
@@ -25,8 +23,5 @@ RecordPlace RecordPlaceFor(const std::wstring& addonId);
 // The store of the record in `place.folder`, for the add-on `addonId`. An uninstaller makes it
 // for its own folder with an empty id: the id and the scope then come from the record.
 std::unique_ptr<RecordStore> MakeWin32RecordStore(RecordPlace place, std::wstring addonId);
-
-// The entry's key under HKLM or HKCU.
-std::wstring UninstallKeyPath(const std::wstring& addonId);
 
 } // namespace tamrick

@@ -1,4 +1,5 @@
 #include "addon_folder.h"
+#include "install/run.h"
 #include "test_pictures.h"
 #include "tools/instinfo/check.h"
 
@@ -19,7 +20,14 @@ namespace {
 
 class CheckTest : public ::testing::Test {
   protected:
-    CheckReport Check() { return report_ = CheckFolder(folder_.Prefix()); }
+    // Every description without AddonId has the note "no-addon-id": it is set aside here, so
+    // that the tests of other findings see only theirs.
+    CheckReport Check() {
+        report_ = CheckFolder(folder_.Prefix());
+        unrecorded_ = std::erase_if(report_.findings,
+                                    [](const Finding& f) { return f.code == "no-addon-id"; }) > 0;
+        return report_;
+    }
 
     // "line severity code" for each finding, in order.
     std::vector<std::string> Summary() const {
@@ -47,6 +55,7 @@ class CheckTest : public ::testing::Test {
 
     AddOnFolder folder_;
     CheckReport report_;
+    bool unrecorded_ = false;
 };
 
 } // namespace
@@ -94,13 +103,14 @@ TEST_F(CheckTest, KeysTheInstallerIgnoresAreNamedWithWhatWasMeant) {
                         "; FileItem=c|old.gms|0|gmspath\n" // commented out, as meant
                         "=value\n"                         // no key at all
                         "[Files]\n"                        // a heading
-                        "fileitem=c|a.gms|0|gmspath\n");
+                        "fileitem=c|a.gms|0|gmspath\n"
+                        "Publsher=P\n");
     folder_.File("a.gms");
     Check();
     EXPECT_THAT(Summary(),
                 ElementsAre("0 note banner-missing", "1 warning misspelt-key",
                             "2 warning misspelt-key", "3 warning key-blank", "4 warning key-blank",
-                            "5 note unknown-key", "7 note empty-key"));
+                            "5 note unknown-key", "7 note empty-key", "10 warning misspelt-key"));
     EXPECT_THAT(ToUtf8(report_.findings[1].message),
                 HasSubstr("\"FilItem\": the line is ignored (did you mean \"fileitem\"?)"));
     EXPECT_THAT(ToUtf8(report_.findings[2].message), HasSubstr("did you mean \"setuptitle\"?"));
@@ -421,4 +431,47 @@ TEST_F(CheckTest, AWorkspaceImportIntoVersionsAfterX8IsNotedAsUnconfirmed) {
     Check();
     EXPECT_THAT(Summary(), ElementsAre("0 note banner-missing", "1 note host-versions",
                                        "1 note import-unconfirmed"));
+}
+
+// --- AddonId -----------------------------------------------------------------------------------
+
+TEST_F(CheckTest, AnAddonIdTheInstallerIgnoresIsAnErrorAndNoneAtAllIsNoted) {
+    const struct {
+        std::string lines;
+        std::vector<std::string> summary;
+        bool unrecorded;
+    } kCases[] = {
+        {"", {}, true},
+        {"AddonId=Tamrick.Tools_2-b\n", {}, false},
+        {"AddonId=a.\n", {"2 error addon-id"}, false},
+        // The last line wins.
+        {"AddonId=a b\naddonid=ab\n", {"3 warning repeated-key"}, false},
+        {"AddonId=ab\naddonid=a b\n", {"3 warning repeated-key", "3 error addon-id"}, false},
+    };
+    folder_.File("flags.bmp", Bitmap(420, 78));
+    for (const auto& c : kCases) {
+        folder_.Description("FileItem=k|old.gms|0|gmspath\n" + c.lines);
+        Check();
+        EXPECT_EQ(Summary(), c.summary) << c.lines;
+        EXPECT_EQ(unrecorded_, c.unrecorded) << c.lines;
+    }
+    EXPECT_THAT(
+        Message("addon-id"),
+        HasSubstr("AddonId \"a b\" is no valid id (1 to 64 letters, digits, \".\", \"-\" and "
+                  "\"_\", not ending in \".\"): the installer ignores the key, and the "
+                  "installation is not recorded"));
+    folder_.Description("FileItem=k|old.gms|0|gmspath\n");
+    EXPECT_THAT(CheckText(CheckFolder(folder_.Prefix()), L"x"),
+                HasSubstr("x: note: no \"addonid\" line: the installation is not recorded, so the "
+                          "add-on can't be removed (no entry in Apps & features) and a failed "
+                          "installation is not undone\n"));
+}
+
+TEST_F(CheckTest, WithAnAddonIdTheNoHostMessageQuotedSaysTheRunWasUndone) {
+    folder_.Description("AddonId=T\nHostVersions=X7\nFileItem=k|old.gms|0|gmspath\n");
+    Check();
+    EXPECT_THAT(Message("host-versions"),
+                HasSubstr("where it is not, it closes nothing and says\r\n本程序只能在安装有 "
+                          "CorelDRAW X7 的系统中使用。\r\n" +
+                          ToUtf8(kChangesUndoneLine)));
 }

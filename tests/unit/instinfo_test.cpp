@@ -55,6 +55,28 @@ TEST(Show, TheVersionsKeyShowsItsValueAndWhatItNames) {
     EXPECT_NE(tamrick::ShowJson(read).find(R"("hostVersions": null)"), std::string::npos);
 }
 
+TEST(Show, TheAddonShowsOnlyWithAnIdWithTheNameItDefaultsTo) {
+    const struct {
+        const char* description;
+        std::string addon; // empty: no "addon" at all
+    } kCases[] = {
+        {"setuptitle=T\r\naddonname=N\r\npublisher=P\r\n", ""},
+        {"setuptitle=T\r\naddonid=a.b\r\naddonversion=1.2\r\npublisher=P\r\n",
+         R"("addon": {"id": "a.b", "valid": true, "line": 2, "name": "T", "version": "1.2", )"
+         R"("publisher": "P"},)"},
+        {"addonid=a b\r\naddonname=N\r\n", R"("addon": {"id": "a b", "valid": false, "line": 1, )"
+                                           R"("name": "N", "version": "", "publisher": ""},)"},
+    };
+    for (const auto& c : kCases) {
+        tamrick::DescriptionRead read;
+        read.description = tamrick::ParseDescription(c.description);
+        const std::string json = tamrick::ShowJson(read);
+        EXPECT_EQ(json.find(c.addon.empty() ? "\"addon\"" : c.addon) != std::string::npos,
+                  !c.addon.empty())
+            << json;
+    }
+}
+
 // Every usage error names the argument that was wrong and what was expected; "" for a command
 // line that runs.
 TEST(Arguments, AUsageErrorNamesItsArgumentAndWhatWasExpected) {

@@ -1,5 +1,6 @@
 #include "addon_folder.h"
 #include "description/decode.h"
+#include "install/run.h"
 #include "tools/instinfo/plan.h"
 
 #include <gmock/gmock.h>
@@ -335,4 +336,47 @@ TEST_F(PlanTest, WithoutTheKeyTheJsonNamesNoVersions) {
     Make();
     EXPECT_THAT(PlanJson(plan_, L"InstInfo.ini"), HasSubstr(R"("hostVersions": null)"));
     EXPECT_THAT(PlanJson(plan_, L"InstInfo.ini"), ::testing::Not(HasSubstr(R"("version")")));
+}
+
+// --- AddonId -----------------------------------------------------------------------------------
+
+TEST_F(PlanTest, AnAddonIdSaysWhereTheRecordAndTheEntryAreAndAFailureIsUndone) {
+    folder_.Description("SetupTitle=演示\r\nAddonId=T.Tools\r\nAddonVersion=1.2\r\n"
+                        "FileItem=c|w.xml|1|ImportWorkspace\r\nFileItem=c|a.gms|0|gmspath\r\n");
+    folder_.File("w.xml");
+    Make();
+    const std::string undone = ToUtf8(kChangesUndoneLine);
+    EXPECT_EQ(Steps()[1],
+              "record: every change is recorded before it is made, in the record folder "
+              "(Uninstall.exe, Record.txt, Backups\\ with the files it replaces or "
+              "deletes):\r\nas an administrator: %ProgramData%\\Tamrick\\T.Tools\\\r\n"
+              "as a standard user: %LOCALAPPDATA%\\Tamrick\\T.Tools\\\r\nwhere the "
+              "installation fails, what it changed is taken back and its message ends "
+              "with " +
+                  undone);
+    EXPECT_THAT(
+        Walk(),
+        ElementsAre("item 1: import: CorelDRAW imports ADDON/w.xml as a workspace (which no "
+                    "removal takes back)",
+                    "item 2: skipped: skipped: ADDON/a.gms is not there (the item is optional)",
+                    "switch: CorelDRAW X3 is kept hidden",
+                    "entry: the record is kept and Apps & features lists the add-on: DisplayName "
+                    "\"演示\", DisplayVersion \"1.2\", Publisher \"\"\r\n"
+                    "as an administrator: HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\Tamrick.T.Tools, removed silently by "
+                    "\"%ProgramData%\\Tamrick\\T.Tools\\Uninstall.exe\" /UNINSTALL /S\r\n"
+                    "as a standard user: HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\Tamrick.T.Tools, removed silently by "
+                    "\"%LOCALAPPDATA%\\Tamrick\\T.Tools\\Uninstall.exe\" /UNINSTALL /S",
+                    "caption: 安装过程结束！", "message-information: 安装成功！",
+                    "end: the installer ends"));
+    EXPECT_THAT(
+        PlanText(plan_, L"InstInfo.ini"),
+        HasSubstr("deletes):\n      as an administrator: %ProgramData%\\Tamrick\\T.Tools\\\n"
+                  "      as a standard user: "));
+
+    folder_.Description("AddonId=T.Tools\r\nFileItem=c|a.gms|1|gmspath\r\n");
+    Make();
+    EXPECT_EQ(plan_.outcome, "abort");
+    EXPECT_THAT(Walk()[1], ::testing::EndsWith("请联系软件作者寻求帮助。\r\n" + undone));
 }

@@ -27,8 +27,9 @@ using Kind = Happening::Kind;
 // The last version whose workspace import (ImportWorkspace) a source confirms: X8.
 constexpr int kLastImportConfirmedMajor = 18;
 
-constexpr std::wstring_view kKeys[] = {kKeySetupTitle, kKeyFlagsPicture, kKeyFileItem,
-                                       kKeyHostVersions};
+constexpr std::wstring_view kKeys[] = {kKeySetupTitle,   kKeyFlagsPicture, kKeyFileItem,
+                                       kKeyHostVersions, kKeyAddonId,      kKeyAddonName,
+                                       kKeyAddonVersion, kKeyPublisher};
 
 bool IsCommentKey(std::wstring_view key) {
     return !key.empty() && (key.front() == L';' || key.front() == L'#' || key.front() == L'\'' ||
@@ -129,6 +130,7 @@ class Checker {
         if (read.description.HostVersions) {
             HostVersions(*read.description.HostVersions);
         }
+        AddonId(read.description);
     }
 
     std::vector<Finding> Take() { return std::move(findings_); }
@@ -188,6 +190,23 @@ class Checker {
         earlier->second = {number, std::wstring(value)};
     }
 
+    // The installer records an installation only under a valid id, the last line's.
+    void AddonId(const ParsedDescription& d) {
+        const std::wstring unrecorded =
+            L"the installation is not recorded, so the add-on can't be removed (no entry in Apps & "
+            L"features) and a failed installation is not undone";
+        if (!d.AddonId) {
+            Add(0, Severity::Note, "no-addon-id", L"no \"addonid\" line: " + unrecorded);
+        } else if (!IsValidAddonId(*d.AddonId)) {
+            Add(d.AddonIdLine, Severity::Error, "addon-id",
+                L"AddonId " + Quote(*d.AddonId) + L" is no valid id (1 to " +
+                    std::to_wstring(kAddonIdMaxLength) +
+                    L" letters, digits, \".\", \"-\" and \"_\", not ending in \".\"): the "
+                    L"installer ignores the key, and " +
+                    unrecorded);
+        }
+    }
+
     // The versions the last "hostversions" line names, entry by entry, on that line.
     void HostVersions(const std::wstring& value) {
         const std::size_t line = lastValue_.at(std::wstring(kKeyHostVersions)).first;
@@ -208,10 +227,8 @@ class Checker {
             L"the installer looks for CorelDRAW " + HostVersionsPhrase(list.majors) +
                 (one ? L" and installs into it where it is installed"
                      : L" and installs into each one it finds, in that order") +
-                (noHostText_ ? (one ? L"; where it is not, it says "
-                                    : L"; where it finds none, it "
-                                      L"says ") +
-                                   Quote(*noHostText_) + L" and closes nothing"
+                (noHostText_ ? (one ? L"; where it is not, it " : L"; where it finds none, it ") +
+                                   NoHostSays(*noHostText_)
                              : L""));
         if (anyImport_ && list.majors.back() > kLastImportConfirmedMajor) {
             Add(line, Severity::Note, "import-unconfirmed",
@@ -219,6 +236,14 @@ class Checker {
                 L"is not confirmed: where a version lacks it, the installation stops there with "
                 L"发生意外错误");
         }
+    }
+
+    // A message of several lines (one that says the run was undone) follows on lines of its own.
+    static std::wstring NoHostSays(const std::wstring& message) {
+        if (message.find(L"\r\n") == std::wstring::npos) {
+            return L"says " + Quote(message) + L" and closes nothing";
+        }
+        return L"closes nothing and says\r\n" + message;
     }
 
     void HostVersionProblemFinding(const HostVersionProblem& problem, std::size_t line) {

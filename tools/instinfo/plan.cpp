@@ -8,12 +8,14 @@
 #include "install/run.h"
 #include "json.h"
 #include "picture.h"
+#include "record/record_names.h"
 #include "simulation.h"
 #include "text.h"
 
 #include <algorithm>
 #include <map>
 #include <span>
+#include <tuple>
 #include <utility>
 
 namespace tamrick {
@@ -123,6 +125,36 @@ std::wstring OpenText(int major) {
            HostProgId(major) + L", driven by member name";
 }
 
+// Where the record folder of an installation in that scope is, as the system's variable names it.
+std::wstring RecordFolderIn(const wchar_t* variable, const SharedState& state) {
+    return std::wstring(variable) + L"\\" + RecordFolderBelow(state.AddonId);
+}
+
+std::wstring RecordText(const SharedState& state) {
+    return L"every change is recorded before it is made, in the record folder (" +
+           std::wstring(kUninstallerName) + L", " + kRecordName + L", " + kBackupsName +
+           L"\\ with the files it replaces or deletes):\r\nas an administrator: " +
+           RecordFolderIn(L"%ProgramData%", state) + L"\r\nas a standard user: " +
+           RecordFolderIn(L"%LOCALAPPDATA%", state) +
+           L"\r\nwhere the installation fails, what it changed is taken back and its message "
+           L"ends with " +
+           kChangesUndoneLine;
+}
+
+std::wstring EntryText(const SharedState& state) {
+    std::wstring text = L"the record is kept and Apps & features lists the add-on: DisplayName " +
+                        Quote(state.AddonName) + L", DisplayVersion " + Quote(state.AddonVersion) +
+                        L", Publisher " + Quote(state.Publisher);
+    for (const auto& [scope, root, variable] :
+         {std::tuple(L"as an administrator", L"HKLM", L"%ProgramData%"),
+          std::tuple(L"as a standard user", L"HKCU", L"%LOCALAPPDATA%")}) {
+        text += L"\r\n" + std::wstring(scope) + L": " + root + L"\\" +
+                UninstallKeyPath(state.AddonId) + L", removed silently by " +
+                QuietUninstallString(RecordFolderIn(variable, state) + kUninstallerName);
+    }
+    return text;
+}
+
 // The steps of the simulated run, one a happening; a row's happenings make one item step.
 void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions& options,
          Plan& plan) {
@@ -193,9 +225,15 @@ void Run(const SharedState& state, const ParsedDescription& d, const PlanOptions
             step.item = DescribeItem((*state.FileItems)[row], row, d.ItemLines[row], h.path,
                                      std::span(all).subspan(i + 1, end - i - 1), stopped,
                                      stops == notThere.end() ? std::wstring() : stops->second);
+            if (!state.AddonId.empty() && step.item->operation == "import") {
+                step.item->text += L" (which no removal takes back)";
+            }
             i = end - 1;
             break;
         }
+        case Kind::Commit:
+            add("entry", EntryText(state));
+            break;
         case Kind::Ended:
             add(h.outcome == RunOutcome::Succeeded ? "message-information" : "message-error",
                 h.text);
@@ -242,6 +280,9 @@ Plan MakePlan(const std::wstring& folder, const PlanOptions& options) {
             SharedState state;
             state.AppFolder = folder;
             ApplyDescription(d, state);
+            if (!state.AddonId.empty()) {
+                plan.steps.push_back(Step("record", RecordText(state)));
+            }
             Run(state, d, options, plan);
         }
     }
@@ -270,6 +311,15 @@ std::string MessageText(const std::wstring& text, std::size_t indent) {
     }
 }
 
+// The text's first line as it is, each further one on a line of its own after `pad`.
+std::string Indented(const std::wstring& text, const std::string& pad) {
+    std::string out = ToUtf8(text);
+    for (auto at = out.find("\r\n"); at != std::string::npos; at = out.find("\r\n")) {
+        out.replace(at, 2, "\n" + pad);
+    }
+    return out;
+}
+
 std::string StepText(const PlanStep& step, std::size_t indent) {
     if (step.kind == "confirm") {
         return "confirmation (warning, OK and Cancel), answered OK:" +
@@ -282,24 +332,20 @@ std::string StepText(const PlanStep& step, std::size_t indent) {
         return std::string("message (") + (step.kind == "message-error" ? "error" : "information") +
                "):" + MessageText(step.text, indent + 2);
     }
+    const std::string pad(indent + 2, ' ');
     if (!step.item) {
-        return ToUtf8(step.text);
+        return Indented(step.text, pad);
     }
     const PlanItem& item = *step.item;
     std::string out = "item " + std::to_string(item.row + 1);
     out += item.line == 0 ? std::string(" (empty row)") : ", line " + std::to_string(item.line);
     out += item.required ? ", required" : ", optional";
     out += ": caption " + ToUtf8(Quote(item.caption));
-    const std::string pad(indent + 2, ' ');
     if (!item.folder.empty()) {
         out += "\n" + pad + "folder: " + ToUtf8(item.folder);
     }
     // The lines of a message that the text quotes follow, indented further.
-    std::string text = ToUtf8(item.text);
-    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n")) {
-        text.replace(at, 2, "\n" + pad + "  ");
-    }
-    out += "\n" + pad + text;
+    out += "\n" + pad + Indented(item.text, pad + "  ");
     return out;
 }
 

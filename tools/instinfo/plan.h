@@ -22,9 +22,9 @@ struct PlanItem {
 };
 
 struct PlanStep {
-    // "start", "window", "find-hosts", "confirm", "disable", "caption", "close-host", "pause",
-    // "open-host", "switch", "item", "release-host", "message-information", "message-error" or
-    // "end"
+    // "start", "window", "record", "find-hosts", "confirm", "disable", "caption", "close-host",
+    // "pause", "open-host", "switch", "item", "release-host", "entry", "message-information",
+    // "message-error" or "end"
     std::string kind;
     std::wstring text;
     std::optional<PlanItem> item;

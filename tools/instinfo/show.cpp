@@ -21,6 +21,17 @@ std::string ShowJson(const DescriptionRead& read) {
     out += d.HostVersions ? "{\"value\": " + json::String(*d.HostVersions) + ", \"versions\": " +
                                 json::HostVersions(ParseHostVersions(*d.HostVersions).majors) + "}"
                           : std::string("null");
+    if (d.AddonId) {
+        // What the installer makes of the add-on's keys: its own defaults and its test of the id.
+        SharedState state;
+        ApplyDescription(d, state);
+        out += ",\n  \"addon\": {\"id\": " + json::String(*d.AddonId);
+        out += std::string(", \"valid\": ") + (state.AddonId.empty() ? "false" : "true");
+        out += ", \"line\": " + std::to_string(d.AddonIdLine);
+        out += ", \"name\": " + json::String(state.AddonName);
+        out += ", \"version\": " + json::String(state.AddonVersion);
+        out += ", \"publisher\": " + json::String(state.Publisher) + "}";
+    }
     out += ",\n  \"fileItems\": ";
     if (!d.FileItems) {
         out += "null\n}\n";

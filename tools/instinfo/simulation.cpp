@@ -148,6 +148,23 @@ class SimFiles final : public FileSystemOps {
     const PlanOptions& options_;
 };
 
+// The record of an add-on with an id: nothing is written, and undoing always succeeds, so that the
+// run's messages say what they say where it does.
+class SimRecord final : public RunRecord {
+  public:
+    explicit SimRecord(Recorder& recorder) : recorder_(recorder) {}
+    void VersionStarting(int /*major*/) override {}
+    std::unique_ptr<FileSystemOps> Recording(std::unique_ptr<FileSystemOps> files) override {
+        return files;
+    }
+    void Importing(const std::wstring& /*path*/) override {}
+    void Commit() override { recorder_.Add(Happening::Kind::Commit); }
+    bool Undo() noexcept override { return true; }
+
+  private:
+    Recorder& recorder_;
+};
+
 } // namespace
 
 std::size_t EndOfRow(std::span<const Happening> all, std::size_t item) {
@@ -234,6 +251,10 @@ Simulation Simulate(const SharedState& state, const PlanOptions& options) {
                              return std::make_unique<SimFiles>(recorder, state.AppFolder, options);
                          }};
     services.observer = &recorder;
+    SimRecord record(recorder);
+    if (!state.AddonId.empty()) {
+        services.record = &record;
+    }
     simulation.outcome = RunInstallation(state, RunMembers{hostApp, fileSystem}, services);
     return simulation;
 }

@@ -2,7 +2,8 @@
 // The installer's own run, driven over a simulated world: a window that answers OK, hosts whose
 // folders are given or named, and the add-on folder as it is on this disk. Nothing is touched.
 // What the run did comes back as it told its observer and its window, so `plan` and `check`
-// learn it from the run itself, never from a second copy of its rules.
+// learn it from the run itself, never from a second copy of its rules. With an add-on id the run
+// has a record, which takes back every change of a failed run.
 
 #include "description/model.h"
 #include "install/run.h"
@@ -53,6 +54,7 @@ struct Happening {
         Deleted,     // path
         Skipped,     // path; reason
         Ended,       // text: the message; outcome
+        Commit,      // the record is kept and the add-on listed for removal
     };
     Kind kind;
     std::wstring text;

@@ -1,0 +1,2 @@
+Sub Tamrick()
+End Sub
