@@ -6,6 +6,7 @@
 #include "description/reader.h"
 #include "install/reports.h"
 #include "install/run.h"
+#include "run_fakes.h"
 #include "tools/instinfo/check.h"
 #include "tools/instinfo/plan.h"
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 using namespace tamrick;
+using namespace tamrick::test;
 using ::testing::HasSubstr;
 
 namespace {
@@ -32,61 +34,20 @@ struct Seen {
     bool operator==(const Seen&) const = default;
 };
 
-class Window final : public RunWindow {
-  public:
-    explicit Window(Seen& seen) : seen_(seen) {}
-    bool Confirm(const std::wstring&) override { return true; }
-    void DisableButton() override {}
-    void SetCaption(const std::wstring&) override {}
-    void PauseWithEvents(std::chrono::milliseconds) override {}
-    void ShowMessage(const std::wstring& text, MessageKind) override { seen_.message = text; }
-    void ReportMissingFile(const std::wstring& path) override {
-        seen_.message = MissingFileReport(path);
-    }
-    void ReportBadFolder(const std::wstring& path, int major) override {
-        seen_.message = BadFolderReport(path, major);
-    }
-
-  private:
-    Seen& seen_;
-};
-
-// Every version answers every folder key with a folder of its own.
-class Host final : public tamrick::Host {
-  public:
-    explicit Host(int major) : major_(major) {}
-    void Open() override {}
-    void SetInvisible() override {}
-    std::optional<std::wstring> ResolveFolder(const std::wstring& key) override {
-        if (!FolderForKey(key)) {
-            return std::nullopt;
-        }
-        return L"C:\\" + std::to_wstring(major_) + L"\\" + key;
-    }
-    void ImportWorkspace(const std::wstring&) override {}
-    void Release() noexcept override {}
-
-  private:
-    int major_;
-};
-
 // The add-on's files are looked up on disk; CorelDRAW's are taken to be there.
-class Files final : public FileSystemOps {
+std::wstring VersionFolder(int major, std::wstring_view key) {
+    return L"C:\\" + std::to_wstring(major) + L"\\" + std::wstring(key);
+}
+
+class Files final : public FakeFiles {
   public:
-    explicit Files(std::wstring appFolder) : appFolder_(std::move(appFolder)) {}
+    Files(Log& log, std::wstring appFolder) : FakeFiles(log), appFolder_(std::move(appFolder)) {}
     bool FileExists(const std::wstring& path) override {
         return !path.starts_with(appFolder_) || std::filesystem::is_regular_file(path);
     }
-    void CopyFileInto(const std::wstring&, const std::wstring&) override {}
-    void RemoveFile(const std::wstring&) override {}
 
   private:
     std::wstring appFolder_;
-};
-
-class Closer final : public HostCloser {
-  public:
-    void StartClosingHost() override {}
 };
 
 class Watch final : public RunObserver {
@@ -106,18 +67,32 @@ Seen Installed(const std::wstring& folder) {
     state.AppFolder = folder;
     ApplyDescription(ReadDescription(folder).description, state);
     Seen seen;
-    Window window(seen);
-    Closer closer;
+    Log log;
+    FakeWindow window(log);
+    FakeCloser closer(log);
     Watch watch(seen);
     std::unique_ptr<tamrick::Host> hostApp;
     std::unique_ptr<FileSystemOps> files;
     RunServices services{
         window, closer,
         [](std::span<const int> named) { return std::vector<int>(named.begin(), named.end()); },
-        [](int major) { return std::make_unique<Host>(major); },
-        [&] { return std::make_unique<Files>(folder); }};
+        // Every version answers every folder key with a folder of its own.
+        [&log](int major) {
+            auto host = std::make_unique<FakeHost>(log);
+            for (const std::wstring_view key : kFolderTargets) {
+                host->folders[std::wstring(key)] = VersionFolder(major, key);
+            }
+            return host;
+        },
+        [&] { return std::make_unique<Files>(log, folder); }};
     services.observer = &watch;
     RunInstallation(state, RunMembers{hostApp, files}, services);
+    // The message the user sees last, without the fake's word for its kind.
+    for (const std::wstring& line : log) {
+        if (line.starts_with(L"error ") || line.starts_with(L"info ")) {
+            seen.message = line.substr(line.find(L' ') + 1);
+        }
+    }
     return seen;
 }
 
@@ -125,8 +100,7 @@ Seen Planned(const std::wstring& folder) {
     PlanOptions options;
     for (const int major : {13, 17, 18, 19, 20, 21, 22}) {
         for (const std::wstring_view key : kFolderTargets) {
-            options.versionFolders[major][std::wstring(key)] =
-                L"C:\\" + std::to_wstring(major) + L"\\" + std::wstring(key);
+            options.versionFolders[major][std::wstring(key)] = VersionFolder(major, key);
         }
     }
     const Plan plan = MakePlan(folder, options);
