@@ -16,101 +16,68 @@ CommandLine Parse(std::vector<std::wstring> arguments) {
     return tamrick::ParseCommandLine(arguments);
 }
 
+// What a command line asks for: "S" silent, "?" help, "L<path>" a log.
+std::wstring Asked(const CommandLine& line) {
+    return std::wstring(line.silent ? L"S" : L"") + (line.help ? L"?" : L"") +
+           (line.logPath ? L"L" + *line.logPath : L"");
+}
+
 } // namespace
 
-TEST(CommandLine, NoArgumentsAsksForNothing) {
-    const CommandLine line = Parse({});
-    EXPECT_FALSE(line.silent);
-    EXPECT_FALSE(line.help);
-    EXPECT_FALSE(line.logPath);
-    EXPECT_FALSE(line.IsUsageError());
-}
-
-TEST(CommandLine, SwitchesInAnyCaseWithSlashOrDash) {
-    for (const std::wstring s : {L"/S", L"/s", L"-S", L"-s"}) {
-        const CommandLine line = Parse({s});
-        EXPECT_TRUE(line.silent) << std::string(s.begin(), s.end());
-        EXPECT_FALSE(line.IsUsageError());
+TEST(CommandLine, EachLineAsksForWhatItSaysAndNamesItsFirstProblem) {
+    const struct {
+        std::vector<std::wstring> arguments;
+        std::wstring asked;
+        UsageProblem problem = UsageProblem::None; // the first one, and its argument
+        std::wstring bad = {};
+    } kLines[] = {
+        {{}, L""},
+        {{L"/S"}, L"S"},
+        {{L"-s"}, L"S"},
+        {{L"/s", L"-S", L"/S"}, L"S"}, // repeated, the same as once
+        {{L"/?"}, L"?"},
+        {{L"-?", L"/?"}, L"?"},
+        {{L"/S", L"/?"}, L"S?"},
+        {{L"/LOG=a.log"}, L"La.log"},
+        {{L"-lOG=a.log"}, L"La.log"},
+        // CommandLineToArgvW has removed the quotes of /LOG="C:\My Logs\a.log".
+        {{L"/S", L"/LOG=C:\\My Logs\\安装 a=b.log"}, L"SLC:\\My Logs\\安装 a=b.log"},
+        {{L"/log=\\\\server\\%COMPUTERNAME%.log"}, L"L\\\\server\\%COMPUTERNAME%.log"},
+        {{L"/LOG=a.log", L"/LOG=b.log"}, L"La.log", UsageProblem::LogGivenTwice, L"/LOG=b.log"},
+        // The first problem is named, and silence and the log hold wherever they stand.
+        {{L"/X", L"extra", L"/LOG=a.log", L"/S"}, L"SLa.log", UsageProblem::UnknownSwitch, L"/X"},
+    };
+    for (const auto& line : kLines) {
+        const CommandLine parsed = Parse(line.arguments);
+        EXPECT_EQ(Asked(parsed), line.asked) << ::testing::PrintToString(line.arguments);
+        EXPECT_EQ(parsed.problem, line.problem) << ::testing::PrintToString(line.arguments);
+        EXPECT_EQ(parsed.badArgument, line.bad);
     }
-    for (const std::wstring log : {L"/LOG=a.log", L"/log=a.log", L"-Log=a.log", L"-lOG=a.log"}) {
-        const CommandLine line = Parse({log});
-        ASSERT_TRUE(line.logPath);
-        EXPECT_EQ(*line.logPath, L"a.log");
-        EXPECT_FALSE(line.IsUsageError());
+    EXPECT_FALSE(Parse({L"/S", L"/LOG=a.log"}).IsUsageError());
+    EXPECT_TRUE(Parse({L"/?"}).IsUsageError()) << "help installs nothing";
+    EXPECT_TRUE(Parse({L"/S", L"/?"}).IsUsageError());
+    EXPECT_TRUE(Parse({L"S"}).IsUsageError());
+}
+
+TEST(CommandLine, WhatIsNoSwitchOfOursIsAProblemOfItsKind) {
+    const struct {
+        UsageProblem problem;
+        std::vector<const wchar_t*> arguments;
+    } kKinds[] = {
+        {UsageProblem::LogWithoutFile, {L"/LOG", L"/LOG=", L"-log=", L"/LOG=  "}},
+        {UsageProblem::UnknownSwitch,
+         {L"/X", L"/SILENT", L"/S=1", L"/S:", L"-", L"/", L"--S", L"//S", L"/?=", L"/ S",
+          L"/LOGFILE=a.log", L"/ｓ"}},
+        {UsageProblem::NotASwitch, {L"install", L"S", L"C:\\a.log", L"", L" /S"}},
+    };
+    for (const auto& kind : kKinds) {
+        for (const wchar_t* bad : kind.arguments) {
+            const CommandLine line = Parse({bad});
+            EXPECT_EQ(line.problem, kind.problem) << ::testing::PrintToString(std::wstring(bad));
+            EXPECT_EQ(line.badArgument, bad);
+            EXPECT_FALSE(line.silent || line.logPath);
+        }
     }
-    EXPECT_TRUE(Parse({L"/?"}).help);
-    EXPECT_TRUE(Parse({L"-?"}).help);
-}
-
-TEST(CommandLine, ALogPathKeepsItsSpacesEqualsSignsAndCase) {
-    // CommandLineToArgvW has removed the quotes of /LOG="C:\my logs\a.log".
-    const CommandLine line = Parse({L"/S", L"/LOG=C:\\My Logs\\安装 a=b.log"});
-    EXPECT_TRUE(line.silent);
-    ASSERT_TRUE(line.logPath);
-    EXPECT_EQ(*line.logPath, L"C:\\My Logs\\安装 a=b.log");
-    EXPECT_EQ(*Parse({L"/LOG=\\\\server\\logs\\%COMPUTERNAME%.log"}).logPath,
-              L"\\\\server\\logs\\%COMPUTERNAME%.log");
-}
-
-TEST(CommandLine, ALogSwitchWithoutAFileIsAUsageError) {
-    for (const std::wstring bad : {L"/LOG", L"/LOG=", L"-log=", L"/LOG=  "}) {
-        const CommandLine line = Parse({bad});
-        EXPECT_EQ(line.problem, UsageProblem::LogWithoutFile)
-            << std::string(bad.begin(), bad.end());
-        EXPECT_EQ(line.badArgument, bad);
-        EXPECT_FALSE(line.logPath);
-        EXPECT_TRUE(line.IsUsageError());
-    }
-}
-
-TEST(CommandLine, ASecondLogIsAUsageErrorAndTheFirstStays) {
-    const CommandLine line = Parse({L"/LOG=a.log", L"/LOG=b.log"});
-    EXPECT_EQ(line.problem, UsageProblem::LogGivenTwice);
-    EXPECT_EQ(line.badArgument, L"/LOG=b.log");
-    ASSERT_TRUE(line.logPath);
-    EXPECT_EQ(*line.logPath, L"a.log");
-}
-
-TEST(CommandLine, RepeatedSilentOrHelpMeansTheSameAsOnce) {
-    const CommandLine line = Parse({L"/S", L"-s", L"/S"});
-    EXPECT_TRUE(line.silent);
-    EXPECT_FALSE(line.IsUsageError());
-    EXPECT_EQ(Parse({L"/?", L"/?"}).problem, UsageProblem::None);
-}
-
-TEST(CommandLine, UnknownSwitchesAreNamed) {
-    for (const std::wstring bad : {L"/X", L"/SILENT", L"/S=1", L"/S:", L"-", L"/", L"--S", L"//S",
-                                   L"/?=", L"/ S", L"/LOGFILE=a.log", L"/ｓ"}) {
-        const CommandLine line = Parse({bad});
-        EXPECT_EQ(line.problem, UsageProblem::UnknownSwitch) << std::string(bad.begin(), bad.end());
-        EXPECT_EQ(line.badArgument, bad);
-        EXPECT_FALSE(line.silent);
-        EXPECT_TRUE(line.IsUsageError());
-    }
-}
-
-TEST(CommandLine, PlainArgumentsAreNoSwitches) {
-    for (const std::wstring bad : {L"install", L"S", L"C:\\a.log", L"", L" /S"}) {
-        const CommandLine line = Parse({bad});
-        EXPECT_EQ(line.problem, UsageProblem::NotASwitch) << std::string(bad.begin(), bad.end());
-        EXPECT_EQ(line.badArgument, bad);
-    }
-}
-
-TEST(CommandLine, TheFirstProblemIsNamedAndSilenceHoldsWhereverItStands) {
-    const CommandLine line = Parse({L"/X", L"extra", L"/LOG=a.log", L"/S"});
-    EXPECT_EQ(line.problem, UsageProblem::UnknownSwitch);
-    EXPECT_EQ(line.badArgument, L"/X");
-    EXPECT_TRUE(line.silent) << "a wrong command line with /S must still show nothing";
-    ASSERT_TRUE(line.logPath) << "the usage error still goes to the log";
-    EXPECT_EQ(*line.logPath, L"a.log");
-}
-
-TEST(CommandLine, HelpWithSilentInstallsNothingAndShowsNothing) {
-    const CommandLine line = Parse({L"/S", L"/?"});
-    EXPECT_TRUE(line.help);
-    EXPECT_TRUE(line.silent);
-    EXPECT_TRUE(line.IsUsageError());
 }
 
 TEST(CommandLineArguments, FollowAQuotedProgramName) {

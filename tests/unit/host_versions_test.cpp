@@ -83,69 +83,49 @@ TEST(HostVersionsPhrase, SingleVersionsPairsAndRunsAreJoinedWithTheEnumerationCo
     EXPECT_EQ(HostVersionsPhrase(Majors{}), L"");
 }
 
-TEST(HostVersionsParse, AbsentOrBlankNamesNothingAndReportsNothing) {
-    for (const wchar_t* value : {L"", L" ", L"   "}) {
-        const HostVersionList list = ParseHostVersions(value);
-        EXPECT_TRUE(list.majors.empty()) << value;
-        EXPECT_TRUE(list.problems.empty()) << value;
+// Each value, what it names (ascending) and its problems, "kind:entry", with the repeated majors
+// of a duplicate: "duplicate:17:17,18".
+TEST(HostVersionsParse, EachValueNamesItsAscendingSetAndReportsEveryEntryThatNamesNothing) {
+    const struct {
+        std::wstring value;
+        Majors majors;
+        Texts problems;
+    } kValues[] = {
+        {L"", {}, {}},
+        {L"   ", {}, {}},
+        {L"X7", {17}, {}},
+        {L"2020,x7", {17, 22}, {}},
+        {L"17,22", {17, 22}, {}},
+        {L"X7-2020", {17, 18, 19, 20, 21, 22}, {}},
+        {L"17-X8", {17, 18}, {}},
+        {L"2024-27", {25, 26, 27}, {}},
+        {L"x3,X6-x6,99", {13, 16, 99}, {}},
+        {L"2022-2023", {24}, {}},
+        // Spaces around entries and around the dash are ignored, other blanks are not.
+        {L"  X7 ,  2020  , X3 - X4 ", {13, 14, 17, 22}, {}},
+        {L"X7,\t2020,X 8,\u30002019",
+         {17},
+         {L"unknown:\t2020", L"unknown:X 8", L"unknown:\u30002019"}},
+        {L"12,100,0,013,99999999999999999999999,12-14",
+         {13},
+         {L"range:12", L"range:100", L"range:0", L"range:99999999999999999999999", L"range:12-14"}},
+        {L"X9,2016,2026,CorelDRAW X7,X7-,-X8,X3-X4-X5,X2-X4,12-X9,X7;X8,Ｘ７，２０２０",
+         {},
+         {L"unknown:X9", L"unknown:2016", L"unknown:2026", L"unknown:CorelDRAW X7", L"unknown:X7-",
+          L"unknown:-X8", L"unknown:X3-X4-X5", L"unknown:X2-X4", L"unknown:12-X9", L"unknown:X7;X8",
+          L"unknown:Ｘ７，２０２０"}},
+        {L"2020-X7,X8", {18}, {L"reversed:2020-X7"}},
+        // Named twice: reported on the later entry and counted once.
+        {L"X7-X8, 17, 2017, X8-2017, 2022, 2023",
+         {17, 18, 19, 24},
+         {L"duplicate:17:17", L"duplicate:X8-2017:18,19", L"duplicate:2023:24"}},
+        {L",X7,, ,2020,", {17, 22}, {L"empty:", L"empty:", L"empty:", L"empty:"}},
+    };
+    for (const auto& v : kValues) {
+        const HostVersionList list = ParseHostVersions(v.value);
+        EXPECT_EQ(list.majors, v.majors) << ::testing::PrintToString(v.value);
+        EXPECT_EQ(Problems(list), v.problems) << ::testing::PrintToString(v.value);
     }
-}
-
-TEST(HostVersionsParse, NamesNumbersAndRangesOfEitherGiveTheAscendingSet) {
-    EXPECT_EQ(ParseHostVersions(L"X7").majors, (Majors{17}));
-    EXPECT_EQ(ParseHostVersions(L"2020,x7").majors, (Majors{17, 22}));
-    EXPECT_EQ(ParseHostVersions(L"17,22").majors, (Majors{17, 22}));
-    EXPECT_EQ(ParseHostVersions(L"X7-2020").majors, (Majors{17, 18, 19, 20, 21, 22}));
-    EXPECT_EQ(ParseHostVersions(L"17-X8").majors, (Majors{17, 18}));
-    EXPECT_EQ(ParseHostVersions(L"2024-27").majors, (Majors{25, 26, 27}));
-    EXPECT_EQ(ParseHostVersions(L"x3,X6-x6,99").majors, (Majors{13, 16, 99}));
-    EXPECT_EQ(ParseHostVersions(L"2022-2023").majors, (Majors{24}));
     EXPECT_TRUE(ParseHostVersions(L"X3-99").problems.empty());
     EXPECT_EQ(ParseHostVersions(L"X3-99").majors.size(), 87u);
-}
-
-TEST(HostVersionsParse, SpacesAroundEntriesAndAroundTheDashAreIgnoredOtherBlanksAreNot) {
-    const HostVersionList spaced = ParseHostVersions(L"  X7 ,  2020  , X3 - X4 ");
-    EXPECT_EQ(spaced.majors, (Majors{13, 14, 17, 22}));
-    EXPECT_TRUE(spaced.problems.empty());
-    // A tab, an ideographic space or a space inside a name makes an unknown entry.
-    const HostVersionList blanks = ParseHostVersions(L"X7,\t2020,X 8,\u30002019");
-    EXPECT_EQ(blanks.majors, (Majors{17}));
-    EXPECT_EQ(Problems(blanks), (Texts{L"unknown:\t2020", L"unknown:X 8", L"unknown:\u30002019"}));
-}
-
-TEST(HostVersionsParse, NumbersOutsideX3To99AreReportedAndNameNothing) {
-    const HostVersionList list = ParseHostVersions(L"12,100,0,013,99999999999999999999999,12-14");
-    EXPECT_EQ(list.majors, (Majors{13}));
-    EXPECT_EQ(Problems(list), (Texts{L"range:12", L"range:100", L"range:0",
-                                     L"range:99999999999999999999999", L"range:12-14"}));
-}
-
-TEST(HostVersionsParse, UnknownNamesAndJunkAreReportedWithTheirText) {
-    const HostVersionList list = ParseHostVersions(
-        L"X9,2016,2026,CorelDRAW X7,X7-,-X8,X3-X4-X5,X2-X4,12-X9,X7;X8,Ｘ７，２０２０");
-    EXPECT_TRUE(list.majors.empty());
-    EXPECT_EQ(Problems(list),
-              (Texts{L"unknown:X9", L"unknown:2016", L"unknown:2026", L"unknown:CorelDRAW X7",
-                     L"unknown:X7-", L"unknown:-X8", L"unknown:X3-X4-X5", L"unknown:X2-X4",
-                     L"unknown:12-X9", L"unknown:X7;X8", L"unknown:Ｘ７，２０２０"}));
-}
-
-TEST(HostVersionsParse, AReversedRangeIsReportedAndNamesNothing) {
-    const HostVersionList list = ParseHostVersions(L"2020-X7,X8");
-    EXPECT_EQ(list.majors, (Majors{18}));
-    EXPECT_EQ(Problems(list), (Texts{L"reversed:2020-X7"}));
-}
-
-TEST(HostVersionsParse, AVersionNamedTwiceIsReportedOnTheLaterEntryAndCountedOnce) {
-    const HostVersionList list = ParseHostVersions(L"X7-X8, 17, 2017, X8-2017, 2022, 2023");
-    EXPECT_EQ(list.majors, (Majors{17, 18, 19, 24}));
-    EXPECT_EQ(Problems(list),
-              (Texts{L"duplicate:17:17", L"duplicate:X8-2017:18,19", L"duplicate:2023:24"}));
-}
-
-TEST(HostVersionsParse, EmptyEntriesBetweenCommasAreReported) {
-    const HostVersionList list = ParseHostVersions(L",X7,, ,2020,");
-    EXPECT_EQ(list.majors, (Majors{17, 22}));
-    EXPECT_EQ(Problems(list), (Texts{L"empty:", L"empty:", L"empty:", L"empty:"}));
 }
