@@ -39,7 +39,23 @@ class RunTest : public ::testing::Test {
         state_.AppFolder = L"C:\\AddOn\\";
     }
 
-    void Items(FileItemTable items) { state_.FileItems = std::move(items); }
+    // Each item as its fields joined by "|", as a description writes it (not lower-cased).
+    void Items(const std::vector<std::wstring>& items) {
+        FileItemTable table;
+        for (const std::wstring& item : items) {
+            std::vector<std::wstring> fields(1);
+            for (const wchar_t c : item) {
+                if (c == L'|') {
+                    fields.emplace_back();
+                } else {
+                    fields.back() += c;
+                }
+            }
+            fields.resize(5);
+            table.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
+        }
+        state_.FileItems = std::move(table);
+    }
     // A version named by the description and installed, with its folders under C:\V<major>\.
     FakeHost& Installed(int major) {
         auto host = std::make_unique<FakeHost>(log_, L" " + std::to_wstring(major));
@@ -130,7 +146,7 @@ bool InOrder(const Log& log, const Log& want) {
 
 struct Case {
     const char* name;
-    FileItemTable items;
+    std::vector<std::wstring> items;
     std::vector<std::wstring> files;   // there before the run
     std::vector<int> named;            // HostVersions
     std::vector<int> installed;        // of those named
@@ -184,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     Items, RunWalk,
     ::testing::Values(
         Case{"AnUnknownTargetWorksInThePreviousItemsFolderWithItsBackslash",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}, {L"c", L"b.gms", L"1", L"GmsPath ", L""}},
+             {L"c|a.gms|1|gmspath|", L"c|b.gms|1|GmsPath |"},
              {L"a.gms", L"b.gms"},
              {},
              {},
@@ -193,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
              {L"copy C:\\AddOn\\a.gms -> C:\\Corel\\GMS\\",
               L"copy C:\\AddOn\\b.gms -> C:\\Corel\\GMS\\", kSuccess}},
         Case{"AFirstOptionalItemWithAnUnknownTargetHasNoFolder",
-             {{L"c", L"a.gms", L"0", L"nowhere", L""}},
+             {L"c|a.gms|0|nowhere|"},
              {L"a.gms"},
              {},
              {},
@@ -202,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
              {kSuccess},
              {L"copy"}},
         Case{"AFirstRequiredItemWithAnUnknownTargetNamesTheEmptyFolder",
-             {{L"c", L"a.gms", L"1", L"nowhere", L""}, {L"c", L"b.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|nowhere|", L"c|b.gms|1|gmspath|"},
              {L"a.gms"},
              {},
              {},
@@ -211,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
              {kBadFolder},
              {L"resolve gmspath"}},
         Case{"AfterADeleteTheCarriedFolderIsStillAFolder",
-             {{L"k", L"old.gms", L"0", L"usergmspath", L""}, {L"c", L"new.gms", L"1", L"", L""}},
+             {L"k|old.gms|0|usergmspath|", L"c|new.gms|1||"},
              {L"new.gms", L"C:\\Users\\u\\GMS\\old.gms"},
              {},
              {},
@@ -220,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
              {L"delete C:\\Users\\u\\GMS\\old.gms",
               L"copy C:\\AddOn\\new.gms -> C:\\Users\\u\\GMS\\", kSuccess}},
         Case{"ARequiredDeleteOfAnAbsentFileNamesTheMissingTarget",
-             {{L"k", L"old.gms", L"1", L"gmspath", L""}},
+             {L"k|old.gms|1|gmspath|"},
              {},
              {},
              {},
@@ -229,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
              {kMissingPrefix + L"C:\\Corel\\GMS\\old.gms" + kContact},
              {L"delete"}},
         Case{"AnOptionalDeleteOfAnAbsentFileIsSkippedWithoutAWord",
-             {{L"k", L"old.gms", L"0", L"gmspath", L""}},
+             {L"k|old.gms|0|gmspath|"},
              {},
              {},
              {},
@@ -239,10 +255,8 @@ INSTANTIATE_TEST_SUITE_P(
              {L"delete"},
              {L"installer | skip | C:\\Corel\\GMS\\old.gms | optional, nothing to delete"}},
         Case{"OnlyExactlyOneIsRequired",
-             {{L"c", L"missing1.gms", L"1 ", L"gmspath", L""},
-              {L"c", L"missing2.gms", L" 1", L"gmspath", L""},
-              {L"c", L"missing3.gms", L"yes", L"gmspath", L""},
-              {L"c", L"missing4.gms", L"1", L"gmspath", L""}},
+             {L"c|missing1.gms|1 |gmspath|", L"c|missing2.gms| 1|gmspath|",
+              L"c|missing3.gms|yes|gmspath|", L"c|missing4.gms|1|gmspath|"},
              {},
              {},
              {},
@@ -250,9 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
              RunOutcome::MissingFile,
              {kMissingPrefix + L"C:\\AddOn\\missing4.gms" + kContact}},
         Case{"ImportWorkspaceImportsAnExistingFileAndCopiesNothing",
-             {{L"c", L"ws.xml", L"1", L"importworkspace", L""},
-              {L"c", L"gone.xml", L"0", L"importworkspace", L""},
-              {L"c", L"gone2.xml", L"1", L"importworkspace", L""}},
+             {L"c|ws.xml|1|importworkspace|", L"c|gone.xml|0|importworkspace|",
+              L"c|gone2.xml|1|importworkspace|"},
              {L"ws.xml"},
              {},
              {},
@@ -262,9 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"caption 正在安装，请稍候...", kMissingPrefix + L"C:\\AddOn\\gone2.xml" + kContact},
              {L"copy", L"resolve", L"import C:\\AddOn\\gone"}},
         Case{"AnEmptyHostFolderStopsARequiredItemAndSkipsAnOptionalOneSayingWhy",
-             {{L"c", L"a.xml", L"0", L"userdatapath", L""},
-              {L"k", L"b.gms", L"0", L"nowhere", L""},
-              {L"c", L"c.xml", L"1", L"userdatapath", L""}},
+             {L"c|a.xml|0|userdatapath|", L"k|b.gms|0|nowhere|", L"c|c.xml|1|userdatapath|"},
              {L"a.xml", L"c.xml"},
              {},
              {},
@@ -277,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"\"userdatapath\"",
               L"installer | skip | b.gms | optional, no folder for target \"nowhere\""}},
         Case{"AHostThatCantBeCreatedGetsTheCorelDrawMessageAfterThePause",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {},
              {},
              {},
@@ -290,9 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"error 本程序只能在安装有 CorelDRAW X3 的系统中使用。"},
              {L"caption 正在安装"}},
         Case{"AnErrorMidWalkKeepsEarlierItemsAndShowsItsDescription",
-             {{L"c", L"a.gms", L"1", L"gmspath", L"first"},
-              {L"c", L"b.gms", L"1", L"gmspath", L"second"},
-              {L"c", L"c.gms", L"1", L"gmspath", L"third"}},
+             {L"c|a.gms|1|gmspath|first", L"c|b.gms|1|gmspath|second", L"c|c.gms|1|gmspath|third"},
              {L"a.gms", L"b.gms", L"c.gms"},
              {},
              {},
@@ -303,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"error 发生意外错误，拒绝访问。"},
              {L"caption third", L"caption 安装过程结束！"}},
         Case{"AHostCloserThatCantStartIsAnUnexpectedError",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {},
              {},
              {},
@@ -312,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
              {L"error 发生意外错误，系统找不到指定的文件。"},
              {L"pause"}},
         Case{"RowsWithOtherActionsOnlyShowTheirCaption",
-             {{L"", L"", L"", L"", L""}, {L"c ", L"a.gms", L"1", L"gmspath", L"cap"}},
+             {L"||||", L"c |a.gms|1|gmspath|cap"},
              {L"a.gms"},
              {},
              {},
@@ -326,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, RunWalk,
     ::testing::Values(
         Case{"OneVersionFoundKeepsTheCaptionsAsWritten",
-             {{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."}},
+             {L"c|a.gms|1|gmspath|正在安装宏..."},
              {L"a.gms"},
              {17, 18, 19, 20},
              {18},
@@ -338,7 +347,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An item without a folder of its own would take the previous version's folder if the
         // folder were carried across versions.
         Case{"DestFolderStartsEmptyInEveryVersion",
-             {{L"c", L"a.gms", L"0", L"nowhere", L""}, {L"c", L"b.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|0|nowhere|", L"c|b.gms|1|gmspath|"},
              {L"a.gms", L"b.gms"},
              {17, 22},
              {17, 22},
@@ -349,7 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"info 安装成功！\r\n已安装到 CorelDRAW X7、2020。"},
              {L"copy C:\\AddOn\\a.gms"}},
         Case{"AMissingFileInTheSecondVersionStopsThereWithTheFirstVersionsItemsKept",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}, {L"k", L"old.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|", L"k|old.gms|1|gmspath|"},
              {L"a.gms", L"C:\\V17\\GMS\\old.gms"},
              {17, 22},
              {17, 22},
@@ -360,7 +369,7 @@ INSTANTIATE_TEST_SUITE_P(
               kMissingPrefix + L"C:\\V22\\GMS\\old.gms" + kContact},
              {L"caption 安装过程结束！", L"delete C:\\V17\\GMS\\a.gms"}},
         Case{"ABadFolderNamesTheVersionItBelongsTo",
-             {{L"c", L"p.xml", L"1", L"userdatapath", L""}},
+             {L"c|p.xml|1|userdatapath|"},
              {L"p.xml"},
              {17, 24},
              {17, 24},
@@ -371,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"请联系软件作者寻求帮助。"}},
         // X3 first, then X7 fails, and 2020 is never reached.
         Case{"AFoundVersionThatCantBeStartedGetsTheMessageForThatVersion",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {L"a.gms"},
              {13, 17, 22},
              {13, 17, 22},
@@ -384,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"error 本程序只能在安装有 CorelDRAW X7 的系统中使用。"},
              {L"caption 正在检查 CorelDRAW 2020..."}},
         Case{"NoneOfTheNamedVersionsInstalledIsSaidAtOnceAndNothingIsClosed",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {L"a.gms"},
              {17, 18, 19, 20, 21, 22},
              {},
@@ -394,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
               L"error 本程序只能在安装有 CorelDRAW X7 至 2020 的系统中使用。"},
              {L"confirm", L"close"}},
         Case{"CancelWithVersionsNamedClosesNothing",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {},
              {17},
              {17},
@@ -403,7 +412,7 @@ INSTANTIATE_TEST_SUITE_P(
              {L"find 17", kConfirm + L"\r\n将安装到 CorelDRAW X7。"},
              {L"disable", L"close"}},
         Case{"TheLogNamesEachVersionsHostAndFolders",
-             {{L"c", L"a.gms", L"1", L"gmspath", L""}},
+             {L"c|a.gms|1|gmspath|"},
              {L"a.gms"},
              {17, 22},
              {17, 22},
@@ -424,7 +433,7 @@ INSTANTIATE_TEST_SUITE_P(
 } // namespace
 
 TEST_F(RunTest, CancelAtTheConfirmationChangesNothingAndLogsOnlyTheAnswer) {
-    Items({{L"c", L"a.gms", L"1", L"gmspath", L"x"}});
+    Items({L"c|a.gms|1|gmspath|x"});
     window_.answerOk = false;
     EXPECT_EQ(Run(), RunOutcome::Cancelled);
     EXPECT_THAT(log_, ElementsAre(kConfirm));
@@ -435,8 +444,7 @@ TEST_F(RunTest, CancelAtTheConfirmationChangesNothingAndLogsOnlyTheAnswer) {
 }
 
 TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
-    Items({{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."},
-           {L"c", L"b.xml", L"0", L"userdatapath", L""}});
+    Items({L"c|a.gms|1|gmspath|正在安装宏...", L"c|b.xml|0|userdatapath|"});
     File(L"a.gms");
     File(L"b.xml");
     EXPECT_EQ(Run(), RunOutcome::Succeeded);
@@ -453,12 +461,8 @@ TEST_F(RunTest, ACompleteRunShowsEveryCaptionInOrderAndSucceeds) {
 }
 
 TEST_F(RunTest, TheLogHasEveryStepWithFullPathsAndTheFinalMessage) {
-    Items({{L"c", L"a.gms", L"1", L"gmspath", L"宏"},
-           {L"c", L"ws.xml", L"1", L"importworkspace", L""},
-           {L"k", L"old.gms", L"0", L"usergmspath", L""},
-           {L"k", L"older.gms", L"0", L"usergmspath", L""},
-           {L"c", L"gone.gms", L"0", L"", L""},
-           {L"x", L"a.gms", L"1", L"gmspath", L""}});
+    Items({L"c|a.gms|1|gmspath|宏", L"c|ws.xml|1|importworkspace|", L"k|old.gms|0|usergmspath|",
+           L"k|older.gms|0|usergmspath|", L"c|gone.gms|0||", L"x|a.gms|1|gmspath|"});
     File(L"a.gms");
     File(L"ws.xml");
     files_->files.insert(L"C:\\Users\\u\\GMS\\old.gms");
@@ -485,8 +489,7 @@ TEST_F(RunTest, EachNamedVersionThatIsInstalledGetsEveryItemInAscendingOrder) {
     state_.HostVersions = {17, 20, 22};
     Installed(22);
     Installed(17);
-    Items({{L"c", L"a.gms", L"1", L"gmspath", L"正在安装宏..."},
-           {L"c", L"ws.xml", L"1", L"importworkspace", L""}});
+    Items({L"c|a.gms|1|gmspath|正在安装宏...", L"c|ws.xml|1|importworkspace|"});
     File(L"a.gms");
     File(L"ws.xml");
     EXPECT_EQ(Run(), RunOutcome::Succeeded);
