@@ -88,13 +88,22 @@ class HostBinding : public testing::Test {
 };
 
 TEST_F(HostBinding, DrivesTheHostAndLetsItEndOnRelease) {
+    // Folder strings come back exactly as the host gives them.
+    WriteConfig(L"path=C:\\Corel\\Programs\n"
+                L"gmspath=\n"
+                L"usergmspath=D:\\GMS 文件夹 \n"
+                L"userdatapath=relative\\\\twice\\\\\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
     host->SetInvisible();
-    EXPECT_EQ(host->ResolveFolder(L"userdatapath"), L"C:\\users\\演示\\Corel\\Draw\\");
-    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
-    EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"C:\\users\\演示\\Corel\\GMS\\");
-    EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\Corel\\Programs\\");
+    // A key that names no folder asks the host for nothing.
+    for (const wchar_t* key :
+         {L"importworkspace", L"GMSPath", L"gmspath ", L" userdatapath", L"", L"path"})
+        EXPECT_EQ(host->ResolveFolder(key), std::nullopt) << ToUtf8(key);
+    EXPECT_EQ(host->ResolveFolder(L"userdatapath"), L"relative\\\\twice\\\\");
+    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"");
+    EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"D:\\GMS 文件夹 ");
+    EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\Corel\\Programs");
     host->ImportWorkspace(L"C:\\加载项\\Tamrick 工作区.cdws");
 
     ASSERT_EQ(StandInProcesses().size(), 1u);
@@ -115,31 +124,6 @@ TEST_F(HostBinding, DrivesTheHostAndLetsItEndOnRelease) {
         L"CorelDRW.exe\texit",
     };
     EXPECT_EQ(LoggedCalls(), expected);
-}
-
-TEST_F(HostBinding, FolderStringsComeBackExactlyAsTheHostGivesThem) {
-    WriteConfig(L"path=C:\\Corel\\Programs\n"
-                L"gmspath=\n"
-                L"usergmspath=D:\\GMS folder \n"
-                L"userdatapath=relative\\\\twice\\\\\n");
-    const std::unique_ptr<tamrick::Host> host = MakeComHost();
-    host->Open();
-    EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\Corel\\Programs");
-    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"");
-    EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"D:\\GMS folder ");
-    EXPECT_EQ(host->ResolveFolder(L"userdatapath"), L"relative\\\\twice\\\\");
-    host->Release();
-}
-
-TEST_F(HostBinding, AnUnrecognisedKeyAsksTheHostForNothing) {
-    const std::unique_ptr<tamrick::Host> host = MakeComHost();
-    host->Open();
-    for (const wchar_t* key :
-         {L"importworkspace", L"GMSPath", L"gmspath ", L" userdatapath", L"", L"path"})
-        EXPECT_EQ(host->ResolveFolder(key), std::nullopt) << ToUtf8(key);
-    ReleaseAndWaitForExit(*host);
-    EXPECT_EQ(LoggedCalls(),
-              (std::vector<std::wstring>{L"Application\tcreate", L"CorelDRW.exe\texit"}));
 }
 
 TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
@@ -265,12 +249,12 @@ std::size_t Count(const std::vector<std::wstring>& calls, const std::wstring& ca
     return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
 }
 
-TEST_F(HostBinding, ABusyHostIsWaitedForUntilItTakesTheCreation) {
-    WriteConfig(std::wstring(kFolders) + L"busy=3\n");
+// The default limit, which the installer uses: a host of its era on an old machine is busy
+// for most of a minute after the forced close, and one busy for longer fails the run.
+TEST_F(HostBinding, ABusyHostIsWaitedForUntilItTakesTheCreationForUpToAMinute) {
+    WriteConfig(std::wstring(kFolders) + L"busy=55\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
-    const auto start = std::chrono::steady_clock::now();
     host->Open();
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 2s) << "the host was not busy";
     EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
     ReleaseAndWaitForExit(*host);
 
@@ -282,30 +266,9 @@ TEST_F(HostBinding, ABusyHostIsWaitedForUntilItTakesTheCreation) {
     EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit");
 }
 
-TEST_F(HostBinding, AMemberThatIsTurnedAwayIsTriedAgainUntilTheHostTakesIt) {
-    // A host that shows a dialog once it is asked for Visible.
-    WriteConfig(std::wstring(kFolders) + L"busy=2,Visible\n");
-    const std::unique_ptr<tamrick::Host> host = MakeComHost();
-    host->Open();
-    host->SetInvisible();
-    EXPECT_EQ(host->ResolveFolder(L"usergmspath"), L"C:\\users\\演示\\Corel\\GMS\\");
-    ReleaseAndWaitForExit(*host);
-
-    std::vector<std::wstring> calls = LoggedCalls();
-    const auto busy = static_cast<std::size_t>(Count(calls, L"Application.Visible\tbusy"));
-    EXPECT_GE(busy, 1u);
-    calls.erase(std::remove(calls.begin(), calls.end(), L"Application.Visible\tbusy"), calls.end());
-    const std::vector<std::wstring> expected = {
-        L"Application\tcreate",         L"Application.Visible\tput\tFalse",
-        L"Application.GMSManager\tget", L"GMSManager.UserGMSPath\tget",
-        L"CorelDRW.exe\texit",
-    };
-    EXPECT_EQ(calls, expected);
-}
-
 TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
-    WriteConfig(std::wstring(kFolders) + L"busy=60\n");
-    const std::unique_ptr<tamrick::Host> host = MakeComHost(tamrick::kX3Major, 2s);
+    WriteConfig(std::wstring(kFolders) + L"busy=65\n");
+    const std::unique_ptr<tamrick::Host> host = MakeComHost();
     const HostFailure creation = FailureOf([&] { host->Open(); });
     EXPECT_EQ(creation.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
     // The system's text where it has one (Windows does; Wine names the code).
@@ -314,6 +277,7 @@ TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
     EXPECT_GE(Count(LoggedCalls(), L"Application\tbusy"), 2u);
     EXPECT_EQ(Count(LoggedCalls(), L"Application\tcreate"), 0u);
 
+    // A member is given up on the same way; that it is tried again: run_host_faults_e2e.cpp.
     EndStandIns();
     WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
     const std::unique_ptr<tamrick::Host> second = MakeComHost(tamrick::kX3Major, 2s);
@@ -473,35 +437,6 @@ std::wstring ClassesValue(const std::wstring& path, REGSAM view = 0) {
     return tamrick::RegistryDefaultString(HKEY_CLASSES_ROOT, path, view).value_or(L"");
 }
 
-TEST_F(HostVersions, AVersionIsOpenedByItsOwnProgIdWhateverTheLatestRegisteredIs) {
-    const auto& x7 = Version(17);
-    const auto& v2020 = Version(22);
-    // What a script asking for "CorelDRAW.Application" would get: the last one registered.
-    ASSERT_EQ(ClassesValue(L"CorelDRAW.Application\\CurVer"), L"CorelDRAW.Application.22");
-
-    const std::unique_ptr<tamrick::Host> host = MakeComHost(17);
-    host->Open();
-    host->SetInvisible();
-    EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\V17\\GMS\\");
-    EXPECT_EQ(host->ResolveFolder(L"applicationpath"), L"C:\\V17\\Programs\\");
-    host->ImportWorkspace(L"C:\\加载项\\工作区.cdws");
-    ReleaseAndWaitForExit(*host);
-
-    const std::vector<std::wstring> expected = {
-        L"17\tApplication\tcreate",
-        L"17\tApplication.Visible\tput\tFalse",
-        L"17\tApplication.GMSManager\tget",
-        L"17\tGMSManager.GMSPath\tget",
-        L"17\tApplication.Application\tget",
-        L"17\tApplication.Path\tget",
-        L"17\tApplication.ImportWorkspace\tcall\tC:\\加载项\\工作区.cdws",
-        L"17\tCorelDRW.exe\texit",
-    };
-    EXPECT_EQ(x7.LoggedCalls(), expected);
-    EXPECT_TRUE(v2020.LoggedCalls().empty());
-    EXPECT_TRUE(LoggedCalls().empty()) << "X3 was asked";
-}
-
 TEST_F(HostVersions, X3IsOpenedAsItselfWhateverElseIsRegisteredAndWithoutItIs429) {
     const auto& x7 = Version(17);
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
@@ -521,18 +456,6 @@ TEST_F(HostVersions, X3IsOpenedAsItselfWhateverElseIsRegisteredAndWithoutItIs429
     EXPECT_THROW(without->SetInvisible(), Error);
     without->Release();
     EXPECT_TRUE(x7.LoggedCalls().empty()) << "another version stood in for X3";
-}
-
-TEST_F(HostVersions, TheFinderNamesTheVersionsWhoseClassIsRegisteredAndAnyOtherIs429) {
-    Version(17);
-    Version(22);
-    const std::vector<int> named{13, 17, 20, 22, 24};
-    EXPECT_EQ(tamrick::FindInstalledHosts(named), (std::vector<int>{13, 17, 22}));
-
-    const std::unique_ptr<tamrick::Host> host = MakeComHost(20);
-    const HostFailure missing = FailureOf([&] { host->Open(); });
-    EXPECT_EQ(missing.number, tamrick::kErrCantCreateObject);
-    EXPECT_TRUE(StandInProcesses().empty());
 }
 
 TEST_F(HostVersions, AHostOfTheOtherWidthIsFoundInTheOtherRegistryViewAndStarted) {
