@@ -99,23 +99,6 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     EXPECT_EQ(log.back(), L"installer\tend\t0\t安装成功");
 }
 
-TEST_F(RunE2E, AFolderThatResolvesEmptySkipsOptionalItemsAndStopsARequiredOne) {
-    StandIn().WriteConfig(L"gmspath=\n");
-    Description("FileItem=c|a.gms|0|GMSPath|\r\n"
-                "FileItem=c|b.gms|1|GMSPath|\r\n");
-    AddOnFile(L"a.gms", "a");
-    AddOnFile(L"b.gms", "b");
-
-    const HWND window = Start();
-    ASSERT_NE(window, nullptr);
-    ClickAndAnswer(window, IDOK);
-    const drv::MessageBoxInfo report = FinalMessage(window);
-    EXPECT_EQ(report.text,
-              L"CorelDRAW X3 可能没有正确安装，路径()不存在。\r\n请联系软件作者寻求帮助。");
-    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
-    EXPECT_EQ(exitCode_, std::optional<DWORD>(5));
-}
-
 TEST_F(RunE2E, CancelChangesNothingAndAClosedWindowDuringThePauseEndsTheProgramThere) {
     Description("FileItem=c|a.gms|1|GMSPath|\r\n");
     AddOnFile(L"a.gms", "a");

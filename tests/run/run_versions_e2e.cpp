@@ -106,28 +106,6 @@ TEST_F(VersionsE2E, NoneOfTheNamedVersionsInstalledIsSaidAtOnceAndNothingIsClose
     WaitForSingleObject(running.get(), INFINITE);
 }
 
-TEST_F(VersionsE2E, ARequiredFileMissingInTheSecondVersionStopsThereWithTheFirstsFilesInPlace) {
-    const Version& x7 = Install(17);
-    const Version& v2020 = Install(22);
-    Description("HostVersions=17,22\r\n"
-                "FileItem=c|a.gms|1|GMSPath|\r\n"
-                "FileItem=k|old.gms|1|GMSPath|\r\n");
-    AddOnFile(L"a.gms", "a");
-    // Only X7 has the old file that the second item deletes.
-    drv::WriteFileBytes(x7.folders.gms + L"old.gms", "old");
-
-    const HWND window = Start();
-    ASSERT_NE(window, nullptr);
-    ClickAndAnswer(window, IDOK);
-    const drv::MessageBoxInfo report = FinalMessage(window);
-    EXPECT_EQ(report.text, L"缺少安装必需的文件，文件(" + v2020.folders.gms +
-                               L"old.gms)不存在。\r\n请联系软件作者寻求帮助。");
-    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
-    EXPECT_EQ(exitCode_, std::optional<DWORD>(4));
-    EXPECT_EQ(FilesIn(x7.folders.gms), std::vector<std::wstring>{L"a.gms"});
-    EXPECT_EQ(FilesIn(v2020.folders.gms), std::vector<std::wstring>{L"a.gms"});
-}
-
 int main(int argc, char** argv) {
     return RunTestMain(argc, argv);
 }

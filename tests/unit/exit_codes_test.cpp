@@ -1,4 +1,5 @@
 #include "base/exit_codes.h"
+#include "install/run.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,4 +48,16 @@ TEST(ExitCodes, OnlySuccessIsZeroAndEveryCodeIsDistinct) {
         EXPECT_NE(meaning.code, 259) << "259 reads as a process still running";
     }
     EXPECT_EQ(tamrick::ExitCodeFor(tamrick::Ending::Succeeded), 0);
+}
+
+// What deploying.md promises for each way a run ends.
+TEST(ExitCodes, EachEndingOfTheRunHasTheDocumentedCode) {
+    using tamrick::RunOutcome;
+    const std::pair<RunOutcome, int> kCodes[] = {
+        {RunOutcome::Succeeded, 0},          {RunOutcome::Cancelled, 1},
+        {RunOutcome::MissingFile, 4},        {RunOutcome::BadFolder, 5},
+        {RunOutcome::HostNotInstalled, 429}, {RunOutcome::Failed, 6}};
+    for (const auto& [outcome, code] : kCodes) {
+        EXPECT_EQ(tamrick::ExitCodeFor(tamrick::EndingOf(outcome)), code) << code;
+    }
 }
