@@ -155,7 +155,7 @@ TEST_P(Agreement, ThePlanAndTheCheckReportWhatTheRunDoes) {
 INSTANTIATE_TEST_SUITE_P(
     Descriptions, Agreement,
     ::testing::Values(
-        // The folder carried to an item with an unknown target starts empty in each version.
+        // No folder carried to a first item with an unknown target: the stop names the version.
         Case{"UnknownFirstTargetInOneVersion",
              "HostVersions=2019\nFileItem=c|a.gms|1|nowhere\n",
              {"a.gms"},
