@@ -359,31 +359,6 @@ TEST_F(HostThread, AHungCallReturnsWhenTheHostsDialogIsAnsweredHoweverLongItTake
     EXPECT_EQ(Count(LoggedCalls(), L"Application.ImportWorkspace\tcall\tC:\\a.xml"), 1u);
 }
 
-TEST_F(HostThread, DestroyedWhileACallIsPendingItReturnsAtOnceAndTheHostIsLetGoLater) {
-    WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
-    std::unique_ptr<tamrick::Host> host = Make();
-    host->Open();
-    const std::vector<tamrick::UniqueHandle> running = StandInProcesses();
-    std::chrono::steady_clock::duration destruction{};
-    whileWaiting_ = [&](HANDLE done) {
-        if (!host) {
-            return;
-        }
-        const HWND dialog = HostDialog();
-        // What a close request does: the program ends while the host still holds the call.
-        const auto start = std::chrono::steady_clock::now();
-        host.reset();
-        destruction = std::chrono::steady_clock::now() - start;
-        // The host's dialog answered later, the thread lets the host go by itself.
-        tamrick::driver::PressButton(dialog, IDOK);
-        EXPECT_EQ(WaitForSingleObject(done, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-    };
-    const HostFailure closed = FailureOf([&] { host->ImportWorkspace(L"C:\\a.xml"); });
-    EXPECT_EQ(closed.number, 91);
-    EXPECT_LT(destruction, 1s) << "the destruction waited for the pending call";
-    EXPECT_TRUE(EndedByThemselves(running, 10000)) << "the host was not let go";
-}
-
 // The x86_64 build's stand-in (CI builds both presets first); empty in the x86_64 build.
 std::wstring OtherWidthStandIn() {
 #ifdef TAMRICK_OTHER_WIDTH_STANDIN
