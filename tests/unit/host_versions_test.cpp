@@ -7,7 +7,6 @@
 
 using tamrick::HostVersionDisplayName;
 using tamrick::HostVersionList;
-using tamrick::HostVersionProblemKind;
 using tamrick::HostVersionsPhrase;
 using tamrick::MajorForName;
 using tamrick::ParseHostVersions;

@@ -19,7 +19,6 @@
 using namespace tamrick;
 using namespace tamrick::test;
 using ::testing::ElementsAre;
-using ::testing::IsSupersetOf;
 
 namespace {
 
