@@ -213,7 +213,7 @@ class Parser {
         if (!number || *number > record_.releases.size()) {
             return false;
         }
-        record_.releases[*number - 1].done = true;
+        record_.releases[static_cast<std::size_t>(*number - 1)].done = true;
         return true;
     }
 
@@ -230,7 +230,7 @@ class Parser {
 
 Change* Record::Find(std::uint64_t id) {
     // Ids count from 1 in order, which the reader holds to.
-    return id >= 1 && id <= changes.size() ? &changes[id - 1] : nullptr;
+    return id >= 1 && id <= changes.size() ? &changes[static_cast<std::size_t>(id - 1)] : nullptr;
 }
 
 const Release* Record::LastDone() const {
