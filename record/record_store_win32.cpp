@@ -303,14 +303,18 @@ class Win32RecordStore final : public RecordStore {
         if (!RemoveDirectoryW(place_.folder.c_str())) {
             ThrowUnlessNothingThere();
         }
-        std::wstring parent = place_.folder.substr(0, place_.folder.size() - 1);
-        parent = parent.substr(0, parent.find_last_of(L'\\'));
-        RemoveDirectoryW(parent.c_str()); // the Tamrick folder, once no add-on is left in it
+        RemoveDirectoryW(TamrickFolder().c_str()); // once no add-on is left in it
     }
 
   private:
     HKEY Root() const {
         return place_.scope == RecordScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    }
+
+    // The folder that holds every add-on's record folder.
+    std::wstring TamrickFolder() const {
+        const std::wstring folder = place_.folder.substr(0, place_.folder.size() - 1);
+        return folder.substr(0, folder.find_last_of(L'\\'));
     }
 
     std::wstring Backup(std::uint64_t id) const { return backups_ + DecimalText(id); }
@@ -328,9 +332,7 @@ class Win32RecordStore final : public RecordStore {
         if (folderMade_) {
             return;
         }
-        std::wstring parent = place_.folder.substr(0, place_.folder.size() - 1);
-        parent = parent.substr(0, parent.find_last_of(L'\\'));
-        MakeFolder(parent, nullptr);
+        MakeFolder(TamrickFolder(), nullptr);
         if (place_.scope == RecordScope::Machine) {
             const ProtectedFolderSecurity security;
             if (security.get() == nullptr) {
