@@ -1,5 +1,7 @@
 #include "error.h"
 
+#include "base/decimal.h"
+
 #include <new>
 
 namespace tamrick {
@@ -22,7 +24,7 @@ Error CurrentExceptionAsError() noexcept {
 }
 
 std::wstring UnhandledErrorText(std::int32_t number, std::wstring_view description) {
-    return L"运行时错误 '" + std::to_wstring(number) + L"':\r\n\r\n" + std::wstring(description);
+    return L"运行时错误 '" + DecimalText(number) + L"':\r\n\r\n" + std::wstring(description);
 }
 
 } // namespace tamrick

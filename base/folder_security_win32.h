@@ -55,6 +55,9 @@ AccessList ReadAccessList(PSECURITY_DESCRIPTOR security) noexcept;
 // What the system reports for a file or folder.
 AccessList ReadAccessList(const std::wstring& path) noexcept;
 
+// A SID as its string ("S-1-5-18"); empty when it can't be converted.
+std::wstring SidText(PSID sid) noexcept;
+
 // The SID of the user this process runs as, as a string; empty when the token can't be read.
 std::wstring CurrentUserSid() noexcept;
 

@@ -15,14 +15,20 @@ Error ErrorFromWin32(DWORD code);
 // The calling thread's last error, for the call that just failed.
 Error ErrorFromLastError();
 
+// The same, thrown: one call at each place that fails, rather than an Error built and thrown in
+// line at every one of them.
+[[noreturn]] void ThrowWin32(DWORD code);
+[[noreturn]] void ThrowLastError();
+
 // An HRESULT. Codes of FACILITY_CONTROL (0x800Axxxx, how automation servers raise numbers of
 // their own) carry the number in their low word; any other HRESULT is its own number.
 std::int32_t ErrorNumberForHresult(HRESULT hr);
 Error ErrorFromHresult(HRESULT hr);
+[[noreturn]] void ThrowHresult(HRESULT hr);
 
 inline void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) {
-        throw ErrorFromHresult(hr);
+        ThrowHresult(hr);
     }
 }
 

@@ -46,6 +46,15 @@ Error ErrorFromLastError() {
     return ErrorFromWin32(::GetLastError());
 }
 
+void ThrowWin32(DWORD code) {
+    throw ErrorFromWin32(code);
+}
+
+void ThrowLastError() {
+    // Read before anything else can change it.
+    throw ErrorFromWin32(::GetLastError());
+}
+
 std::int32_t ErrorNumberForHresult(HRESULT hr) {
     if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
         return static_cast<std::int32_t>(HRESULT_CODE(hr));
@@ -55,6 +64,10 @@ std::int32_t ErrorNumberForHresult(HRESULT hr) {
 
 Error ErrorFromHresult(HRESULT hr) {
     return Error(ErrorNumberForHresult(hr), SystemErrorText(static_cast<std::uint32_t>(hr)));
+}
+
+void ThrowHresult(HRESULT hr) {
+    throw ErrorFromHresult(hr);
 }
 
 } // namespace tamrick

@@ -1,11 +1,11 @@
 #include "host_versions.h"
 
+#include "base/decimal.h"
 #include "base/text_case.h"
 #include "base/trim.h"
 
 #include <algorithm>
 #include <array>
-#include <set>
 
 namespace tamrick {
 namespace {
@@ -104,7 +104,7 @@ std::span<const HostVersionName> HostVersionNames() {
 }
 
 std::wstring HostProgId(int major) {
-    return L"CorelDRAW.Application." + std::to_wstring(major);
+    return L"CorelDRAW.Application." + DecimalText(major);
 }
 
 std::optional<int> MajorForName(std::wstring_view name) {
@@ -126,7 +126,7 @@ std::wstring HostVersionDisplayName(int major) {
             name += known.name;
         }
     }
-    return name.empty() ? std::to_wstring(major) : name;
+    return name.empty() ? DecimalText(major) : name;
 }
 
 std::wstring HostVersionsPhrase(std::span<const int> majors) {
@@ -160,7 +160,8 @@ HostVersionList ParseHostVersions(std::wstring_view value) {
     if (Trim(value).empty()) {
         return list;
     }
-    std::set<int> named;
+    // Majors are few and small: a flag for each, which also keeps them ascending.
+    std::array<bool, kLastHostMajor + 1> named{};
     std::size_t begin = 0;
     for (;;) {
         const auto comma = value.find(L',', begin);
@@ -172,9 +173,11 @@ HostVersionList ParseHostVersions(std::wstring_view value) {
         }
         std::vector<int> again;
         for (int major = read.first; major <= read.last; ++major) {
-            if (!named.insert(major).second) {
+            bool& seen = named[static_cast<std::size_t>(major)];
+            if (seen) {
                 again.push_back(major);
             }
+            seen = true;
         }
         if (!again.empty()) {
             list.problems.push_back(
@@ -185,7 +188,11 @@ HostVersionList ParseHostVersions(std::wstring_view value) {
         }
         begin = comma + 1;
     }
-    list.majors.assign(named.begin(), named.end());
+    for (int major = 0; major <= kLastHostMajor; ++major) {
+        if (named[static_cast<std::size_t>(major)]) {
+            list.majors.push_back(major);
+        }
+    }
     return list;
 }
 

@@ -1,5 +1,6 @@
 #include "file_ops_win32.h"
 
+#include "base/decimal.h"
 #include "base/path_separator.h"
 #include "base/system_error.h"
 
@@ -43,7 +44,7 @@ std::optional<DWORD> AttributesOf(const std::wstring& path) {
     if (MeansNothingThere(error)) {
         return std::nullopt;
     }
-    throw ErrorFromWin32(error);
+    ThrowWin32(error);
 }
 
 std::wstring FileNameOf(const std::wstring& path) {
@@ -92,12 +93,12 @@ class Win32FileSystem final : public FileSystemOps {
         // the check is ours. A folder of that name can't be replaced either.
         if (const std::optional<DWORD> attributes = AttributesOf(target);
             attributes && (*attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-            throw ErrorFromWin32(ERROR_ACCESS_DENIED);
+            ThrowWin32(ERROR_ACCESS_DENIED);
         }
         TempFile temp = CopyBeside(source, prefix);
         if (!MoveFileExW(temp.path().c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         temp.Release();
     }
@@ -105,17 +106,17 @@ class Win32FileSystem final : public FileSystemOps {
     void RemoveFile(const std::wstring& path) override {
         const std::optional<DWORD> attributes = AttributesOf(path);
         if (!attributes) {
-            throw ErrorFromWin32(ERROR_FILE_NOT_FOUND);
+            ThrowWin32(ERROR_FILE_NOT_FOUND);
         }
         if (*attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            throw ErrorFromWin32(ERROR_ACCESS_DENIED);
+            ThrowWin32(ERROR_ACCESS_DENIED);
         }
         const DWORD kept = *attributes & kSettableAttributes;
         const bool readOnly = (kept & FILE_ATTRIBUTE_READONLY) != 0;
         if (readOnly) {
             const DWORD writable = kept & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
             if (!SetFileAttributesW(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
-                throw ErrorFromLastError();
+                ThrowLastError();
             }
         }
         if (!DeleteFileW(path.c_str())) {
@@ -124,7 +125,7 @@ class Win32FileSystem final : public FileSystemOps {
                 // A file that stays keeps the protection it had.
                 SetFileAttributesW(path.c_str(), kept);
             }
-            throw ErrorFromWin32(error);
+            ThrowWin32(error);
         }
     }
 
@@ -132,21 +133,20 @@ class Win32FileSystem final : public FileSystemOps {
     // Copies source into folder under a fresh name; a failed copy leaves nothing behind.
     TempFile CopyBeside(const std::wstring& source, const std::wstring& folder) {
         constexpr int kAttempts = 100;
-        const std::wstring stem =
-            folder + L"~tamrick-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+        const std::wstring stem = folder + L"~tamrick-" + DecimalText(GetCurrentProcessId()) + L"-";
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            TempFile temp(stem + std::to_wstring(++copies_) + L".tmp");
+            TempFile temp(stem + DecimalText(++copies_) + L".tmp");
             if (CopyFileW(source.c_str(), temp.path().c_str(), TRUE)) {
                 return temp;
             }
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-                throw ErrorFromWin32(error);
+                ThrowWin32(error);
             }
             // Someone else's file: not ours to remove.
             temp.Release();
         }
-        throw ErrorFromWin32(ERROR_FILE_EXISTS);
+        ThrowWin32(ERROR_FILE_EXISTS);
     }
 
     unsigned long long copies_ = 0;

@@ -42,7 +42,7 @@ std::wstring SystemTaskkill() {
     wchar_t folder[MAX_PATH + 1] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     return std::wstring(folder, length) + L"\\taskkill.exe";
 }
@@ -69,12 +69,12 @@ class TaskkillCloser final : public HostCloser {
         }
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            throw ErrorFromWin32(error);
+            ThrowWin32(error);
         }
         const UniqueHandle worker{
             CreateThread(nullptr, 0, TerminateHostProcesses, nullptr, 0, nullptr)};
         if (!worker) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
     }
 
@@ -83,10 +83,6 @@ class TaskkillCloser final : public HostCloser {
 };
 
 } // namespace
-
-std::unique_ptr<HostCloser> MakeTaskkillCloser() {
-    return std::make_unique<TaskkillCloser>(L"");
-}
 
 std::unique_ptr<HostCloser> MakeTaskkillCloser(std::wstring taskkillPath) {
     return std::make_unique<TaskkillCloser>(std::move(taskkillPath));

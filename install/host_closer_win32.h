@@ -9,10 +9,8 @@
 
 namespace tamrick {
 
-// Runs the system's taskkill hidden. Where that program is missing, a worker thread of this
-// process ends the host's processes instead.
-std::unique_ptr<HostCloser> MakeTaskkillCloser();
-// The same with another taskkill program (a full path).
-std::unique_ptr<HostCloser> MakeTaskkillCloser(std::wstring taskkillPath);
+// Runs the system's taskkill (or the one at `taskkillPath`, a full path) hidden. Where that
+// program is missing, a worker thread of this process ends the host's processes instead.
+std::unique_ptr<HostCloser> MakeTaskkillCloser(std::wstring taskkillPath = {});
 
 } // namespace tamrick

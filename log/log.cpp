@@ -1,5 +1,6 @@
 #include "log.h"
 
+#include "base/decimal.h"
 #include "base/exit_codes.h"
 
 #include <array>
@@ -89,7 +90,7 @@ void ProgramLog::Setting(std::wstring_view key, std::wstring_view value) {
 void ProgramLog::Item(std::size_t row, std::wstring_view action, std::wstring_view source,
                       std::wstring_view required, std::wstring_view target,
                       std::wstring_view caption) {
-    const std::wstring number = std::to_wstring(row);
+    const std::wstring number = DecimalText(row);
     Write({L"item", number, action, source, required, target, caption});
 }
 
@@ -129,20 +130,12 @@ void ProgramLog::Note(std::wstring_view text) {
     Write({L"note", text});
 }
 
-void ProgramLog::Unpack(std::wstring_view folder, std::wstring_view protection) {
-    Write({L"unpack", folder, protection});
-}
-
-void ProgramLog::Run(std::wstring_view path, std::wstring_view arguments) {
-    Write({L"run", path, arguments});
-}
-
 void ProgramLog::Undo(std::wstring_view what, std::wstring_view path, std::wstring_view why) {
     Write({L"undo", what, path, why});
 }
 
 void ProgramLog::End(int code, std::wstring_view meaning) {
-    const std::wstring number = std::to_wstring(code);
+    const std::wstring number = DecimalText(code);
     for (const exit_code::Meaning& known : exit_code::kMeanings) {
         if (meaning.empty() && known.code == code) {
             meaning = known.text;

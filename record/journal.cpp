@@ -5,7 +5,6 @@
 #include "base/text_case.h"
 
 #include <algorithm>
-#include <set>
 
 namespace tamrick {
 namespace {
@@ -127,6 +126,26 @@ UndoResult UndoChange(const Change& change, RecordStore& store) {
     return UndoResult::KeptImport;
 }
 
+void UndoChanges(Record& record, RecordStore& store, UndoObserver* observer, UndoScope scope,
+                 std::uint32_t release) {
+    for (auto it = record.changes.rbegin(); it != record.changes.rend(); ++it) {
+        const bool inScope =
+            scope == UndoScope::Everything ||
+            (scope == UndoScope::OneRelease && it->release == release) ||
+            (scope == UndoScope::Unfinished && !record.releases[it->release - 1].done);
+        if (it->undone || !inScope) {
+            continue;
+        }
+        const UndoResult result = UndoChange(*it, store);
+        store.Append(UndoneLine(it->id));
+        store.Flush();
+        it->undone = true;
+        if (observer != nullptr) {
+            observer->Undid(*it, result);
+        }
+    }
+}
+
 AddonFacts AddonFactsOf(const SharedState& state, RecordScope scope) {
     return AddonFacts{state.AddonId, state.AddonName, state.AddonVersion, state.Publisher, scope};
 }
@@ -154,9 +173,7 @@ void Journal::Begin() {
         record_ = std::move(opened.record);
         firstInstall_ = record_.LastDone() == nullptr;
         // A run that never ended (a power cut, a kill) is taken back before this one starts.
-        UndoChanges(record_, store_, observer_, [this](const Change& change) {
-            return !record_.releases[change.release - 1].done;
-        });
+        UndoChanges(record_, store_, observer_, UndoScope::Unfinished);
     } else {
         firstInstall_ = true;
         record_.scope = facts_.scope;
@@ -175,56 +192,46 @@ void Journal::Begin() {
     record_.releases.push_back(std::move(release));
 }
 
-Change& Journal::Add(Change change) {
-    change.id = record_.changes.size() + 1;
+Change& Journal::Add(ChangeKind kind, std::wstring path, bool backup, std::string intended) {
+    Begin();
+    Change& change = record_.changes.emplace_back();
+    change.id = record_.changes.size();
+    change.kind = kind;
     change.release = release_;
     change.major = major_;
+    change.path = std::move(path);
+    change.backup = backup;
+    change.intended = std::move(intended);
     store_.Append(ChangeLine(change));
     // On the disk before the change is made.
     store_.Flush();
-    record_.changes.push_back(std::move(change));
-    return record_.changes.back();
+    return change;
 }
 
 void Journal::Copy(FileSystemOps& files, const std::wstring& source, const std::wstring& folder) {
-    Begin();
     std::wstring target = folder;
     EnsureTrailingSeparator(target, L'\\');
     target += source.substr(source.find_last_of(L"\\/") + 1);
-    Change change;
-    change.kind = ChangeKind::Write;
-    change.path = target;
-    change.backup = files.FileExists(target);
-    change.intended = HashOrThrow(store_, source);
-    const std::uint64_t id = Add(std::move(change)).id;
-    if (record_.changes.back().backup) {
-        store_.SaveBackup(target, id);
+    const bool there = files.FileExists(target);
+    Change& change = Add(ChangeKind::Write, target, there, HashOrThrow(store_, source));
+    if (there) {
+        store_.SaveBackup(target, change.id);
     }
     files.CopyFileInto(source, folder);
     // A finished copy holds the source's bytes: the content hashed before is what was written.
     // On the disk with the next change, or with the end of the run.
-    Change& written = record_.changes.back();
-    written.written = written.intended;
-    store_.Append(WrittenLine(id, written.written));
+    change.written = change.intended;
+    store_.Append(WrittenLine(change.id, change.written));
 }
 
 void Journal::Remove(FileSystemOps& files, const std::wstring& path) {
-    Begin();
-    Change change;
-    change.kind = ChangeKind::Delete;
-    change.path = path;
-    change.backup = true;
-    const std::uint64_t id = Add(std::move(change)).id;
+    const std::uint64_t id = Add(ChangeKind::Delete, path, true, {}).id;
     store_.SaveBackup(path, id);
     files.RemoveFile(path);
 }
 
 void Journal::Importing(const std::wstring& path) {
-    Begin();
-    Change change;
-    change.kind = ChangeKind::Import;
-    change.path = path;
-    Add(std::move(change));
+    Add(ChangeKind::Import, path, false, {});
 }
 
 void Journal::Commit() {
@@ -232,11 +239,19 @@ void Journal::Commit() {
     Begin();
     store_.PlaceUninstaller();
     EntryValues values{facts_.name, facts_.version, facts_.publisher, 0};
-    std::set<std::wstring> counted;
+    // Each file once, however many releases wrote it: each release asks the host for the same
+    // folders, so a file's path is written the same way every time.
+    std::vector<const std::wstring*> written;
     for (const Change& change : record_.changes) {
-        if (change.kind == ChangeKind::Write && !change.undone &&
-            counted.insert(ToLowerAscii(change.path)).second && store_.FileExists(change.path)) {
-            values.estimatedBytes += store_.SizeOf(change.path);
+        if (change.kind == ChangeKind::Write && !change.undone) {
+            written.push_back(&change.path);
+        }
+    }
+    std::sort(written.begin(), written.end(),
+              [](const std::wstring* a, const std::wstring* b) { return *a < *b; });
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if ((i == 0 || *written[i] != *written[i - 1]) && store_.FileExists(*written[i])) {
+            values.estimatedBytes += store_.SizeOf(*written[i]);
         }
     }
     store_.WriteEntry(values);
@@ -253,8 +268,7 @@ bool Journal::Undo() noexcept {
     }
     finished_ = true;
     try {
-        UndoChanges(record_, store_, observer_,
-                    [this](const Change& change) { return change.release == release_; });
+        UndoChanges(record_, store_, observer_, UndoScope::OneRelease, release_);
         const bool allUndone = std::all_of(record_.changes.begin(), record_.changes.end(),
                                            [](const Change& change) { return change.undone; });
         if (firstInstall_ && allUndone) {

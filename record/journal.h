@@ -95,24 +95,18 @@ class UndoObserver {
     virtual void Undid(const Change& /*change*/, UndoResult /*result*/) {}
 };
 
-// Takes back, newest first, every change of the record not yet undone for which `select` holds,
-// marking each undone in the record as it goes. Throws Error when a change can't be taken back;
-// what was taken back until then stays marked.
-template <class Select>
-void UndoChanges(Record& record, RecordStore& store, UndoObserver* observer, Select select) {
-    for (auto it = record.changes.rbegin(); it != record.changes.rend(); ++it) {
-        if (it->undone || !select(*it)) {
-            continue;
-        }
-        const UndoResult result = UndoChange(*it, store);
-        store.Append(UndoneLine(it->id));
-        store.Flush();
-        it->undone = true;
-        if (observer != nullptr) {
-            observer->Undid(*it, result);
-        }
-    }
-}
+// Which changes UndoChanges takes back.
+enum class UndoScope {
+    Everything,
+    Unfinished, // those of releases that never got to their end
+    OneRelease,
+};
+
+// Takes back, newest first, every change in scope not yet undone, marking each undone in the
+// record as it goes. Throws Error when a change can't be taken back; what was taken back until
+// then stays marked.
+void UndoChanges(Record& record, RecordStore& store, UndoObserver* observer, UndoScope scope,
+                 std::uint32_t release = 0);
 
 // The facts of the add-on being installed.
 struct AddonFacts {
@@ -144,7 +138,8 @@ class Journal final : public RunRecord {
     // Before the first change: the record as it is (an earlier run that never ended is taken
     // back first), then this run's release line.
     void Begin();
-    Change& Add(Change change);
+    // Records a change ahead (after Begin) and returns it as the record keeps it.
+    Change& Add(ChangeKind kind, std::wstring path, bool backup, std::string intended);
 
     RecordStore& store_;
     AddonFacts facts_;

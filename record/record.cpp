@@ -1,10 +1,12 @@
 #include "record.h"
 
+#include "base/text_case.h"
 #include "base/text_encoding.h"
 #include "description/host_versions.h"
 #include "description/model.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tamrick {
 namespace {
@@ -30,12 +32,27 @@ std::string Join(std::initializer_list<std::string_view> fields) {
     return line;
 }
 
-std::vector<std::string_view> Split(std::string_view line) {
-    std::vector<std::string_view> fields;
+// A line's fields; more than a line of ours has make it no line of ours.
+struct Fields {
+    static constexpr std::size_t kMost = 6;
+    std::string_view at[kMost];
+    std::size_t size = 0; // kMost + 1: too many
+
+    std::string_view operator[](std::size_t i) const { return at[i]; }
+    std::string_view back() const { return at[size - 1]; }
+};
+
+Fields Split(std::string_view line) {
+    Fields fields;
     std::size_t begin = 0;
     for (;;) {
         const std::size_t tab = line.find(kSeparator, begin);
-        fields.push_back(line.substr(begin, tab == std::string_view::npos ? tab : tab - begin));
+        if (fields.size == Fields::kMost) {
+            fields.size = Fields::kMost + 1;
+            return fields;
+        }
+        fields.at[fields.size++] =
+            line.substr(begin, tab == std::string_view::npos ? tab : tab - begin);
         if (tab == std::string_view::npos) {
             return fields;
         }
@@ -64,19 +81,21 @@ bool IsSha256(std::string_view text) {
            });
 }
 
-std::optional<std::wstring> Text(std::string_view field) {
+// A text field: UTF-8 without control characters.
+bool Text(std::string_view field, std::wstring& out) {
     if (!IsValidUtf8(field) || std::any_of(field.begin(), field.end(), [](char c) {
             return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
         })) {
-        return std::nullopt;
+        return false;
     }
-    return FromUtf8(field);
+    out = FromUtf8(field);
+    return true;
 }
 
 class Parser {
   public:
     bool Line(std::string_view line) {
-        const std::vector<std::string_view> f = Split(line);
+        const Fields f = Split(line);
         if (!headerRead_) {
             headerRead_ = true;
             return Header(f);
@@ -114,8 +133,8 @@ class Parser {
     }
 
   private:
-    bool Header(const std::vector<std::string_view>& f) {
-        if (f.size() != 4 || f[0] != kHeader || f[1] != "1") {
+    bool Header(const Fields& f) {
+        if (f.size != 4 || f[0] != kHeader || f[1] != "1") {
             return false;
         }
         if (f[2] == "machine") {
@@ -125,16 +144,11 @@ class Parser {
         } else {
             return false;
         }
-        const std::optional<std::wstring> id = Text(f[3]);
-        if (!id || !IsValidAddonId(*id)) {
-            return false;
-        }
-        record_.addonId = *id;
-        return true;
+        return Text(f[3], record_.addonId) && IsValidAddonId(record_.addonId);
     }
 
-    bool ReleaseEntry(const std::vector<std::string_view>& f) {
-        if (f.size() != 5) {
+    bool ReleaseEntry(const Fields& f) {
+        if (f.size != 5) {
             return false;
         }
         const std::optional<std::uint64_t> number = Number(f[1]);
@@ -143,21 +157,16 @@ class Parser {
         }
         Release release;
         release.number = static_cast<std::uint32_t>(*number);
-        const std::optional<std::wstring> version = Text(f[2]);
-        const std::optional<std::wstring> name = Text(f[3]);
-        const std::optional<std::wstring> publisher = Text(f[4]);
-        if (!version || !name || !publisher) {
+        if (!Text(f[2], release.version) || !Text(f[3], release.name) ||
+            !Text(f[4], release.publisher)) {
             return false;
         }
-        release.version = *version;
-        release.name = *name;
-        release.publisher = *publisher;
         record_.releases.push_back(std::move(release));
         return true;
     }
 
-    bool ChangeEntry(const std::vector<std::string_view>& f, ChangeKind kind, std::size_t size) {
-        if (f.size() != size || record_.releases.empty()) {
+    bool ChangeEntry(const Fields& f, ChangeKind kind, std::size_t size) {
+        if (f.size != size || record_.releases.empty()) {
             return false;
         }
         const std::optional<std::uint64_t> id = Number(f[1]);
@@ -180,17 +189,15 @@ class Parser {
         }
         // A delete always has its backup: the file is saved before it goes.
         change.backup = change.backup || kind == ChangeKind::Delete;
-        const std::optional<std::wstring> path = Text(f.back());
-        if (!path || !IsRecordablePath(*path)) {
+        if (!Text(f.back(), change.path) || !IsRecordablePath(change.path)) {
             return false;
         }
-        change.path = *path;
         record_.changes.push_back(std::move(change));
         return true;
     }
 
-    bool WrittenEntry(const std::vector<std::string_view>& f) {
-        Change* change = f.size() == 3 ? Referenced(f[1]) : nullptr;
+    bool WrittenEntry(const Fields& f) {
+        Change* change = f.size == 3 ? Referenced(f[1]) : nullptr;
         if (change == nullptr || change->kind != ChangeKind::Write || !change->written.empty() ||
             !IsSha256(f[2])) {
             return false;
@@ -199,8 +206,8 @@ class Parser {
         return true;
     }
 
-    bool UndoneEntry(const std::vector<std::string_view>& f) {
-        Change* change = f.size() == 2 ? Referenced(f[1]) : nullptr;
+    bool UndoneEntry(const Fields& f) {
+        Change* change = f.size == 2 ? Referenced(f[1]) : nullptr;
         if (change == nullptr) {
             return false;
         }
@@ -208,12 +215,12 @@ class Parser {
         return true;
     }
 
-    bool DoneEntry(const std::vector<std::string_view>& f) {
-        const std::optional<std::uint64_t> number = f.size() == 2 ? Number(f[1]) : std::nullopt;
+    bool DoneEntry(const Fields& f) {
+        const std::optional<std::uint64_t> number = f.size == 2 ? Number(f[1]) : std::nullopt;
         if (!number || *number > record_.releases.size()) {
             return false;
         }
-        record_.releases[*number - 1].done = true;
+        record_.releases[static_cast<std::size_t>(*number - 1)].done = true;
         return true;
     }
 
@@ -230,7 +237,7 @@ class Parser {
 
 Change* Record::Find(std::uint64_t id) {
     // Ids count from 1 in order, which the reader holds to.
-    return id >= 1 && id <= changes.size() ? &changes[id - 1] : nullptr;
+    return id >= 1 && id <= changes.size() ? &changes[static_cast<std::size_t>(id - 1)] : nullptr;
 }
 
 const Release* Record::LastDone() const {
@@ -243,14 +250,19 @@ const Release* Record::LastDone() const {
 }
 
 std::vector<int> Record::Versions() const {
-    std::vector<int> majors;
+    // Majors are few and small: a flag for each, which also keeps them ascending.
+    std::array<bool, kLastHostMajor + 1> made{};
     for (const Change& change : changes) {
         if (!change.undone) {
-            majors.push_back(change.major);
+            made[static_cast<std::size_t>(change.major)] = true;
         }
     }
-    std::sort(majors.begin(), majors.end());
-    majors.erase(std::unique(majors.begin(), majors.end()), majors.end());
+    std::vector<int> majors;
+    for (int major = 0; major <= kLastHostMajor; ++major) {
+        if (made[static_cast<std::size_t>(major)]) {
+            majors.push_back(major);
+        }
+    }
     return majors;
 }
 
@@ -305,32 +317,28 @@ std::optional<Record> ParseRecord(std::string_view bytes) {
 }
 
 bool IsRecordablePath(std::wstring_view path) {
-    const bool drive =
-        path.size() >= 3 &&
-        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-        path[1] == L':' && path[2] == L'\\';
-    const bool share = path.size() >= 5 && path.substr(0, 2) == L"\\\\" && path[2] != L'\\';
+    const bool drive = path.size() >= 3 && AsciiLower(path[0]) >= L'a' &&
+                       AsciiLower(path[0]) <= L'z' && path.substr(1, 2) == L":\\";
+    const bool share = path.size() >= 5 && path.starts_with(L"\\\\") && path[2] != L'\\';
     if (!drive && !share) {
         return false;
     }
-    if (std::any_of(path.begin(), path.end(),
-                    [](wchar_t c) { return c < 0x20 || c == L'/' || c == 0x7F; })) {
-        return false;
-    }
-    // Every name between separators: none of ".", "..", and no empty one but the share's lead.
+    // Every name between separators: no ".", "..", empty one or character that no path holds.
     std::size_t begin = drive ? 3 : 2;
-    for (;;) {
-        const std::size_t end = path.find(L'\\', begin);
-        const std::wstring_view name =
-            path.substr(begin, end == std::wstring_view::npos ? end : end - begin);
-        if (name.empty() || name == L"." || name == L"..") {
+    for (std::size_t end = begin; end <= path.size(); ++end) {
+        const wchar_t c = end < path.size() ? path[end] : L'\\';
+        if (c < 0x20 || c == L'/' || c == 0x7F) {
             return false;
         }
-        if (end == std::wstring_view::npos) {
-            return true;
+        if (c == L'\\') {
+            const std::wstring_view name = path.substr(begin, end - begin);
+            if (name.empty() || name == L"." || name == L"..") {
+                return false;
+            }
+            begin = end + 1;
         }
-        begin = end + 1;
     }
+    return true;
 }
 
 } // namespace tamrick

@@ -1,5 +1,6 @@
 #include "record_store_win32.h"
 
+#include "base/decimal.h"
 #include "base/error.h"
 #include "base/executable_path.h"
 #include "base/folder_security_win32.h"
@@ -16,7 +17,6 @@
 #include <wincrypt.h>
 
 #include <array>
-#include <cstdio>
 
 namespace tamrick {
 namespace {
@@ -37,7 +37,7 @@ bool MeansNothingThere(DWORD error) {
 void ThrowUnlessNothingThere() {
     const DWORD error = GetLastError();
     if (!MeansNothingThere(error)) {
-        throw ErrorFromWin32(error);
+        ThrowWin32(error);
     }
 }
 
@@ -48,7 +48,7 @@ void MakeFolder(std::wstring path, PSECURITY_DESCRIPTOR security) {
     }
     const DWORD error = CreateFolder(path, security);
     if (error != 0 && error != ERROR_ALREADY_EXISTS) {
-        throw ErrorFromWin32(error);
+        ThrowWin32(error);
     }
 }
 
@@ -63,7 +63,7 @@ void FlushFile(const std::wstring& path) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !FlushFileBuffers(file.get())) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
 }
 
@@ -95,7 +95,7 @@ class Win32RecordStore final : public RecordStore {
             return std::nullopt;
         }
         if (file.status != ReadStatus::Ok) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         if (addonId_.empty()) {
             // The uninstaller's store: the add-on and its scope are the record's.
@@ -121,7 +121,7 @@ class Win32RecordStore final : public RecordStore {
         at.QuadPart = static_cast<LONGLONG>(size);
         if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
             !SetEndOfFile(file.get()) || !FlushFileBuffers(file.get())) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
     }
 
@@ -139,14 +139,14 @@ class Win32RecordStore final : public RecordStore {
             appending_.reset(CreateFileW(record_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!appending_) {
-                throw ErrorFromLastError();
+                ThrowLastError();
             }
         }
         DWORD written = 0;
         if (!WriteFile(appending_.get(), pending_.data(), static_cast<DWORD>(pending_.size()),
                        &written, nullptr) ||
             written != pending_.size() || !FlushFileBuffers(appending_.get())) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         pending_.clear();
     }
@@ -161,25 +161,25 @@ class Win32RecordStore final : public RecordStore {
         }
         UniqueCryptHash hash;
         if (!CryptCreateHash(Provider(), CALG_SHA_256, 0, 0, hash.put())) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         for (;;) {
             DWORD got = 0;
             if (!ReadFile(file.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &got,
                           nullptr)) {
-                throw ErrorFromLastError();
+                ThrowLastError();
             }
             if (got == 0) {
                 break;
             }
             if (!CryptHashData(hash.get(), buffer_.data(), got, 0)) {
-                throw ErrorFromLastError();
+                ThrowLastError();
             }
         }
         std::array<BYTE, 32> digest{};
         DWORD size = static_cast<DWORD>(digest.size());
         if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest.data(), &size, 0)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         std::string hex;
         for (const BYTE b : digest) {
@@ -195,7 +195,7 @@ class Win32RecordStore final : public RecordStore {
     std::uint64_t SizeOf(const std::wstring& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     }
@@ -210,13 +210,13 @@ class Win32RecordStore final : public RecordStore {
         MakeWritable(partial);
         // The attributes come along: a read-only file comes back read-only.
         if (!CopyFileW(path.c_str(), partial.c_str(), FALSE)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         MakeWritable(backup);
         FlushFile(partial);
         if (!MoveFileExW(partial.c_str(), backup.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
     }
 
@@ -227,7 +227,7 @@ class Win32RecordStore final : public RecordStore {
         if (!MoveFileExW(Backup(id).c_str(), path.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
                              MOVEFILE_WRITE_THROUGH)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
     }
 
@@ -247,11 +247,11 @@ class Win32RecordStore final : public RecordStore {
         }
         const std::wstring partial = uninstaller_ + L".tmp";
         if (!CopyFileW(self.c_str(), partial.c_str(), FALSE)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         if (!MoveFileExW(partial.c_str(), uninstaller_.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
     }
 
@@ -262,14 +262,15 @@ class Win32RecordStore final : public RecordStore {
                             KEY_SET_VALUE, nullptr, key.put(), nullptr);
         if (status != ERROR_SUCCESS) {
             key.release();
-            throw ErrorFromWin32(static_cast<DWORD>(status));
+            ThrowWin32(static_cast<DWORD>(status));
         }
         std::wstring folder = place_.folder;
         folder.pop_back();
         SYSTEMTIME now{};
         GetLocalTime(&now);
-        std::array<wchar_t, 9> date{};
-        std::swprintf(date.data(), date.size(), L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+        // YYYYMMDD.
+        const unsigned digits = now.wYear * 10000u + now.wMonth * 100u + now.wDay;
+        const std::wstring date = DecimalText(digits);
         SetString(key.get(), L"DisplayName", values.displayName.substr(0, kDisplayNameLimit));
         SetString(key.get(), L"DisplayVersion", values.displayVersion);
         SetString(key.get(), L"Publisher", values.publisher);
@@ -277,7 +278,7 @@ class Win32RecordStore final : public RecordStore {
         SetString(key.get(), L"UninstallString", UninstallString(uninstaller_));
         SetString(key.get(), L"QuietUninstallString", QuietUninstallString(uninstaller_));
         SetString(key.get(), L"InstallLocation", folder);
-        SetString(key.get(), L"InstallDate", date.data());
+        SetString(key.get(), L"InstallDate", date);
         SetNumber(key.get(), L"EstimatedSize",
                   static_cast<DWORD>((values.estimatedBytes + 1023) / 1024));
         SetNumber(key.get(), L"NoModify", 1);
@@ -287,7 +288,7 @@ class Win32RecordStore final : public RecordStore {
     void RemoveEntry() override {
         const LSTATUS status = RegDeleteKeyW(Root(), UninstallKeyPath(addonId_).c_str());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-            throw ErrorFromWin32(static_cast<DWORD>(status));
+            ThrowWin32(static_cast<DWORD>(status));
         }
     }
 
@@ -302,9 +303,7 @@ class Win32RecordStore final : public RecordStore {
         if (!RemoveDirectoryW(place_.folder.c_str())) {
             ThrowUnlessNothingThere();
         }
-        std::wstring parent = place_.folder.substr(0, place_.folder.size() - 1);
-        parent = parent.substr(0, parent.find_last_of(L'\\'));
-        RemoveDirectoryW(parent.c_str()); // the Tamrick folder, once no add-on is left in it
+        RemoveDirectoryW(TamrickFolder().c_str()); // once no add-on is left in it
     }
 
   private:
@@ -312,13 +311,19 @@ class Win32RecordStore final : public RecordStore {
         return place_.scope == RecordScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     }
 
-    std::wstring Backup(std::uint64_t id) const { return backups_ + std::to_wstring(id); }
+    // The folder that holds every add-on's record folder.
+    std::wstring TamrickFolder() const {
+        const std::wstring folder = place_.folder.substr(0, place_.folder.size() - 1);
+        return folder.substr(0, folder.find_last_of(L'\\'));
+    }
+
+    std::wstring Backup(std::uint64_t id) const { return backups_ + DecimalText(id); }
 
     HCRYPTPROV Provider() {
         if (!provider_ && !CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_AES,
                                                 CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
             provider_.release();
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         return provider_.get();
     }
@@ -327,13 +332,11 @@ class Win32RecordStore final : public RecordStore {
         if (folderMade_) {
             return;
         }
-        std::wstring parent = place_.folder.substr(0, place_.folder.size() - 1);
-        parent = parent.substr(0, parent.find_last_of(L'\\'));
-        MakeFolder(parent, nullptr);
+        MakeFolder(TamrickFolder(), nullptr);
         if (place_.scope == RecordScope::Machine) {
             const ProtectedFolderSecurity security;
             if (security.get() == nullptr) {
-                throw ErrorFromWin32(security.error());
+                ThrowWin32(security.error());
             }
             MakeFolder(place_.folder, security.get());
         } else {
@@ -383,7 +386,7 @@ class Win32RecordStore final : public RecordStore {
         std::array<wchar_t, MAX_PATH + 1> temp{};
         const DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
         const std::wstring parked = std::wstring(temp.data(), length) + L"Tamrick-" + addonId_ +
-                                    L"-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+                                    L"-" + DecimalText(GetCurrentProcessId()) + L".exe";
         if (length > 0 && length < temp.size() &&
             MoveFileExW(uninstaller_.c_str(), parked.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             ScheduleRemoval(parked);
@@ -416,14 +419,14 @@ class Win32RecordStore final : public RecordStore {
             RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         if (status != ERROR_SUCCESS) {
-            throw ErrorFromWin32(static_cast<DWORD>(status));
+            ThrowWin32(static_cast<DWORD>(status));
         }
     }
     static void SetNumber(HKEY key, const wchar_t* name, DWORD value) {
         const LSTATUS status = RegSetValueExW(key, name, 0, REG_DWORD,
                                               reinterpret_cast<const BYTE*>(&value), sizeof value);
         if (status != ERROR_SUCCESS) {
-            throw ErrorFromWin32(static_cast<DWORD>(status));
+            ThrowWin32(static_cast<DWORD>(status));
         }
     }
 

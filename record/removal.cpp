@@ -37,13 +37,17 @@ class Tally final : public UndoObserver {
   public:
     explicit Tally(UndoObserver* next) : next_(next) {}
 
+    // Newest first, as they are taken back; each line starts with its line end.
     void Undid(const Change& change, UndoResult result) override {
-        if (result == UndoResult::KeptChanged &&
-            std::find(kept_.begin(), kept_.end(), change.path) == kept_.end()) {
-            kept_.push_back(change.path);
+        const std::wstring line = L"\r\n" + change.path;
+        if (result == UndoResult::KeptChanged && kept_.find(line + L"\r\n") == std::wstring::npos) {
+            kept_.insert(0, line);
+            if (!kept_.ends_with(L"\r\n")) {
+                kept_ += L"\r\n";
+            }
         }
         if (result == UndoResult::KeptImport) {
-            imports_.push_back(ImportKeptLine(change));
+            imports_.insert(0, L"\r\n" + ImportKeptLine(change));
         }
         if (next_ != nullptr) {
             next_->Undid(change, result);
@@ -52,26 +56,21 @@ class Tally final : public UndoObserver {
 
     bool KeptChanged() const { return !kept_.empty(); }
 
+    // Oldest first, as they were installed.
     std::wstring Message() const {
-        std::wstring text = kRemovedText;
-        // Oldest first, as they were installed.
-        for (auto it = imports_.rbegin(); it != imports_.rend(); ++it) {
-            text += L"\r\n" + *it;
-        }
+        std::wstring text = kRemovedText + imports_;
         if (!kept_.empty()) {
             text += L"\r\n";
             text += kKeptChangedLine;
-            for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
-                text += L"\r\n" + *it;
-            }
+            text.append(kept_, 0, kept_.size() - 2);
         }
         return text;
     }
 
   private:
     UndoObserver* next_;
-    std::vector<std::wstring> kept_;
-    std::vector<std::wstring> imports_;
+    std::wstring kept_; // "\r\n<path>" each, and one "\r\n" at the end
+    std::wstring imports_;
 };
 
 class Removal {
@@ -112,7 +111,7 @@ class Removal {
         services_.face.Pause(kHostClosePause);
 
         Tally tally(&observer_);
-        UndoChanges(*record, store, &tally, [](const Change&) { return true; });
+        UndoChanges(*record, store, &tally, UndoScope::Everything);
         // The entry goes only once nothing is left to take back: until then it starts the
         // removal again.
         store.RemoveEntry();
@@ -145,27 +144,29 @@ class Removal {
 } // namespace
 
 void UndoLog::Undid(const Change& change, UndoResult result) {
+    const wchar_t* what = L"keep";
+    std::wstring why;
     switch (result) {
     case UndoResult::Nothing:
         return;
     case UndoResult::Removed:
-        log_.Undo(L"remove", change.path);
-        return;
+        what = L"remove";
+        break;
     case UndoResult::Restored:
-        log_.Undo(L"restore", change.path);
-        return;
+        what = L"restore";
+        break;
     case UndoResult::KeptChanged:
-        log_.Undo(L"keep", change.path, L"changed since the installation");
-        return;
+        why = L"changed since the installation";
+        break;
     case UndoResult::KeptNewer:
-        log_.Undo(L"keep", change.path, L"a file of that name is there now");
-        return;
+        why = L"a file of that name is there now";
+        break;
     case UndoResult::KeptImport:
+        why = L"a workspace imported into CorelDRAW " + HostVersionDisplayName(change.major) +
+              L": remove it in CorelDRAW";
         break;
     }
-    log_.Undo(L"keep", change.path,
-              L"a workspace imported into CorelDRAW " + HostVersionDisplayName(change.major) +
-                  L": remove it in CorelDRAW");
+    log_.Undo(what, change.path, why);
 }
 
 void UndoLog::Confirmed(std::wstring_view text, bool ok) {

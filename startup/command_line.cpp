@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "base/decimal.h"
 #include "base/exit_codes.h"
 #include "base/text_case.h"
 
@@ -110,7 +111,7 @@ std::wstring UsageText(const CommandLine& commandLine) {
             L"安装包接受同样的开关，并原样交给安装程序。\r\n\r\n"
             L"退出代码：\r\n";
     for (const exit_code::Meaning& meaning : exit_code::kMeanings) {
-        text += std::to_wstring(meaning.code) + L"\t" + meaning.text + L"\r\n";
+        text += DecimalText(meaning.code) + L"\t" + meaning.text + L"\r\n";
     }
     text.resize(text.size() - 2); // no line end after the last line
     return text;

@@ -79,7 +79,7 @@ Ending Main(const CommandLine& commandLine, ProgramLog& log) {
         return EndWithUsage(commandLine, log);
     }
     if (executablePath.empty()) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     // Held for the life of the process; the system drops it when the process ends.
     const UniqueHandle instanceLock = AcquireInstanceLock(executablePath);

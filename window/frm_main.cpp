@@ -89,7 +89,7 @@ void RegisterWindowClass(WNDPROC procedure) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
 }
 
@@ -110,14 +110,14 @@ std::wstring UnhandledErrorReport() noexcept {
 
 frmMain::frmMain(SharedState state, ProgramLog& log) : state_(std::move(state)), log_(log) {
     if (!LoadCommonControls(ICC_STANDARD_CLASSES | ICC_BAR_CLASSES)) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     RegisterWindowClass(&frmMain::WindowProc);
     // WindowProc takes this window object from the creation parameter.
     if (CreateWindowExW(kExStyle, kWindowClass, kProgramTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr),
                         this) == nullptr) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     CreateControls();
     Layout(nullptr);
@@ -125,7 +125,7 @@ frmMain::frmMain(SharedState state, ProgramLog& log) : state_(std::move(state)),
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER),
                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!picture_) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
 }
 
@@ -142,7 +142,7 @@ void frmMain::CreateControls() {
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance, nullptr);
     if (cmdInstall_ == nullptr || picFlags_ == nullptr || tooltip_ == nullptr) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     std::wstring tip = L"点击访问 " TAMRICK_WEB_HOST;
     TOOLINFOW tool{};
@@ -262,7 +262,7 @@ void frmMain::Form_Load() {
 
     handCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_BANNER_HAND));
     if (handCursor_ == nullptr) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
 
     const std::wstring path = state_.AppFolder + state_.FlagsPicture;

@@ -25,7 +25,7 @@ using Microsoft::WRL::ComPtr;
 // is a file error: the system's own words say why (no access, in use, ...).
 void ThrowIfNotPicture(HRESULT hr) {
     if (hr == E_OUTOFMEMORY) {
-        throw ErrorFromHresult(hr);
+        ThrowHresult(hr);
     }
     if (FAILED(hr)) {
         throw Error(kErrInvalidPicture, kInvalidPictureText);
@@ -36,7 +36,7 @@ void ThrowIfNotPicture(HRESULT hr) {
 // failure of the program gets.
 void ThrowIfFileFailed(HRESULT hr) {
     if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32) {
-        throw ErrorFromWin32(static_cast<DWORD>(HRESULT_CODE(hr)));
+        ThrowWin32(static_cast<DWORD>(HRESULT_CODE(hr)));
     }
     ThrowIfFailed(hr);
 }
@@ -69,7 +69,7 @@ UniqueBitmap NewBanner(int width, int height, void** bits) {
     info.bmiHeader.biCompression = BI_RGB;
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
     if (!bitmap) {
-        throw ErrorFromHresult(E_OUTOFMEMORY);
+        ThrowHresult(E_OUTOFMEMORY);
     }
     return bitmap;
 }
@@ -135,11 +135,11 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!file) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.get(), &length)) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     if (length.QuadPart <= 0 || length.QuadPart > MAXDWORD - 1) {
         ThrowIfNotPicture(E_FAIL);
@@ -147,7 +147,7 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     size = static_cast<DWORD>(length.QuadPart);
     UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, size));
     if (!memory) {
-        throw ErrorFromHresult(E_OUTOFMEMORY);
+        ThrowHresult(E_OUTOFMEMORY);
     }
     void* bytes = GlobalLock(memory.get());
     DWORD read = 0;
@@ -155,7 +155,7 @@ UniqueGlobal ReadIntoGlobal(const std::wstring& path, DWORD& size) {
     const DWORD error = GetLastError();
     GlobalUnlock(memory.get());
     if (!ok) {
-        throw ErrorFromWin32(error);
+        ThrowWin32(error);
     }
     if (read != size) {
         ThrowIfNotPicture(E_FAIL);
@@ -176,12 +176,12 @@ PictureFormat FormatOfFile(const std::wstring& path) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!file) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     char head[kPictureSignatureBytes] = {};
     DWORD read = 0;
     if (!ReadFile(file.get(), head, sizeof head, &read, nullptr)) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     return PictureFormatOf(std::string_view(head, read));
 }
@@ -228,7 +228,7 @@ UniqueBitmap LoadPictureFileWithOlePicture(const std::wstring& path, int width, 
     UniqueBitmap bitmap = NewBanner(part_width, part_height, &bits);
     UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
     if (!dc) {
-        throw ErrorFromHresult(E_OUTOFMEMORY);
+        ThrowHresult(E_OUTOFMEMORY);
     }
     const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
     // Transparent parts show the area's colour: the picture is drawn over it.

@@ -3,6 +3,7 @@
 // host's type library. X3's interfaces are asked for where offered; any other version is driven
 // through IDispatch alone, since only X3's interfaces are fixed.
 
+#include "base/decimal.h"
 #include "base/error.h"
 #include "base/system_error.h"
 #include "base/system_text.h"
@@ -24,7 +25,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 [[noreturn]] void ThrowFailure(HRESULT hr) {
-    throw ErrorFromHresult(hr);
+    ThrowHresult(hr);
 }
 
 // The number of a host exception is wCode when the host gave one, else scode (else the
@@ -36,7 +37,7 @@ using Microsoft::WRL::ComPtr;
     std::wstring description = FromBstr(excep.bstrDescription);
     if (excep.wCode != 0) {
         if (description.empty())
-            description = L"CorelDRAW 返回了错误 " + std::to_wstring(excep.wCode) + L"。";
+            description = L"CorelDRAW 返回了错误 " + DecimalText(excep.wCode) + L"。";
         throw Error(excep.wCode, std::move(description));
     }
     if (description.empty())

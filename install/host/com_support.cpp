@@ -8,10 +8,10 @@ namespace tamrick {
 
 Bstr MakeBstr(std::wstring_view text) {
     if (text.size() > std::numeric_limits<UINT>::max())
-        throw ErrorFromHresult(E_OUTOFMEMORY);
+        ThrowHresult(E_OUTOFMEMORY);
     Bstr result{SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))};
     if (!result)
-        throw ErrorFromHresult(E_OUTOFMEMORY);
+        ThrowHresult(E_OUTOFMEMORY);
     return result;
 }
 

@@ -16,7 +16,7 @@ namespace {
 UniqueHandle MakeEvent() {
     UniqueHandle event{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     if (!event) {
-        throw ErrorFromLastError();
+        ThrowLastError();
     }
     return event;
 }
@@ -74,7 +74,7 @@ class HostOnThread final : public Host {
         const UniqueHandle thread{
             CreateThread(nullptr, 0, &ServeThread, reference.get(), 0, nullptr)};
         if (!thread) {
-            throw ErrorFromLastError();
+            ThrowLastError();
         }
         static_cast<void>(reference.release()); // the thread owns it now, and runs on by itself
     }

@@ -217,8 +217,9 @@ TEST_F(CommandLineE2E, AWrongSwitchShowsTheUsageAndEndsWith2InstallingNothing) {
     // The box's exact text, its line ends and tabs written as \xHH.
     const std::vector<std::wstring> messages = RecordsOf(Log(), L"installer\tmessage");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].starts_with(
-        L"error\t无法识别的开关：/Silent\\x0D\\x0A\\x0D\\x0A用法：[/S] [/LOG=文件]\\x0D\\x0A"))
+    EXPECT_TRUE(
+        messages[0].starts_with(L"error\t无法识别的开关：/Silent\\x0D\\x0A\\x0D\\x0A用法：[/S] "
+                                L"[/LOG=文件] [/UNINSTALL]\\x0D\\x0A"))
         << ToUtf8(messages[0]);
     EXPECT_TRUE(messages[0].ends_with(L"\\x0D\\x0A429\\x09没有安装所需版本的 CorelDRAW"))
         << ToUtf8(messages[0]);

@@ -703,7 +703,14 @@ void PostCloseMessage(HWND window) {
 }
 
 void PressKey(HWND window, WORD virtual_key, bool alt) {
-    SetForegroundWindow(window);
+    // Keys go to whatever window is in front when they arrive; on a loaded machine the change
+    // of foreground lags behind the call, and keys sent at once would land on the old one.
+    if (!WaitUntil([window] {
+            SetForegroundWindow(window);
+            return GetForegroundWindow() == window;
+        })) {
+        throw Failure("SetForegroundWindow");
+    }
     std::vector<INPUT> inputs;
     if (alt) {
         inputs.push_back(KeyInput(VK_MENU, false));
