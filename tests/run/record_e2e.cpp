@@ -26,20 +26,22 @@ namespace {
 constexpr const wchar_t* kEntry =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamrick.Demo-Addon";
 
-std::wstring CommonAppData() {
+std::wstring ShellFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
     return path;
+}
+std::wstring CommonAppData() {
+    return ShellFolder(CSIDL_COMMON_APPDATA);
 }
 std::wstring RecordFolder() {
     return CommonAppData() + L"\\Tamrick\\Demo-Addon\\";
 }
 
-std::optional<std::wstring> EntryString(const wchar_t* name) {
+std::optional<std::wstring> EntryString(const wchar_t* name, HKEY root = HKEY_LOCAL_MACHINE) {
     wchar_t value[2048] = {};
     DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS) {
+    if (RegGetValueW(root, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     return value;
@@ -106,8 +108,12 @@ class RecordE2E : public RunE2E {
   protected:
     void SetUp() override {
         RunE2E::SetUp();
-        fs::remove_all(CommonAppData() + L"\\Tamrick");
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kEntry);
+        for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            RegDeleteKeyW(root, kEntry);
+        }
+        for (const int csidl : {CSIDL_COMMON_APPDATA, CSIDL_LOCAL_APPDATA}) {
+            fs::remove_all(ShellFolder(csidl) + L"\\Tamrick");
+        }
         x7_ = &Install(17);
         v2020_ = &Install(22);
         // What the user had: a macro project the add-on replaces, one it deletes, one of their
@@ -256,10 +262,31 @@ TEST_F(RecordE2E, WithoutAnIdNothingIsRecordedOrListed) {
     ASSERT_EQ(Silently(addOn_ + L"TamrickInstaller.exe", L"/S"), 0u);
     EXPECT_EQ(ReadFile(x7_->folders.gms + L"宏工具.gms"), "macros 1.0");
     EXPECT_FALSE(fs::exists(CommonAppData() + L"\\Tamrick"));
-    wchar_t local[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
-    EXPECT_FALSE(fs::exists(std::wstring(local) + L"\\Tamrick"));
+    EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Tamrick"));
     EXPECT_EQ(UninstallerList().find(L"Tamrick."), std::wstring::npos);
+}
+
+TEST_F(RecordE2E, AStandardUsersAddOnIsRecordedForThatUserAndRemovedWithoutAdministrators) {
+    Release("1.0");
+    ASSERT_EQ(
+        RunWithoutElevation(L"\"" + addOn_ + L"TamrickInstaller.exe\" /S " + LogSwitch(), addOn_),
+        std::optional<DWORD>(0))
+        << ReadFile(LogPath());
+    EXPECT_NE(HostTree(), before_);
+    EXPECT_FALSE(EntryString(L"DisplayName")) << "listed for every user";
+    EXPECT_FALSE(fs::exists(CommonAppData() + L"\\Tamrick"));
+    const std::wstring uninstaller =
+        ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Tamrick\\Demo-Addon\\Uninstall.exe";
+    EXPECT_TRUE(fs::exists(uninstaller));
+    EXPECT_EQ(EntryString(L"DisplayName", HKEY_CURRENT_USER), L"演示插件");
+    const std::optional<std::wstring> quiet =
+        EntryString(L"QuietUninstallString", HKEY_CURRENT_USER);
+    ASSERT_EQ(quiet, L"\"" + uninstaller + L"\" /UNINSTALL /S");
+
+    EXPECT_EQ(RunWithoutElevation(*quiet, TempRoot()), std::optional<DWORD>(0));
+    EXPECT_EQ(HostTree(), before_);
+    EXPECT_FALSE(EntryString(L"DisplayName", HKEY_CURRENT_USER));
+    EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Tamrick"));
 }
 
 TEST_F(RecordE2E, RemovedAsAppsAndFeaturesStartsItTheWarningFirstWhereCancelChangesNothing) {

@@ -96,6 +96,56 @@ DWORD RunToEnd(std::wstring commandLine) {
     return exitCode;
 }
 
+std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder,
+                                         const std::wstring& temp) {
+    tamrick::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, token.put())) {
+        return std::nullopt;
+    }
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof administrators;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    tamrick::UniqueHandle restricted;
+    if (!CreateRestrictedToken(token.get(), DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr, 0,
+                               nullptr, restricted.put())) {
+        return std::nullopt;
+    }
+    // This process's environment, with TEMP and TMP replaced where asked.
+    std::wstring environment;
+    const wchar_t* const own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        if (!temp.empty() &&
+            (_wcsnicmp(entry, L"TEMP=", 5) == 0 || _wcsnicmp(entry, L"TMP=", 4) == 0)) {
+            continue;
+        }
+        environment += text + L'\0';
+    }
+    FreeEnvironmentStringsW(const_cast<wchar_t*>(own));
+    if (!temp.empty()) {
+        environment += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0';
+    }
+    environment += L'\0';
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessAsUserW(restricted.get(), nullptr, commandLine.data(), nullptr, nullptr,
+                              FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(),
+                              &startup, &info)) {
+        return std::nullopt;
+    }
+    const tamrick::UniqueHandle process{info.hProcess};
+    const tamrick::UniqueHandle thread{info.hThread};
+    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
 tamrick::UniqueHandle StandInControl::StartPlainly() const {
     std::wstring commandLine = L"\"" + exe() + L"\"";
     STARTUPINFOW startup{};

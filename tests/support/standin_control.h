@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,11 @@ HWND NextMessageBox(DWORD pid, HWND previous = nullptr,
 
 // Runs a command line to its end; its exit code, or the error that kept it from starting.
 DWORD RunToEnd(std::wstring commandLine);
+// The same under a token in which Administrators only denies, as Windows runs a standard user's
+// programs (and an administrator's unelevated ones); nothing when it can't be run. With `temp`,
+// the program's TEMP and TMP name that folder.
+std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder,
+                                         const std::wstring& temp = {});
 
 // Every running CorelDRW.exe, opened to wait for it and to end it.
 std::vector<tamrick::UniqueHandle> StandInProcesses();
