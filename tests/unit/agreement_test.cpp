@@ -143,12 +143,8 @@ TEST_P(Agreement, ThePlanAndTheCheckReportWhatTheRunDoes) {
     for (const Finding& f : report.findings) {
         said += f.message + L"\n";
     }
-    if (installed.message.starts_with(L"安装成功")) {
-        EXPECT_EQ(report.Count(Severity::Error), 0u) << ToUtf8(said);
-    } else {
-        // The message is quoted whole, as the user will see it.
-        EXPECT_THAT(ToUtf8(said), HasSubstr(ToUtf8(installed.message)));
-    }
+    // The message is quoted whole, as the user will see it.
+    EXPECT_THAT(ToUtf8(said), HasSubstr(ToUtf8(installed.message)));
     EXPECT_THAT(ToUtf8(said), HasSubstr(GetParam().checkSays));
 }
 
@@ -163,22 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"MissingFileInTheFirstOfSeveralVersions",
              "HostVersions=X7-2020\nFileItem=c|a.gms|1|GMSPath\nFileItem=c|b.gms|1|UserGMSPath\n",
              {"a.gms"},
-             "copy source \"b.gms\" is not in the folder"},
-        Case{"ARequiredStopAfterAnOptionalSkip",
-             "FileItem=c|gone.gms|0|GMSPath\nFileItem=k|old.gms|1|nowhere\n"
-             "FileItem=c|gone2.gms|1|GMSPath\n",
-             {},
-             "copy source \"gone.gms\" is not in the folder: the item is skipped"},
-        Case{"TheShortLastLineLeavesAnEmptyRow",
-             "HostVersions=X7, 2020\nFileItem=c|a.gms|1|UserDataPath\nFileItem=k|old.gms|0|x\n"
-             "FileItem=c|a.gms\n",
-             {"a.gms"},
-             "leaves an empty row"},
-        Case{"CarriedFoldersAndAnImport",
-             "FileItem=c|a.gms|1|GMSPath\nFileItem=c|w.xml|1|ImportWorkspace\n"
-             "FileItem=c|a.gms|0|gms path\n",
-             {"a.gms", "w.xml"},
-             "the item uses the previous item's folder, \"gmspath\" from line 1"}),
+             "copy source \"b.gms\" is not in the folder"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
