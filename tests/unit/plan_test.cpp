@@ -1,6 +1,6 @@
 // What `instinfo plan` says of each item and ending that the packagers' document does not show
-// (docs_examples runs its plans of demo/ and tests/data/mistakes/), and its JSON. That the plan
-// walks as the run does is agreement_test.cpp's.
+// (docs_examples runs its plans of demo/, tests/data/addon/ and tests/data/mistakes/), and its
+// JSON. That it quotes the run's own message is agreement_test.cpp's.
 
 #include "addon_folder.h"
 #include "base/text_encoding.h"
