@@ -6,8 +6,12 @@ design-time banner, the version record and the manifest.
     check_resources.py TamrickInstaller.exe
 """
 
+import pathlib
 import struct
 import sys
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "packaging"))
+from check_pe import Pe, PeError  # noqa: E402  the one reader of PE headers
 
 RT_CURSOR, RT_BITMAP, RT_ICON = 1, 2, 3
 RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 12, 14, 16, 24
@@ -15,26 +19,14 @@ RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 12, 14, 16, 24
 
 def resources(data):
     """{(type, id): bytes} of the first language of every resource with a numeric type and id."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise SystemExit("not a PE file")
-    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-    optional = pe + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    directories = optional + (96 if magic == 0x10B else 112)
-    resource_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
-    if resource_rva == 0:
-        raise SystemExit("the file has no resources")
-    table = optional + optional_size
-
-    def offset(rva):
-        for i in range(sections):
-            vsize, vaddr, rawsize, rawptr = struct.unpack_from("<IIII", data, table + 40 * i + 8)
-            if vaddr <= rva < vaddr + max(vsize, rawsize):
-                return rva - vaddr + rawptr
-        raise SystemExit(f"RVA {rva:#x} is in no section")
-
-    base = offset(resource_rva)
+    try:
+        pe = Pe(data)
+        if pe.directories[2][0] == 0:
+            raise PeError("the file has no resources")
+        base = pe.offset(pe.directories[2][0])
+    except PeError as e:
+        raise SystemExit(str(e))
+    offset = pe.offset
 
     def entries(at):
         named, numbered = struct.unpack_from("<HH", data, base + at + 12)
