@@ -8,46 +8,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <iterator>
 #include <stdexcept>
 
 namespace tamrick::driver {
 namespace {
-
-namespace fs = std::filesystem;
-
-class DriverTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { icons_ = std::make_unique<IconReader>(IconReader::Calibrate()); }
-    static void TearDownTestSuite() { icons_.reset(); }
-    static std::unique_ptr<IconReader> icons_;
-};
-std::unique_ptr<IconReader> DriverTest::icons_;
-
-// Shows a message box in another process, reads it as a test would, and presses its last
-// button.
-MessageBoxInfo ShowAndRead(const IconReader& icons, const wchar_t* text, UINT flags, int& pressed) {
-    MessageBoxInfo info;
-    pressed = ShowMessageBox(text, L"Driver test", flags, [&](HWND box) {
-        info = ReadMessageBox(box, icons);
-        return info.buttons.empty() ? IDOK : info.buttons.back().id;
-    });
-    return info;
-}
-
-TEST_F(DriverTest, ReadsTitleTextButtonsAndIconOfAMessageBox) {
-    int pressed = 0;
-    const auto info =
-        ShowAndRead(*icons_, L"第一行\r\n第二行", MB_OKCANCEL | MB_ICONWARNING, pressed);
-    EXPECT_EQ(info.title, L"Driver test");
-    EXPECT_EQ(info.text, L"第一行\r\n第二行");
-    ASSERT_EQ(info.buttons.size(), 2u);
-    EXPECT_EQ(info.buttons[0].id, IDOK);
-    EXPECT_EQ(info.buttons[1].id, IDCANCEL);
-    EXPECT_STREQ(ToString(info.icon), "warning");
-    EXPECT_EQ(pressed, IDCANCEL);
-}
 
 // What a watch saw of a run of the window maker in `mode`: its own windows only.
 std::vector<WindowWatch::Seen> Watch(const std::wstring& mode) {
@@ -59,50 +24,52 @@ std::vector<WindowWatch::Seen> Watch(const std::wstring& mode) {
 }
 
 bool SawMakersWindow(const std::vector<WindowWatch::Seen>& seen) {
-    for (const WindowWatch::Seen& window : seen) {
-        if (window.class_name == L"WindowMakerWindow" && window.top_level) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(seen, [](const WindowWatch::Seen& window) {
+        return window.class_name == L"WindowMakerWindow" && window.top_level;
+    });
 }
 
-TEST(WindowWatch, SeesAWindowThatIsShownForAMoment) {
+TEST(WindowWatch, SeesAWindowShownForAMomentOrNeverAndNothingOfAProgramWithoutWindows) {
     EXPECT_TRUE(SawMakersWindow(Watch(L"flash")));
-}
-
-TEST(WindowWatch, SeesAWindowThatIsNeverShown) {
-    const auto seen = Watch(L"hidden");
-    EXPECT_TRUE(SawMakersWindow(seen));
-    for (const WindowWatch::Seen& window : seen) {
+    const auto hidden = Watch(L"hidden");
+    EXPECT_TRUE(SawMakersWindow(hidden));
+    for (const WindowWatch::Seen& window : hidden) {
         EXPECT_FALSE(window.visible) << tamrick::ToUtf8(window.class_name);
     }
+    const auto none = Watch(L"none");
+    EXPECT_TRUE(none.empty()) << tamrick::ToUtf8(none.front().class_name);
 }
 
-TEST(WindowWatch, SeesNothingOfAProgramWithoutWindows) {
-    const auto seen = Watch(L"none");
-    EXPECT_TRUE(seen.empty()) << tamrick::ToUtf8(seen.front().class_name);
-}
-
-TEST_F(DriverTest, TellsEachIconKindApart) {
+TEST(DriverMessageBox, ReadsTitleTextButtonsAndEachIconKind) {
+    const IconReader icons = IconReader::Calibrate();
     const std::pair<UINT, const char*> cases[] = {{MB_ICONERROR, "error"},
                                                   {MB_ICONWARNING, "warning"},
                                                   {MB_ICONINFORMATION, "information"},
                                                   {MB_ICONQUESTION, "question"},
                                                   {0, "none"}};
     for (const auto& [flag, expected] : cases) {
-        int pressed = 0;
-        const auto info = ShowAndRead(*icons_, L"icon", MB_OK | flag, pressed);
+        // Shown by another process, read as a test would, and its last button pressed.
+        MessageBoxInfo info;
+        const int pressed =
+            ShowMessageBox(L"第一行\r\n第二行", L"Driver test", MB_OKCANCEL | flag, [&](HWND box) {
+                info = ReadMessageBox(box, icons);
+                return info.buttons.empty() ? IDOK : info.buttons.back().id;
+            });
+        EXPECT_EQ(info.title, L"Driver test");
+        EXPECT_EQ(info.text, L"第一行\r\n第二行");
+        ASSERT_EQ(info.buttons.size(), 2u);
+        EXPECT_EQ(info.buttons[0].id, IDOK);
+        EXPECT_EQ(info.buttons[1].id, IDCANCEL);
         EXPECT_STREQ(ToString(info.icon), expected);
-        EXPECT_EQ(pressed, IDOK);
+        EXPECT_EQ(pressed, IDCANCEL);
     }
 }
 
 TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnded) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    const std::filesystem::path cmd = std::filesystem::path(system) / L"cmd.exe";
-    const auto process = Process::Launch(cmd, system, L"/c exit 7");
+    const auto process =
+        Process::Launch(std::filesystem::path(system) / L"cmd.exe", system, L"/c exit 7");
     EXPECT_EQ(process.WaitForExit(), std::optional<DWORD>(7));
     EXPECT_FALSE(process.running());
 }
@@ -135,15 +102,14 @@ class HeldBackWindow {
     HWND hwnd_ = nullptr;
 };
 
-TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawing) {
+TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawingUpToTheBound) {
     HeldBackWindow window;
     ASSERT_NE(window.hwnd(), nullptr);
-    auto settled = std::async(std::launch::async,
-                              [&] { return CaptureSettled(window.hwnd(), test::kHeldBackRect); });
     // The window answers, but whatever the screen shows there is not its drawing yet.
-    EXPECT_EQ(settled.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    EXPECT_THROW(CaptureSettled(window.hwnd(), test::kHeldBackRect, std::chrono::milliseconds(500)),
+                 std::runtime_error);
     window.LetItPaint();
-    const Capture capture = settled.get();
+    const Capture capture = CaptureSettled(window.hwnd(), test::kHeldBackRect);
     ASSERT_EQ(capture.width, 200);
     ASSERT_EQ(capture.height, 100);
     const std::uint32_t colour = (GetRValue(test::kHeldBackColour) << 16) |
@@ -151,13 +117,6 @@ TEST(DriverPictures, ASettledCaptureWaitsForTheWindowsOwnDrawing) {
                                  GetBValue(test::kHeldBackColour);
     EXPECT_EQ(std::count(capture.pixels.begin(), capture.pixels.end(), colour),
               static_cast<std::ptrdiff_t>(capture.pixels.size()));
-}
-
-TEST(DriverPictures, ASettledCaptureOfAWindowThatNeverPaintsFailsAtTheBound) {
-    HeldBackWindow window;
-    ASSERT_NE(window.hwnd(), nullptr);
-    EXPECT_THROW(CaptureSettled(window.hwnd(), test::kHeldBackRect, std::chrono::milliseconds(500)),
-                 std::runtime_error);
 }
 
 TEST(DriverPictures, WritesABmpThatHoldsTheCapturedPixels) {

@@ -28,11 +28,8 @@ std::wstring SystemSays(DWORD code) {
     wchar_t text[512] = {};
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, code, 0, text, 512, nullptr);
-    std::wstring said(text, length);
-    while (!said.empty() && (said.back() == L'\n' || said.back() == L'\r' || said.back() == L' ')) {
-        said.pop_back();
-    }
-    return said;
+    const std::wstring said(text, length);
+    return said.substr(0, said.find_last_not_of(L"\r\n ") + 1);
 }
 
 void SetAttributes(const std::wstring& path, DWORD attributes) {
@@ -53,178 +50,123 @@ class FileOps : public testing::Test {
         ASSERT_TRUE(CreateDirectoryW(dest_.c_str(), nullptr));
     }
 
-    // Runs an operation that must fail and returns its error.
-    template <typename Operation> Error FailureOf(Operation operation) {
-        try {
-            operation();
-        } catch (const Error& e) {
-            return e;
-        }
-        ADD_FAILURE() << "the operation succeeded";
-        return Error(0, L"");
-    }
-
     std::wstring source_;
     std::wstring dest_;
     std::unique_ptr<tamrick::FileSystemOps> files_ = tamrick::MakeWin32FileSystem();
 };
 
-TEST_F(FileOps, PlainHiddenAndReadOnlyFilesExist) {
+TEST_F(FileOps, OnlyFilesExistWhateverTheirAttributes) {
     WriteTextFile(source_ + L"plain.gms", "p");
     WriteTextFile(source_ + L"hidden.gms", "h");
     WriteTextFile(source_ + L"readonly.gms", "r");
     SetAttributes(source_ + L"hidden.gms", FILE_ATTRIBUTE_HIDDEN);
     SetAttributes(source_ + L"readonly.gms", FILE_ATTRIBUTE_READONLY);
-
-    EXPECT_TRUE(files_->FileExists(source_ + L"plain.gms"));
-    EXPECT_TRUE(files_->FileExists(source_ + L"hidden.gms"));
-    EXPECT_TRUE(files_->FileExists(source_ + L"readonly.gms"));
-}
-
-TEST_F(FileOps, FoldersMissingPathsAndImpossibleNamesDoNotExist) {
-    EXPECT_FALSE(files_->FileExists(source_ + L"missing.gms"));
-    EXPECT_FALSE(files_->FileExists(source_ + L"no-folder\\missing.gms"));
-    EXPECT_FALSE(files_->FileExists(dest_));
-    EXPECT_FALSE(files_->FileExists(source_ + L"sub"));
     ASSERT_TRUE(CreateDirectoryW((source_ + L"sub").c_str(), nullptr));
-    EXPECT_FALSE(files_->FileExists(source_ + L"sub"));
-    // A name that can't exist is missing, so the missing-file report names it.
-    EXPECT_FALSE(files_->FileExists(source_ + L"*.gms"));
-    EXPECT_FALSE(files_->FileExists(L""));
+
+    const std::pair<std::wstring, bool> cases[] = {
+        {source_ + L"plain.gms", true},
+        {source_ + L"hidden.gms", true},
+        {source_ + L"readonly.gms", true},
+        {source_ + L"missing.gms", false},
+        {source_ + L"no-folder\\missing.gms", false},
+        {dest_, false},
+        {source_ + L"sub", false},
+        // A name that can't exist is missing, so the missing-file report names it.
+        {source_ + L"*.gms", false},
+        {L"", false}};
+    for (const auto& [path, exists] : cases) {
+        EXPECT_EQ(files_->FileExists(path), exists) << testing::PrintToString(path);
+    }
 }
 
-TEST_F(FileOps, CopyIntoFolderKeepsNameAndContentAndLeavesNothingElse) {
-    WriteTextFile(source_ + L"My Tool (v2).gms", "new macro");
-
-    files_->CopyFileInto(source_ + L"My Tool (v2).gms", dest_);
-
-    EXPECT_EQ(NamesIn(dest_), Names{L"My Tool (v2).gms"});
-    EXPECT_EQ(ReadTextFile(dest_ + L"My Tool (v2).gms"), "new macro");
-    EXPECT_EQ(ReadTextFile(source_ + L"My Tool (v2).gms"), "new macro");
-}
-
-TEST_F(FileOps, CopyReplacesFileOfThatNameWithoutLeavingTemporaryFiles) {
-    WriteTextFile(source_ + L"tool.gms", "version 2");
-    WriteTextFile(dest_ + L"tool.gms", "version 1, longer than the new one");
-    WriteTextFile(dest_ + L"other.gms", "untouched");
-
-    files_->CopyFileInto(source_ + L"tool.gms", dest_);
-    files_->CopyFileInto(source_ + L"tool.gms", dest_);
-
-    EXPECT_EQ(NamesIn(dest_), (Names{L"other.gms", L"tool.gms"}));
-    EXPECT_EQ(ReadTextFile(dest_ + L"tool.gms"), "version 2");
-    EXPECT_EQ(ReadTextFile(dest_ + L"other.gms"), "untouched");
-}
-
-TEST_F(FileOps, CopyOfReadOnlySourceArrivesWithItsAttributes) {
+TEST_F(FileOps, CopyReplacesOnlyTheFileOfItsNameAndCarriesContentAndAttributes) {
+    WriteTextFile(source_ + L"My Tool (v2).gms", "version 2");
     WriteTextFile(source_ + L"fixed.gms", "fixed");
     SetAttributes(source_ + L"fixed.gms", FILE_ATTRIBUTE_READONLY);
+    WriteTextFile(dest_ + L"My Tool (v2).gms", "version 1, longer than the new one");
+    WriteTextFile(dest_ + L"other.gms", "untouched");
 
-    files_->CopyFileInto(source_ + L"fixed.gms", dest_);
+    files_->CopyFileInto(source_ + L"My Tool (v2).gms", dest_);
+    files_->CopyFileInto(source_ + L"My Tool (v2).gms", dest_);
+    // The folder may lack the separator.
+    files_->CopyFileInto(source_ + L"fixed.gms", dest_.substr(0, dest_.size() - 1));
 
-    EXPECT_EQ(NamesIn(dest_), Names{L"fixed.gms"});
+    // No temporary files are left.
+    EXPECT_EQ(NamesIn(dest_), (Names{L"My Tool (v2).gms", L"fixed.gms", L"other.gms"}));
+    EXPECT_EQ(ReadTextFile(dest_ + L"My Tool (v2).gms"), "version 2");
+    EXPECT_EQ(ReadTextFile(source_ + L"My Tool (v2).gms"), "version 2");
+    EXPECT_EQ(ReadTextFile(dest_ + L"other.gms"), "untouched");
     EXPECT_EQ(ReadTextFile(dest_ + L"fixed.gms"), "fixed");
     EXPECT_TRUE(AttributesOf(dest_ + L"fixed.gms") & FILE_ATTRIBUTE_READONLY);
 }
 
-TEST_F(FileOps, CopyFolderMayLackTheSeparator) {
-    WriteTextFile(source_ + L"tool.gms", "tool");
-
-    files_->CopyFileInto(source_ + L"tool.gms", dest_.substr(0, dest_.size() - 1));
-
-    EXPECT_EQ(ReadTextFile(dest_ + L"tool.gms"), "tool");
-}
-
-TEST_F(FileOps, CopyOverReadOnlyTargetIsDeniedAndKeepsTheOldFile) {
+TEST_F(FileOps, ACopyThatCantBeMadeSaysWhyAndLeavesTheTargetAsItWas) {
     WriteTextFile(source_ + L"tool.gms", "version 2");
-    WriteTextFile(dest_ + L"tool.gms", "version 1");
-    SetAttributes(dest_ + L"tool.gms", FILE_ATTRIBUTE_READONLY);
-
-    const Error error = FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_); });
-
-    EXPECT_EQ(error.number(), kPermissionDenied);
-    EXPECT_EQ(error.description(), SystemSays(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(error.description().empty());
-    EXPECT_EQ(NamesIn(dest_), Names{L"tool.gms"});
-    EXPECT_EQ(ReadTextFile(dest_ + L"tool.gms"), "version 1");
-    EXPECT_TRUE(AttributesOf(dest_ + L"tool.gms") & FILE_ATTRIBUTE_READONLY);
-}
-
-TEST_F(FileOps, CopyOntoFolderOfThatNameIsDenied) {
-    WriteTextFile(source_ + L"tool.gms", "tool");
-    ASSERT_TRUE(CreateDirectoryW((dest_ + L"tool.gms").c_str(), nullptr));
-
-    const Error error = FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_); });
-
-    EXPECT_EQ(error.number(), kPermissionDenied);
-    EXPECT_EQ(error.description(), SystemSays(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(NamesIn(dest_), Names{L"tool.gms"});
-    EXPECT_TRUE(AttributesOf(dest_ + L"tool.gms") & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-TEST_F(FileOps, CopyOverTargetInUseFailsAndKeepsTheOldFile) {
-    WriteTextFile(source_ + L"tool.gms", "version 2");
-    WriteTextFile(dest_ + L"tool.gms", "version 1");
+    for (const wchar_t* name : {L"folder", L"in-use", L"old", L"read-only"}) {
+        ASSERT_TRUE(CreateDirectoryW((dest_ + name).c_str(), nullptr));
+    }
+    WriteTextFile(dest_ + L"read-only\\tool.gms", "version 1");
+    SetAttributes(dest_ + L"read-only\\tool.gms", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryW((dest_ + L"folder\\tool.gms").c_str(), nullptr));
+    WriteTextFile(dest_ + L"old\\tool.gms", "version 1");
+    WriteTextFile(dest_ + L"in-use\\tool.gms", "version 1");
     // Open as a running program holds its files: nobody may delete or rename it meanwhile.
-    tamrick::UniqueHandle held(CreateFileW((dest_ + L"tool.gms").c_str(), GENERIC_READ,
+    tamrick::UniqueHandle held(CreateFileW((dest_ + L"in-use\\tool.gms").c_str(), GENERIC_READ,
                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
 
-    const Error error = FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_); });
+    const struct {
+        std::wstring source;
+        std::wstring folder;
+        std::int32_t number; // 0: whichever file error the system's code maps to
+        DWORD code;
+    } cases[] = {
+        {source_ + L"tool.gms", dest_ + L"read-only", kPermissionDenied, ERROR_ACCESS_DENIED},
+        {source_ + L"tool.gms", dest_ + L"folder", kPermissionDenied, ERROR_ACCESS_DENIED},
+        {source_ + L"tool.gms", dest_ + L"in-use", 0, 0},
+        {source_ + L"missing.gms", dest_ + L"old", kFileNotFound, ERROR_FILE_NOT_FOUND},
+        {source_ + L"tool.gms", dest_ + L"missing\\", kPathNotFound, ERROR_PATH_NOT_FOUND}};
+    for (const auto& c : cases) {
+        const Error error = FailureOf([&] { files_->CopyFileInto(c.source, c.folder); });
+        EXPECT_FALSE(error.description().empty());
+        if (c.number == 0) {
+            EXPECT_NE(error.number(), 0);
+            EXPECT_NE(error.number(), tamrick::kErrCantCreateObject);
+            continue;
+        }
+        EXPECT_EQ(error.number(), c.number) << testing::PrintToString(c.folder);
+        EXPECT_EQ(error.description(), SystemSays(c.code));
+    }
     held.reset();
 
-    EXPECT_NE(error.number(), 0);
-    EXPECT_NE(error.number(), tamrick::kErrCantCreateObject);
-    EXPECT_FALSE(error.description().empty());
-    EXPECT_EQ(NamesIn(dest_), Names{L"tool.gms"});
-    EXPECT_EQ(ReadTextFile(dest_ + L"tool.gms"), "version 1");
+    EXPECT_EQ(NamesIn(dest_), (Names{L"folder", L"in-use", L"old", L"read-only"}));
+    for (const wchar_t* name : {L"folder", L"in-use", L"old", L"read-only"}) {
+        EXPECT_EQ(NamesIn(dest_ + name), Names{L"tool.gms"}) << name;
+    }
+    for (const wchar_t* name : {L"in-use", L"old", L"read-only"}) {
+        EXPECT_EQ(ReadTextFile(dest_ + name + L"\\tool.gms"), "version 1") << name;
+    }
+    EXPECT_TRUE(AttributesOf(dest_ + L"read-only\\tool.gms") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(AttributesOf(dest_ + L"folder\\tool.gms") & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(FileOps, CopyOfMissingSourceFailsAndLeavesTheFolderAlone) {
-    WriteTextFile(dest_ + L"tool.gms", "version 1");
-
-    const Error error = FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_); });
-
-    EXPECT_EQ(error.number(), kFileNotFound);
-    EXPECT_EQ(error.description(), SystemSays(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(NamesIn(dest_), Names{L"tool.gms"});
-    EXPECT_EQ(ReadTextFile(dest_ + L"tool.gms"), "version 1");
-}
-
-TEST_F(FileOps, CopyIntoMissingFolderFailsWithoutCreatingIt) {
-    WriteTextFile(source_ + L"tool.gms", "tool");
-
-    const Error error =
-        FailureOf([&] { files_->CopyFileInto(source_ + L"tool.gms", dest_ + L"missing\\"); });
-
-    EXPECT_EQ(error.number(), kPathNotFound);
-    EXPECT_EQ(error.description(), SystemSays(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(NamesIn(dest_).empty());
-}
-
-TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFiles) {
+TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFilesButNoFolder) {
     WriteTextFile(dest_ + L"old.gms", "old");
     WriteTextFile(dest_ + L"locked.gms", "locked");
     WriteTextFile(dest_ + L"kept.gms", "kept");
     SetAttributes(dest_ + L"locked.gms", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(CreateDirectoryW((dest_ + L"sub").c_str(), nullptr));
 
     files_->RemoveFile(dest_ + L"old.gms");
     files_->RemoveFile(dest_ + L"locked.gms");
-
-    EXPECT_EQ(NamesIn(dest_), Names{L"kept.gms"});
-}
-
-TEST_F(FileOps, DeleteOfMissingFileOrFolderIsAnError) {
-    ASSERT_TRUE(CreateDirectoryW((dest_ + L"sub").c_str(), nullptr));
-
     const Error missing = FailureOf([&] { files_->RemoveFile(dest_ + L"missing.gms"); });
     const Error folder = FailureOf([&] { files_->RemoveFile(dest_ + L"sub"); });
 
+    EXPECT_EQ(NamesIn(dest_), (Names{L"kept.gms", L"sub"}));
     EXPECT_EQ(missing.number(), kFileNotFound);
     EXPECT_EQ(missing.description(), SystemSays(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(folder.number(), kPermissionDenied);
-    EXPECT_EQ(NamesIn(dest_), Names{L"sub"});
 }
 
 } // namespace

@@ -70,46 +70,36 @@ class HostCloser : public testing::Test {
         ASSERT_TRUE(host_->Started() && shouting_->Started() && other_->Started());
     }
 
-    void ExpectHostProcessesEndedAndNoOther() {
-        EXPECT_TRUE(host_->EndsWithin(kGenerousWait));
-        EXPECT_TRUE(shouting_->EndsWithin(kGenerousWait));
-        EXPECT_TRUE(other_->Running());
-    }
-
     std::wstring folder_;
     std::unique_ptr<Dummy> host_;
     std::unique_ptr<Dummy> shouting_;
     std::unique_ptr<Dummy> other_;
 };
 
-TEST_F(HostCloser, TaskkillEndsEveryHostProcessAndNoOther) {
-    tamrick::MakeTaskkillCloser()->StartClosingHost();
+// Where taskkill is looked for, in the test's folder; empty: the system's. Where it is
+// missing, the closer's own worker ends the host.
+class HostClosing : public HostCloser, public testing::WithParamInterface<const wchar_t*> {};
 
-    ExpectHostProcessesEndedAndNoOther();
+TEST_P(HostClosing, EndsEveryHostProcessAndNoOther) {
+    const std::wstring taskkill = GetParam();
+    tamrick::MakeTaskkillCloser(taskkill.empty() ? taskkill : folder_ + taskkill)
+        ->StartClosingHost();
+
+    EXPECT_TRUE(host_->EndsWithin(kGenerousWait));
+    EXPECT_TRUE(shouting_->EndsWithin(kGenerousWait));
+    EXPECT_TRUE(other_->Running());
 }
 
-TEST_F(HostCloser, WithoutTaskkillItsOwnWorkerEndsEveryHostProcessAndNoOther) {
-    tamrick::MakeTaskkillCloser(folder_ + L"no-taskkill.exe")->StartClosingHost();
-
-    ExpectHostProcessesEndedAndNoOther();
-}
-
-TEST_F(HostCloser, WithoutTaskkillFolderItsOwnWorkerStillEndsTheHost) {
-    tamrick::MakeTaskkillCloser(folder_ + L"missing\\taskkill.exe")->StartClosingHost();
-
-    ExpectHostProcessesEndedAndNoOther();
-}
+INSTANTIATE_TEST_SUITE_P(Taskkill, HostClosing,
+                         testing::Values(L"", L"no-taskkill.exe", L"missing\\taskkill.exe"));
 
 TEST_F(HostCloser, TaskkillThatCantStartIsAnErrorAndClosesNothing) {
     // A folder where the program should be: there is something, but it won't start.
-    try {
-        tamrick::MakeTaskkillCloser(folder_ + L"a")->StartClosingHost();
-        ADD_FAILURE() << "starting a folder succeeded";
-    } catch (const Error& e) {
-        EXPECT_NE(e.number(), 0);
-        EXPECT_NE(e.number(), tamrick::kErrCantCreateObject);
-        EXPECT_FALSE(e.description().empty());
-    }
+    const Error e =
+        FailureOf([&] { tamrick::MakeTaskkillCloser(folder_ + L"a")->StartClosingHost(); });
+    EXPECT_NE(e.number(), 0);
+    EXPECT_NE(e.number(), tamrick::kErrCantCreateObject);
+    EXPECT_FALSE(e.description().empty());
 
     EXPECT_TRUE(host_->Running());
     EXPECT_TRUE(shouting_->Running());

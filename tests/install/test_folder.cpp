@@ -1,14 +1,12 @@
 #include "test_folder.h"
 
-#include "base/handles.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
-#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -34,36 +32,14 @@ std::wstring FreshTestFolder() {
     return folder + L"\\";
 }
 
-namespace {
-
-using File = tamrick::UniqueHandle;
-
-File Open(const std::wstring& path, DWORD access, DWORD disposition) {
-    return File(CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-} // namespace
-
 void WriteTextFile(const std::wstring& path, const std::string& content) {
-    const File file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-    DWORD written = 0;
-    ASSERT_TRUE(file &&
-                WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                          nullptr) &&
-                written == content.size())
-        << "can't write the test file";
+    std::ofstream out(fs::path(path), std::ios::binary);
+    ASSERT_TRUE(out << content) << "can't write the test file";
 }
 
 std::string ReadTextFile(const std::wstring& path) {
-    const File file = Open(path, GENERIC_READ, OPEN_EXISTING);
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        content.append(buffer, read);
-    }
-    return content;
+    std::ifstream in(fs::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {

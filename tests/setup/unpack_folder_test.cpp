@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,12 +43,6 @@ constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE
                                  FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-std::wstring ProgramPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Runs this program with `argument` under a token in which Administrators only denies; its exit
 // code.
 DWORD RunWithoutElevation(const std::wstring& argument) {
@@ -62,7 +57,9 @@ DWORD RunWithoutElevation(const std::wstring& argument) {
                                             0, nullptr, &restricted);
     CloseHandle(token);
     EXPECT_TRUE(made) << GetLastError();
-    std::wstring command = L"\"" + ProgramPath() + L"\" " + argument;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + argument;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -124,11 +121,9 @@ TEST(UnpackFolder, TheSecurityReachesTheFolderAsItIsCreatedAsFarAsWineKeepsIt) {
     // those of its list that Unix permissions can hold.
     const AccessList plainList = ReadAccessList(plain);
     ASSERT_EQ(plainList.error, 0u);
-    bool everyoneReads = false;
-    for (const AccessEntry& entry : plainList.entries) {
-        everyoneReads = everyoneReads || entry.trustee == kEveryone;
-    }
-    EXPECT_TRUE(everyoneReads) << "Wine's plain folder is no longer what this test expects";
+    EXPECT_TRUE(std::ranges::any_of(plainList.entries, [](const AccessEntry& entry) {
+        return entry.trustee == kEveryone;
+    })) << "Wine's plain folder is no longer what this test expects";
 
     const AccessList guardedList = ReadAccessList(guarded);
     ASSERT_EQ(guardedList.error, 0u);
@@ -149,6 +144,10 @@ TEST(UnpackFolder, TheSecurityReachesTheFolderAsItIsCreatedAsFarAsWineKeepsIt) {
 }
 
 TEST(UnpackFolder, AHeldFolderCantBeMovedOrRemovedButItsFilesCanChange) {
+    const FolderHold missing(Folder(L"never made"));
+    EXPECT_FALSE(missing.IsHeld());
+    EXPECT_EQ(missing.error(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
     const std::wstring folder = Folder(L"held");
     const std::wstring moved = Folder(L"moved");
     ASSERT_EQ(CreateFolder(folder, nullptr), 0u);
@@ -170,12 +169,6 @@ TEST(UnpackFolder, AHeldFolderCantBeMovedOrRemovedButItsFilesCanChange) {
     hold.Release();
     EXPECT_FALSE(hold.IsHeld());
     EXPECT_TRUE(RemoveDirectoryW(folder.c_str())) << "released, it goes: " << GetLastError();
-}
-
-TEST(UnpackFolder, AFolderThatCantBeHeldSaysWhy) {
-    const FolderHold hold(Folder(L"never made"));
-    EXPECT_FALSE(hold.IsHeld());
-    EXPECT_EQ(hold.error(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -17,20 +17,9 @@ fs::path gInstaller; // set from the command line, read-only afterwards
 fs::path gWork;
 int gExpectedDpi = 0;
 
-int Scaled(int designed, int dpi) {
-    return MulDiv(designed, dpi, 96);
-}
-
-int Width(const RECT& r) {
-    return r.right - r.left;
-}
-int Height(const RECT& r) {
-    return r.bottom - r.top;
-}
-
 } // namespace
 
-TEST(WindowDpi, EverySizeScalesWithTheDisplay) {
+TEST(WindowDpi, EveryPartGrowsWithTheDisplay) {
     const tamrick::UniqueScreenDc screen(GetDC(nullptr));
     const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     ASSERT_EQ(dpi, gExpectedDpi) << "the prefix does not run at the DPI this test is for";
@@ -45,25 +34,28 @@ TEST(WindowDpi, EverySizeScalesWithTheDisplay) {
     ASSERT_TRUE(window) << "no window";
     drv::WaitForIdle(*window);
 
+    // Each part, as it is at 96 DPI, looks as much larger as the text does, in the same place;
+    // a pixel either way is the rounding's.
+    const double factor = dpi / 96.0;
     const RECT client = drv::ClientRectOnScreen(*window);
-    EXPECT_EQ(Width(client), Scaled(432, dpi));
-    EXPECT_EQ(Height(client), Scaled(158, dpi));
-
-    const auto button = drv::FindChild(*window, L"Button");
-    ASSERT_TRUE(button);
-    const RECT b = drv::RectInClient(*window, button->rect);
-    EXPECT_EQ(b.left, Scaled(56, dpi));
-    EXPECT_EQ(b.top, Scaled(103, dpi));
-    EXPECT_EQ(Width(b), Scaled(329, dpi));
-    EXPECT_EQ(Height(b), Scaled(41, dpi));
-
-    const auto banner = drv::FindChild(*window, L"Static");
-    ASSERT_TRUE(banner);
-    const RECT p = drv::RectInClient(*window, banner->rect);
-    EXPECT_EQ(p.left, Scaled(5, dpi));
-    EXPECT_EQ(p.top, Scaled(5, dpi));
-    EXPECT_EQ(Width(p), Scaled(420, dpi));
-    EXPECT_EQ(Height(p), Scaled(78, dpi));
+    const struct {
+        const wchar_t* control; // none: the client area
+        RECT designed;
+    } parts[] = {{nullptr, {0, 0, 432, 158}},
+                 {L"Button", {56, 103, 385, 144}},
+                 {L"Static", {5, 5, 425, 83}}};
+    for (const auto& part : parts) {
+        RECT shown{0, 0, client.right - client.left, client.bottom - client.top};
+        if (part.control) {
+            const auto control = drv::FindChild(*window, part.control);
+            ASSERT_TRUE(control);
+            shown = drv::RectInClient(*window, control->rect);
+        }
+        EXPECT_NEAR(shown.left, part.designed.left * factor, 1);
+        EXPECT_NEAR(shown.top, part.designed.top * factor, 1);
+        EXPECT_NEAR(shown.right, part.designed.right * factor, 1);
+        EXPECT_NEAR(shown.bottom, part.designed.bottom * factor, 1);
+    }
 
     drv::MoveMouseTo({0, 0});
     drv::SaveBmp(drv::CaptureWindow(*window), gWork / "window-150.bmp");
