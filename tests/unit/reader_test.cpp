@@ -43,16 +43,7 @@ TEST(ReaderLines, TheLastRepeatedTitleOrPictureWinsAnEmptyOneIncluded) {
     EXPECT_EQ(d.FlagsPicture, L"");
 }
 
-TEST(ReaderLines, CrCrLfAndLoneLfAllEndALine) {
-    auto d = ParseDescription("setuptitle=A\nflagspicture=b.png\r\nfileitem=c|s|1|gmspath|x\r"
-                              "fileitem=k|t|0|userdatapath|y");
-    EXPECT_EQ(d.SetupTitle, L"A");
-    EXPECT_EQ(d.FlagsPicture, L"b.png");
-    ASSERT_TRUE(d.FileItems);
-    ASSERT_EQ(d.FileItems->size(), 2u);
-    EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{3, 4}));
-}
-
+// CR LF, a lone LF and a lone CR each end a line.
 TEST(ReaderLines, LineNumbersCountEmptyLinesAndEveryTerminator) {
     auto d = ParseDescription("\r\n\n\r[files]\r\nfileitem=c|s|1|gmspath|x\n");
     EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{5}));

@@ -100,19 +100,6 @@ class RunTest : public ::testing::Test {
         return RunInstallation(state_, RunMembers{hostApp_, fileSystem_}, services);
     }
 
-    // What the walk did, without the fixed steps before it.
-    Log WalkLog() const {
-        Log walk;
-        bool started = false;
-        for (const auto& line : log_) {
-            if (started && line != L"invisible") {
-                walk.push_back(line);
-            }
-            started = started || line == L"invisible";
-        }
-        return walk;
-    }
-
     Log log_;
     SharedState state_;
     FakeWindow window_{log_};
