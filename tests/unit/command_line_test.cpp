@@ -80,28 +80,26 @@ TEST(CommandLine, WhatIsNoSwitchOfOursIsAProblemOfItsKind) {
     }
 }
 
-TEST(CommandLineArguments, FollowAQuotedProgramName) {
-    EXPECT_EQ(ArgumentsOf(L"\"C:\\Add on\\TamrickSetup.exe\" /S /LOG=\"C:\\my logs\\a.log\""),
-              L"/S /LOG=\"C:\\my logs\\a.log\"");
-    // The name ends at its closing quote, even where no blank follows.
-    EXPECT_EQ(ArgumentsOf(L"\"C:\\Add on\\TamrickSetup.exe\"/S"), L"/S");
-    // An unclosed quote takes the whole line as the name.
-    EXPECT_EQ(ArgumentsOf(L"\"C:\\Add on\\TamrickSetup.exe /S"), L"");
-}
-
-TEST(CommandLineArguments, FollowAnUnquotedProgramNameAtItsFirstBlank) {
-    EXPECT_EQ(ArgumentsOf(L"TamrickSetup.exe /S"), L"/S");
-    EXPECT_EQ(ArgumentsOf(L"TamrickSetup.exe\t /S  -log=x "), L"/S  -log=x ");
-    // Quotes inside an unquoted name belong to it.
-    EXPECT_EQ(ArgumentsOf(L"C:\\a\"b c\" /S"), L"c\" /S");
-    EXPECT_EQ(ArgumentsOf(L"TamrickSetup.exe"), L"");
-    EXPECT_EQ(ArgumentsOf(L""), L"");
-}
-
-TEST(CommandLineArguments, AreKeptExactlyAsTyped) {
-    // Whatever follows the name goes on unchanged: quotes, blanks, case, unknown switches.
-    const std::wstring tail = L"/s   /Log=\"C:\\My Logs\\\\\" \"\" /X=\"a b\"";
-    EXPECT_EQ(ArgumentsOf(L"\"setup.exe\" " + tail), tail);
+TEST(CommandLineArguments, FollowTheProgramNameAndAreKeptExactlyAsTyped) {
+    const std::pair<const wchar_t*, const wchar_t*> kLines[] = {
+        {L"\"C:\\Add on\\TamrickSetup.exe\" /S /LOG=\"C:\\my logs\\a.log\"",
+         L"/S /LOG=\"C:\\my logs\\a.log\""},
+        // A quoted name ends at its closing quote, even where no blank follows.
+        {L"\"C:\\Add on\\TamrickSetup.exe\"/S", L"/S"},
+        // An unclosed quote takes the whole line as the name.
+        {L"\"C:\\Add on\\TamrickSetup.exe /S", L""},
+        // An unquoted name ends at its first blank; quotes inside it belong to it.
+        {L"TamrickSetup.exe\t /S  -log=x ", L"/S  -log=x "},
+        {L"C:\\a\"b c\" /S", L"c\" /S"},
+        {L"TamrickSetup.exe", L""},
+        {L"", L""},
+        // Quotes, blanks, case and unknown switches go on unchanged.
+        {L"\"setup.exe\" /s   /Log=\"C:\\My Logs\\\\\" \"\" /X=\"a b\"",
+         L"/s   /Log=\"C:\\My Logs\\\\\" \"\" /X=\"a b\""},
+    };
+    for (const auto& [line, arguments] : kLines) {
+        EXPECT_EQ(ArgumentsOf(line), arguments) << ::testing::PrintToString(std::wstring(line));
+    }
 }
 
 TEST(Usage, NamesTheProblemThenListsSwitchesAndEveryExitCode) {

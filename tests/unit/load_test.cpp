@@ -69,16 +69,6 @@ TEST_F(LoadTest, DefaultsFillAnAbsentTitleAndPicture) {
     EXPECT_EQ(state_.FileItems->size(), 1u);
 }
 
-TEST_F(LoadTest, AUtf8DescriptionWithUnixLineEndsReadsAsWritten) {
-    Write("setuptitle=\xE6\x88\x91\xE7\x9A\x84\xE6\x8F\x92\xE4\xBB\xB6\n"
-          "fileitem=c|\xE5\xAE\x8F.gms|1|gmspath|\xE5\xAE\x89\xE8\xA3\x85\xE5\xAE\x8F\n");
-    EXPECT_TRUE(Load());
-    EXPECT_EQ(state_.SetupTitle, L"我的插件");
-    ASSERT_TRUE(state_.FileItems);
-    EXPECT_EQ((*state_.FileItems)[0].SourceName, L"宏.gms");
-    EXPECT_EQ((*state_.FileItems)[0].StepCaption, L"安装宏");
-}
-
 TEST_F(LoadTest, ReadDescriptionReportsTheEncodingItDecided) {
     Write("\xFF\xFE"
           "f\0i\0l\0e\0i\0t\0e\0m\0=\0c\0|\0a\0|\0"
