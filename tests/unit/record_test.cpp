@@ -7,6 +7,7 @@
 #include "record/journal.h"
 #include "record/record.h"
 #include "record/removal.h"
+#include "tests/unit/run_fakes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,9 @@
 #include <string>
 
 using namespace tamrick;
+using tamrick::test::FakeCloser;
+using tamrick::test::FakeHost;
+using tamrick::test::FakeWindow;
 using ::testing::HasSubstr;
 
 namespace {
@@ -163,42 +167,6 @@ class DiskFiles final : public FileSystemOps {
     Disk& disk_;
 };
 
-class Window final : public RunWindow {
-  public:
-    bool Confirm(const std::wstring& /*text*/) override { return true; }
-    void DisableButton() override {}
-    void SetCaption(const std::wstring& /*caption*/) override {}
-    void PauseWithEvents(std::chrono::milliseconds /*duration*/) override {}
-    void ShowMessage(const std::wstring& text, MessageKind /*kind*/) override { message = text; }
-    void ReportMissingFile(const std::wstring& path) override { message = MissingFileReport(path); }
-    void ReportBadFolder(const std::wstring& path, int major) override {
-        message = BadFolderReport(path, major);
-    }
-    std::wstring message;
-};
-
-// Version <major> keeps its macros in C:\V<major>\GMS\.
-class FolderHost final : public Host {
-  public:
-    explicit FolderHost(int major) : major_(major) {}
-    void Open() override {}
-    void SetInvisible() override {}
-    std::optional<std::wstring> ResolveFolder(const std::wstring& /*key*/) override {
-        return L"C:\\V" + std::to_wstring(major_) + L"\\GMS\\";
-    }
-    void ImportWorkspace(const std::wstring& /*path*/) override {}
-    void Release() noexcept override {}
-
-  private:
-    int major_;
-};
-
-class Closer final : public HostCloser {
-  public:
-    void StartClosingHost() override { ++closes; }
-    int closes = 0;
-};
-
 class Face final : public RemovalFace {
   public:
     bool Confirm(const std::wstring& text) override {
@@ -246,13 +214,18 @@ class RecordTest : public ::testing::Test {
         FakeStore store(disk_);
         store.failEntry = failEntry_;
         Journal journal(store, AddonFactsOf(state_, RecordScope::Machine));
-        Closer closer;
+        FakeCloser closer(steps_);
         std::unique_ptr<Host> host;
         std::unique_ptr<FileSystemOps> files;
         RunServices services{
             window_, closer,
             [](std::span<const int> named) { return std::vector<int>(named.begin(), named.end()); },
-            [](int major) { return std::make_unique<FolderHost>(major); },
+            // Version <major> keeps its macros in C:\V<major>\GMS\.
+            [this](int major) {
+                auto version = std::make_unique<FakeHost>(steps_);
+                version->folders[L"gmspath"] = L"C:\\V" + std::to_wstring(major) + L"\\GMS\\";
+                return version;
+            },
             [this] { return std::make_unique<DiskFiles>(disk_); }};
         services.record = &journal;
         const RunOutcome outcome = RunInstallation(state_, RunMembers{host, files}, services);
@@ -266,7 +239,7 @@ class RecordTest : public ::testing::Test {
 
     RemovalOutcome Remove() {
         FakeStore store(disk_);
-        Closer closer;
+        FakeCloser closer(steps_);
         const RemovalOutcome outcome = RunRemoval(RemovalServices{face_, closer, store});
         disk_.dead = false;
         disk_.budget = -1;
@@ -277,7 +250,8 @@ class RecordTest : public ::testing::Test {
     std::map<std::wstring, std::string> before_;
     std::map<std::wstring, std::string> initial_;
     SharedState state_;
-    Window window_;
+    test::Log steps_;
+    FakeWindow window_{steps_};
     Face face_;
     bool failEntry_ = false;
 };
@@ -339,8 +313,8 @@ TEST_F(RecordTest, AFailedFirstInstallationLeavesNothingAndItsMessageSaysSo) {
     // The second version's copy of b finds it gone.
     state_.FileItems = FileItemTable{Copy(L"a.gms"), Delete(L"old.gms"), Copy(L"c.gms")};
     ASSERT_EQ(Install(), RunOutcome::MissingFile);
-    EXPECT_EQ(window_.message,
-              MissingFileReport(L"C:\\AddOn\\c.gms") + L"\r\n" + kChangesUndoneLine);
+    EXPECT_EQ(steps_.back(),
+              L"error " + MissingFileReport(L"C:\\AddOn\\c.gms") + L"\r\n" + kChangesUndoneLine);
     EXPECT_EQ(disk_.HostFiles(), before_);
     EXPECT_FALSE(disk_.entry);
     EXPECT_FALSE(disk_.RecordFolderExists());
@@ -349,7 +323,8 @@ TEST_F(RecordTest, AFailedFirstInstallationLeavesNothingAndItsMessageSaysSo) {
     state_.FileItems = FileItemTable{Copy(L"a.gms")};
     failEntry_ = true;
     ASSERT_EQ(Install(), RunOutcome::Failed);
-    EXPECT_EQ(window_.message, L"发生意外错误，拒绝访问。\r\n" + std::wstring(kChangesUndoneLine));
+    EXPECT_EQ(steps_.back(),
+              L"error 发生意外错误，拒绝访问。\r\n" + std::wstring(kChangesUndoneLine));
     EXPECT_EQ(disk_.HostFiles(), before_);
     EXPECT_FALSE(disk_.RecordFolderExists());
 }
