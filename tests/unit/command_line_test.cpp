@@ -89,7 +89,7 @@ TEST(CommandLineArguments, FollowTheProgramNameAndAreKeptExactlyAsTyped) {
         // An unclosed quote takes the whole line as the name.
         {L"\"C:\\Add on\\TamrickSetup.exe /S", L""},
         // An unquoted name ends at its first blank; quotes inside it belong to it.
-        {L"TamrickSetup.exe\t /S  -log=x ", L"/S  -log=x "},
+        {L"TamrickSetup.exe\t/S  -log=x ", L"/S  -log=x "},
         {L"C:\\a\"b c\" /S", L"c\" /S"},
         {L"TamrickSetup.exe", L""},
         {L"", L""},
