@@ -18,22 +18,6 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-bool MeansNothingThere(DWORD code) {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_NOT_READY:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The attributes of whatever is at path, or nothing when the system says nothing is there.
 std::optional<DWORD> AttributesOf(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -153,6 +137,22 @@ class Win32FileSystem final : public FileSystemOps {
 };
 
 } // namespace
+
+bool MeansNothingThere(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return true;
+    default:
+        return false;
+    }
+}
 
 std::unique_ptr<FileSystemOps> MakeWin32FileSystem() {
     return std::make_unique<Win32FileSystem>();

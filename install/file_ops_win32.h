@@ -14,4 +14,7 @@ namespace tamrick {
 // carry the classic numbers of file errors and the system's text (base/system_error.h).
 std::unique_ptr<FileSystemOps> MakeWin32FileSystem();
 
+// Whether a system error says that nothing is at a path, as above.
+bool MeansNothingThere(unsigned long error);
+
 } // namespace tamrick

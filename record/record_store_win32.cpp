@@ -30,10 +30,6 @@ void ReleaseProvider(HCRYPTPROV provider) {
 using UniqueCryptProvider = UniqueValue<HCRYPTPROV, &ReleaseProvider>;
 using UniqueCryptHash = UniqueValue<HCRYPTHASH, &::CryptDestroyHash>;
 
-bool MeansNothingThere(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 void ThrowUnlessNothingThere() {
     const DWORD error = GetLastError();
     if (!MeansNothingThere(error)) {
