@@ -1,5 +1,6 @@
 #pragma once
-// A throw-away add-on folder for the packager's tool: a description and the files beside it.
+// A throw-away folder for a test, named by the test and its `role`: an add-on folder by default,
+// a description and the files beside it.
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,9 @@
 
 class AddOnFolder {
   public:
-    AddOnFolder()
+    explicit AddOnFolder(const std::string& role = "instinfo")
         : path_(std::filesystem::temp_directory_path() /
-                ("tamrick-instinfo-" +
+                ("tamrick-" + role + "-" +
                  std::string(::testing::UnitTest::GetInstance()->current_test_suite()->name()) +
                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
         std::filesystem::remove_all(path_);

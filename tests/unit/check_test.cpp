@@ -4,7 +4,7 @@
 
 #include "addon_folder.h"
 #include "install/run.h"
-#include "test_pictures.h"
+#include "test_programs.h"
 #include "tools/instinfo/check.h"
 
 #include <gmock/gmock.h>

@@ -16,7 +16,8 @@ TEST(Json, StringsAreUtf8WithQuotesBackslashesAndControlsEscaped) {
     EXPECT_EQ(tamrick::json::String(L"安装"), "\"\xE5\xAE\x89\xE8\xA3\x85\"");
 }
 
-TEST(Show, TheEmptyLastRowHasNoLineAndAFailedReadHasNoItems) {
+// What else a failed read shows is instinfo_cli's.
+TEST(Show, TheEmptyLastRowHasNoLineAndAFailedReadIsNoResult) {
     tamrick::DescriptionRead read;
     read.result = true;
     read.description = tamrick::ParseDescription("\xEF\xBB\xBF"
@@ -30,13 +31,9 @@ TEST(Show, TheEmptyLastRowHasNoLineAndAFailedReadHasNoItems) {
             R"({"action": "c", "sourceName": "a", "required": "1", "target": "gmspath", "stepCaption": "x", "line": 1})"),
         std::string::npos);
     EXPECT_NE(json.find(R"("stepCaption": "", "line": null})"), std::string::npos);
-
     tamrick::DescriptionRead missing;
     missing.missing = true;
-    const std::string none = tamrick::ShowJson(missing);
-    EXPECT_NE(none.find(R"("result": false)"), std::string::npos);
-    EXPECT_NE(none.find(R"("fileItems": null)"), std::string::npos);
-    EXPECT_NE(none.find("InstInfo.ini)"), std::string::npos);
+    EXPECT_NE(tamrick::ShowJson(missing).find(R"("result": false)"), std::string::npos);
 }
 
 TEST(Show, TheVersionsKeyShowsItsValueAndWhatItNames) {

@@ -27,6 +27,13 @@ using tamrick::test::FakeProgram;
 
 namespace {
 
+// A GLib object (or, with its own unref, any GLib handle) that is let go with its owner.
+template <typename T, auto Unref = g_object_unref> struct GUnref {
+    void operator()(T* p) const { Unref(p); }
+};
+template <typename T, auto Unref = g_object_unref>
+using GPtr = std::unique_ptr<T, GUnref<T, Unref>>;
+
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -37,24 +44,19 @@ std::string ReadAll(const fs::path& path) {
 class Pack : public testing::Test {
   protected:
     void SetUp() override {
-        dist_ = fs::temp_directory_path() / ("tamrick-dist-" + std::to_string(::getpid()));
-        fs::create_directories(dist_);
-        std::ofstream(dist_ / "TamrickSetup.exe", std::ios::binary) << FakeProgram(0x1000);
-        std::ofstream(dist_ / "TamrickInstaller.exe", std::ios::binary) << "installer";
+        dist_.File("TamrickSetup.exe", FakeProgram(0x1000));
+        dist_.File("TamrickInstaller.exe", "installer");
         output_ = folder_.path().parent_path() /
                   ("tamrick-pack-" + std::to_string(::getpid()) + "-setup.exe");
     }
-    void TearDown() override {
-        fs::remove_all(dist_);
-        fs::remove(output_);
-    }
+    void TearDown() override { fs::remove(output_); }
 
     int Run(bool force = false) {
         PackOptions options;
         options.folder = folder_.Prefix();
         options.output = output_.wstring();
         options.force = force;
-        options.distribution = {dist_.wstring()};
+        options.distribution = {dist_.path().wstring()};
         out_.clear();
         err_.clear();
         return tamrick::Pack(
@@ -76,21 +78,19 @@ class Pack : public testing::Test {
         crc.Update(cab.data(), cab.size());
         EXPECT_EQ(crc.value(), decoded->header.crc32);
 
-        GBytes* bytes = g_bytes_new(cab.data(), cab.size());
-        GInputStream* in = g_memory_input_stream_new_from_bytes(bytes);
-        GCabCabinet* cabinet = gcab_cabinet_new();
+        const GPtr<GBytes, g_bytes_unref> bytes(g_bytes_new(cab.data(), cab.size()));
+        const GPtr<GInputStream> in(g_memory_input_stream_new_from_bytes(bytes.get()));
+        const GPtr<GCabCabinet> cabinet(gcab_cabinet_new());
+        const AddOnFolder out("unpacked");
+        const GPtr<GFile> target(g_file_new_for_path(out.path().c_str()));
         GError* error = nullptr;
         std::map<std::string, std::string> files;
-        const fs::path out =
-            fs::temp_directory_path() / ("tamrick-unpacked-" + std::to_string(::getpid()));
-        fs::remove_all(out);
-        fs::create_directories(out);
-        GFile* target = g_file_new_for_path(out.c_str());
-        if (gcab_cabinet_load(cabinet, in, nullptr, &error) &&
-            gcab_cabinet_extract(cabinet, target, nullptr, nullptr, nullptr, nullptr, &error)) {
-            for (const auto& e : fs::recursive_directory_iterator(out)) {
+        if (gcab_cabinet_load(cabinet.get(), in.get(), nullptr, &error) &&
+            gcab_cabinet_extract(cabinet.get(), target.get(), nullptr, nullptr, nullptr, nullptr,
+                                 &error)) {
+            for (const auto& e : fs::recursive_directory_iterator(out.path())) {
                 if (e.is_regular_file()) {
-                    const std::u8string name = fs::relative(e.path(), out).u8string();
+                    const std::u8string name = fs::relative(e.path(), out.path()).u8string();
                     files[std::string(name.begin(), name.end())] = ReadAll(e.path());
                 }
             }
@@ -98,16 +98,11 @@ class Pack : public testing::Test {
             ADD_FAILURE() << (error != nullptr ? error->message : "gcab failed");
             g_clear_error(&error);
         }
-        fs::remove_all(out);
-        g_object_unref(target);
-        g_object_unref(cabinet);
-        g_object_unref(in);
-        g_bytes_unref(bytes);
         return files;
     }
 
     AddOnFolder folder_;
-    fs::path dist_;
+    AddOnFolder dist_{"dist"}; // the distributable
     fs::path output_;
     std::string out_;
     std::string err_;
@@ -179,10 +174,10 @@ TEST_F(Pack, WhatNoSetupCanCarryIsRefusedEvenWhenForcedAndNothingIsLeftBehind) {
         << err_;
     folder_.Description("FileItem=c|a.gms|1|GMSPath|\n");
     // A setup program with something after its sections (a symbol table, a signature).
-    std::ofstream(dist_ / "TamrickSetup.exe", std::ios::binary | std::ios::app) << "tail";
+    std::ofstream(dist_.path() / "TamrickSetup.exe", std::ios::binary | std::ios::app) << "tail";
     EXPECT_EQ(Run(), 1);
     EXPECT_NE(err_.find("not the setup program as built"), std::string::npos) << err_;
-    fs::remove(dist_ / "TamrickSetup.exe");
+    fs::remove(dist_.path() / "TamrickSetup.exe");
     EXPECT_EQ(Run(), 1);
     EXPECT_NE(err_.find("TamrickSetup.exe was not found"), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(output_));
@@ -287,15 +282,16 @@ TEST_F(Pack, TheDocumentedExampleIsWhatPackingTheDemoPrints) {
 
     fs::copy(fs::path(TAMRICK_SOURCE_DIR) / "demo", folder_.path() / "demo");
     const std::string shell = "cd '" + folder_.path().string() + "' && TAMRICK_DIST='" +
-                              dist_.string() + "' '" TAMRICK_INSTINFO "' pack demo 2>&1";
+                              dist_.path().string() + "' '" TAMRICK_INSTINFO "' pack demo 2>&1";
     const std::unique_ptr<FILE, int (*)(FILE*)> run(::popen(shell.c_str(), "r"), ::pclose);
     ASSERT_TRUE(run);
     std::string printed = "$ TAMRICK_DIST=/opt/tamrick instinfo pack demo\n";
     for (int c = 0; (c = std::fgetc(run.get())) != EOF;) {
         printed.push_back(static_cast<char>(c));
     }
-    for (std::size_t at = 0; (at = printed.find(dist_.string(), at)) != std::string::npos;) {
-        printed.replace(at, dist_.string().size(), "/opt/tamrick");
+    const std::string dist = dist_.path().string();
+    for (std::size_t at = 0; (at = printed.find(dist, at)) != std::string::npos;) {
+        printed.replace(at, dist.size(), "/opt/tamrick");
     }
     const auto sizesMasked = [](const std::string& text) {
         static const std::regex installer("(TamrickInstaller\\.exe  )[0-9,]+");

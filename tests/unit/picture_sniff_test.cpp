@@ -1,5 +1,5 @@
 // Whether a banner file's bytes are a picture the installer's window loads, and its size.
-#include "test_pictures.h"
+#include "test_programs.h"
 #include "tools/instinfo/picture.h"
 
 #include <gtest/gtest.h>

@@ -19,41 +19,40 @@ const FileItem kEmptyRow{};
 
 } // namespace
 
-TEST(ReaderLines, KeysAreTrimmedOfSpacesOnlyAndMatchedInAnyCase) {
-    auto d = ParseDescription("  SeTuPtItLe  =   My Title  \r\n");
-    EXPECT_EQ(d.SetupTitle, L"My Title");
-    // A tab before the key, or a space inside it, makes another key.
-    auto tab = ParseDescription("\tsetuptitle=A\r\nsetup title=B\r\n");
-    EXPECT_EQ(tab.SetupTitle, L"");
-}
-
-TEST(ReaderLines, ASecondEqualsSignCutsTheValue) {
-    EXPECT_EQ(ParseDescription("setuptitle=a = b=c").SetupTitle, L"a");
+// Keys trimmed of spaces only and matched in any case, a value cut at a second "=", the last
+// line winning, and headings, comments and unknown keys ignored anywhere.
+TEST(ReaderLines, TheTitleIsTheValueOfItsLastLine) {
+    const struct {
+        std::string text;
+        std::wstring title;
+    } kLines[] = {
+        {"  SeTuPtItLe  =   My Title  \r\n", L"My Title"},
+        {"\tsetuptitle=A\r\nsetup title=B\r\n", L""}, // a tab before the key, a space inside
+        {"setuptitle=a = b=c", L"a"},
+        {"setuptitle=First\rsetuptitle=Second\r", L"Second"},
+        {"[Setup]\r\n;setuptitle=Commented\r\nother=1\r\n[Files]\r\nsetuptitle=After heading\r\n"
+         "plain text\r\n",
+         L"After heading"},
+        {"setuptitle=a\0b"s, L"a\0b"s}, // NUL bytes are ordinary text
+    };
+    for (const auto& l : kLines) {
+        EXPECT_EQ(ParseDescription(l.text).SetupTitle, l.title) << l.text;
+    }
+    EXPECT_FALSE(ParseDescription("[Files]\r\nplain text\r\n").FileItems);
     // In a file item the cut usually leaves too few fields.
     auto d = ParseDescription("fileitem=c|a=b.gms|1|gmspath|x");
     ASSERT_TRUE(d.FileItems);
     EXPECT_EQ(d.FileItems->size(), 1u);
     EXPECT_TRUE((*d.FileItems)[0] == kEmptyRow);
-}
-
-TEST(ReaderLines, TheLastRepeatedTitleOrPictureWinsAnEmptyOneIncluded) {
-    auto d = ParseDescription("setuptitle=First\rsetuptitle=Second\rflagspicture=a.bmp\r"
-                              "flagspicture=\r");
-    EXPECT_EQ(d.SetupTitle, L"Second");
-    EXPECT_EQ(d.FlagsPicture, L"");
+    EXPECT_EQ(ParseDescription("flagspicture=a.bmp\rflagspicture=\r").FlagsPicture, L"");
+    const std::string longValue(20'000'000, 'x');
+    EXPECT_EQ(ParseDescription("flagspicture=" + longValue).FlagsPicture.size(), longValue.size());
 }
 
 // CR LF, a lone LF and a lone CR each end a line.
 TEST(ReaderLines, LineNumbersCountEmptyLinesAndEveryTerminator) {
     auto d = ParseDescription("\r\n\n\r[files]\r\nfileitem=c|s|1|gmspath|x\n");
     EXPECT_EQ(d.ItemLines, (std::vector<std::size_t>{5}));
-}
-
-TEST(ReaderLines, HeadingsCommentsAndUnknownKeysAreIgnoredAnywhere) {
-    auto d = ParseDescription("[Setup]\r\n;setuptitle=Commented\r\nother=1\r\n[Files]\r\n"
-                              "setuptitle=After heading\r\nplain text\r\n");
-    EXPECT_EQ(d.SetupTitle, L"After heading");
-    EXPECT_FALSE(d.FileItems);
 }
 
 TEST(ReaderItems, FieldsKeepTheirSpacesAndOnlyActionAndTargetAreLowerCased) {
@@ -99,13 +98,6 @@ TEST(ReaderItems, AShortItemLeavesNoGapButAnEmptyLastRow) {
         EXPECT_EQ(d.ItemLines, t.lines) << t.text;
     }
     EXPECT_FALSE(ParseDescription("fileitem").FileItems) << "a line without = is no fileitem line";
-}
-
-TEST(ReaderRobustness, NulBytesAndVeryLongLinesAreOrdinaryText) {
-    std::string longValue(20'000'000, 'x');
-    auto d = ParseDescription("setuptitle=a\0b"s + "\r\nflagspicture=" + longValue);
-    EXPECT_EQ(d.SetupTitle, L"a\0b"s);
-    EXPECT_EQ(d.FlagsPicture.size(), longValue.size());
 }
 
 TEST(ReaderRobustness, NonAsciiLettersThatLowerCaseToAsciiMatchAKey) {

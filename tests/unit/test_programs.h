@@ -1,5 +1,5 @@
 #pragma once
-// A program's first bytes made up for the tests: just enough of a PE file's headers.
+// Files made up for the tests, byte by byte: just enough of a PE program's headers, a bitmap.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +28,22 @@ inline std::string FakeProgram(std::uint32_t end) {
     Put(bytes, table + 40 + 16, end - 0x600, 4); // second: up to the end
     Put(bytes, table + 40 + 20, 0x600, 4);
     return bytes;
+}
+
+// A Windows bitmap of the given size: 16-bit 5-5-5, no compression, all pixels black.
+inline std::string Bitmap(std::uint32_t width, std::uint32_t height, std::size_t cutPixels = 0) {
+    const std::uint32_t stride = (width * 16 + 31) / 32 * 4;
+    std::string b(54 + std::size_t{stride} * height - cutPixels, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    Put(b, 2, static_cast<std::uint32_t>(b.size()), 4);
+    Put(b, 10, 54, 4);
+    Put(b, 14, 40, 4);
+    Put(b, 18, width, 4);
+    Put(b, 22, height, 4);
+    Put(b, 26, 1, 2);
+    Put(b, 28, 16, 2);
+    return b;
 }
 
 } // namespace tamrick::test
