@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -29,34 +28,7 @@ using namespace std::chrono_literals;
 using tamrick::Error;
 using tamrick::MakeComHost;
 using tamrick::ToUtf8;
-using tamrick::test::EndedByThemselves;
-using tamrick::test::StandInProcesses;
-
-std::wstring TestFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    return std::wstring(temp) + L"tamrick-host\\";
-}
-
-const tamrick::test::StandInControl& StandIn() {
-    static const tamrick::test::StandInControl standIn(
-        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TestFolder());
-    return standIn;
-}
-
-DWORD RunStandIn(const std::wstring& arguments) {
-    return StandIn().Run(arguments);
-}
-void WriteConfig(std::wstring_view text) {
-    StandIn().WriteConfig(text);
-}
-std::vector<std::wstring> LoggedCalls() {
-    return StandIn().LoggedCalls();
-}
-// A server whose client died stays running, and the next activation would attach to it.
-void EndStandIns() {
-    tamrick::test::QuitStandIns();
-}
+using namespace tamrick::test;
 
 // Releases the connection and waits until the host has ended, so that its log is complete.
 void ReleaseAndWaitForExit(tamrick::Host& host) {
@@ -74,25 +46,26 @@ constexpr std::wstring_view kFolders = L"path=C:\\Corel\\Programs\\\n"
 class HostBinding : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        EndStandIns();
+        QuitStandIns();
         ASSERT_TRUE(StandIn().Install());
     }
 
     void SetUp() override {
-        EndStandIns();
+        // A server whose client died stays running, and the next activation would attach to it.
+        QuitStandIns();
         StandIn().ClearLog();
-        WriteConfig(kFolders);
+        StandIn().WriteConfig(kFolders);
     }
 
-    void TearDown() override { EndStandIns(); }
+    void TearDown() override { QuitStandIns(); }
 };
 
 TEST_F(HostBinding, DrivesTheHostAndLetsItEndOnRelease) {
     // Folder strings come back exactly as the host gives them.
-    WriteConfig(L"path=C:\\Corel\\Programs\n"
-                L"gmspath=\n"
-                L"usergmspath=D:\\GMS 文件夹 \n"
-                L"userdatapath=relative\\\\twice\\\\\n");
+    StandIn().WriteConfig(L"path=C:\\Corel\\Programs\n"
+                          L"gmspath=\n"
+                          L"usergmspath=D:\\GMS 文件夹 \n"
+                          L"userdatapath=relative\\\\twice\\\\\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
     host->SetInvisible();
@@ -123,7 +96,7 @@ TEST_F(HostBinding, DrivesTheHostAndLetsItEndOnRelease) {
         L"Application.ImportWorkspace\tcall\tC:\\加载项\\Tamrick 工作区.cdws",
         L"CorelDRW.exe\texit",
     };
-    EXPECT_EQ(LoggedCalls(), expected);
+    EXPECT_EQ(StandIn().LoggedCalls(), expected);
 }
 
 TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
@@ -132,8 +105,8 @@ TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
               S_OK);
     struct Reregister {
         ~Reregister() {
-            EndStandIns();
-            EXPECT_EQ(RunStandIn(L"/RegServer"), 0u);
+            QuitStandIns();
+            EXPECT_EQ(StandIn().Run(L"/RegServer"), 0u);
         }
     } reregister;
     {
@@ -143,7 +116,7 @@ TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
                                    tamrick::kHostApplicationIid, &direct),
                   E_NOINTERFACE);
     }
-    EndStandIns();
+    QuitStandIns();
     StandIn().ClearLog();
 
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
@@ -163,11 +136,11 @@ TEST_F(HostBinding, WithoutTheTypeLibraryTheMembersAreStillCalledByName) {
         L"Application.ImportWorkspace\tcall\tC:\\addon\\a.cdws",
         L"CorelDRW.exe\texit",
     };
-    EXPECT_EQ(LoggedCalls(), expected);
+    EXPECT_EQ(StandIn().LoggedCalls(), expected);
 }
 
 TEST_F(HostBinding, AHostThatRefusesTheCreationIsError429) {
-    WriteConfig(std::wstring(kFolders) + L"refusecreation=0x80004005\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"refusecreation=0x80004005\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     try {
         host->Open();
@@ -178,8 +151,9 @@ TEST_F(HostBinding, AHostThatRefusesTheCreationIsError429) {
     }
     // Nobody holds an object of it, so the host ends by itself.
     EXPECT_TRUE(EndedByThemselves(StandInProcesses()));
-    EXPECT_EQ(LoggedCalls(), (std::vector<std::wstring>{L"Application\tcreate\trefused\t0x80004005",
-                                                        L"CorelDRW.exe\texit"}));
+    EXPECT_EQ(StandIn().LoggedCalls(),
+              (std::vector<std::wstring>{L"Application\tcreate\trefused\t0x80004005",
+                                         L"CorelDRW.exe\texit"}));
 }
 
 struct HostFailure {
@@ -198,11 +172,12 @@ template <class Call> HostFailure FailureOf(Call call) {
 }
 
 TEST_F(HostBinding, AFailingHostCallReachesTheCallerWithTheHostsNumberAndDescription) {
-    WriteConfig(std::wstring(kFolders) + L"fail=GMSPath,1004,宏文件夹不可用, 请重新安装\n"
-                                         L"fail=ImportWorkspace,0x800A0035,Workspace missing\n"
-                                         L"fail=Path,0x80041234,\n"
-                                         L"fail=Visible,0x80070005,\n"
-                                         L"fail=UserDataPath,1005,\n");
+    StandIn().WriteConfig(std::wstring(kFolders) +
+                          L"fail=GMSPath,1004,宏文件夹不可用, 请重新安装\n"
+                          L"fail=ImportWorkspace,0x800A0035,Workspace missing\n"
+                          L"fail=Path,0x80041234,\n"
+                          L"fail=Visible,0x80070005,\n"
+                          L"fail=UserDataPath,1005,\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
 
@@ -245,39 +220,35 @@ TEST(HostBindingBeforeOpen, CallsFailAsObjectNotSetAndReleaseIsHarmless) {
     EXPECT_EQ(host->ResolveFolder(L"importworkspace"), std::nullopt);
 }
 
-std::size_t Count(const std::vector<std::wstring>& calls, const std::wstring& call) {
-    return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
-}
-
 TEST_F(HostBinding, ABusyHostIsWaitedForUntilItTakesTheCreation) {
-    WriteConfig(std::wstring(kFolders) + L"busy=3\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"busy=3\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
     EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
     ReleaseAndWaitForExit(*host);
 
-    const std::vector<std::wstring> calls = LoggedCalls();
+    const std::vector<std::wstring> calls = StandIn().LoggedCalls();
     ASSERT_GE(calls.size(), 4u);
-    EXPECT_GE(Count(calls, L"Application\tbusy"), 2u);
+    EXPECT_GE(CountOf(calls, L"Application\tbusy"), 2u);
     EXPECT_EQ(calls[0], L"Application\tbusy");
-    EXPECT_EQ(Count(calls, L"Application\tcreate"), 1u);
+    EXPECT_EQ(CountOf(calls, L"Application\tcreate"), 1u);
     EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit");
 }
 
 TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
-    WriteConfig(std::wstring(kFolders) + L"busy=60\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"busy=60\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost(tamrick::kX3Major, 2s);
     const HostFailure creation = FailureOf([&] { host->Open(); });
     EXPECT_EQ(creation.number, static_cast<std::int32_t>(RPC_E_CALL_REJECTED));
     // The system's text where it has one (Windows does; Wine names the code).
     EXPECT_EQ(creation.description,
               tamrick::SystemErrorText(static_cast<std::uint32_t>(RPC_E_CALL_REJECTED)));
-    EXPECT_GE(Count(LoggedCalls(), L"Application\tbusy"), 2u);
-    EXPECT_EQ(Count(LoggedCalls(), L"Application\tcreate"), 0u);
+    EXPECT_GE(CountOf(StandIn().LoggedCalls(), L"Application\tbusy"), 2u);
+    EXPECT_EQ(CountOf(StandIn().LoggedCalls(), L"Application\tcreate"), 0u);
 
     // A member is given up on the same way; that it is tried again: run_host_faults_e2e.cpp.
-    EndStandIns();
-    WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
+    QuitStandIns();
+    StandIn().WriteConfig(std::wstring(kFolders) + L"busy=60,Visible\n");
     const std::unique_ptr<tamrick::Host> second = MakeComHost(tamrick::kX3Major, 2s);
     second->Open();
     const HostFailure member = FailureOf([&] { second->SetInvisible(); });
@@ -289,19 +260,9 @@ TEST_F(HostBinding, AHostBusyForLongerThanTheLimitFailsAsAnErrorNot429) {
 
 // The stand-in's dialog that holds a hung call, once it shows.
 HWND HostDialog() {
-    for (int i = 0; i < 200; ++i) {
-        for (const tamrick::UniqueHandle& process : StandInProcesses()) {
-            for (HWND window :
-                 tamrick::driver::VisibleTopLevelWindows(GetProcessId(process.get()))) {
-                if (tamrick::driver::WindowText(window) == L"CorelDRAW X3") {
-                    return window;
-                }
-            }
-        }
-        Sleep(50);
-    }
-    ADD_FAILURE() << "the host's dialog did not show";
-    return nullptr;
+    const HWND dialog = WaitForWindowNamed(L"#32770", 10s);
+    EXPECT_EQ(tamrick::driver::WindowText(dialog), L"CorelDRAW X3") << "no dialog of the host";
+    return dialog;
 }
 
 // The host's calls on a thread of their own, with the caller counting how long it was free.
@@ -325,8 +286,8 @@ class HostThread : public HostBinding {
 };
 
 TEST_F(HostThread, TheCallerWaitsInItsOwnWayWhileTheHostStartsAndAnswers) {
-    WriteConfig(std::wstring(kFolders) + L"slowstart=3\n"
-                                         L"fail=GMSPath,1004,宏文件夹不可用\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"slowstart=3\n"
+                                                   L"fail=GMSPath,1004,宏文件夹不可用\n");
     std::unique_ptr<tamrick::Host> host = Make();
     host->Open();
     EXPECT_GE(ticks_, 30) << "the caller did not get its thread back during a slow start";
@@ -343,7 +304,7 @@ TEST_F(HostThread, TheCallerWaitsInItsOwnWayWhileTheHostStartsAndAnswers) {
 }
 
 TEST_F(HostThread, AHungCallReturnsWhenTheHostsDialogIsAnsweredHoweverLongItTakes) {
-    WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"hang=ImportWorkspace\n");
     const std::unique_ptr<tamrick::Host> host = Make();
     host->Open();
     whileWaiting_ = [&](HANDLE) {
@@ -354,7 +315,8 @@ TEST_F(HostThread, AHungCallReturnsWhenTheHostsDialogIsAnsweredHoweverLongItTake
     host->ImportWorkspace(L"C:\\a.xml");
     EXPECT_GE(ticks_, 60);
     ReleaseAndWaitForExit(*host);
-    EXPECT_EQ(Count(LoggedCalls(), L"Application.ImportWorkspace\tcall\tC:\\a.xml"), 1u);
+    EXPECT_EQ(CountOf(StandIn().LoggedCalls(), L"Application.ImportWorkspace\tcall\tC:\\a.xml"),
+              1u);
 }
 
 // The x86_64 build's stand-in (CI builds both presets first); empty in the x86_64 build.
@@ -373,14 +335,12 @@ class HostVersions : public HostBinding {
     // The stand-in of one version, registered, with its folders under C:\V<major>\. With
     // otherWidth, a host of the other width than this program: the x86_64 build's stand-in for
     // the i686 suite, this build's registered in the other registry view for the x86_64 one.
-    const tamrick::test::StandInControl& Version(int major, bool otherWidth = false) {
-        const std::wstring folder = TestFolder() + L"v" + std::to_wstring(major) + L"\\";
+    const StandInControl& Version(int major, bool otherWidth = false) {
+        const std::wstring folder = TestTempFolder(L"host-v" + std::to_wstring(major));
         CreateDirectoryW(folder.c_str(), nullptr);
         const bool otherBuild = otherWidth && sizeof(void*) == 4;
-        auto standIn = std::make_unique<tamrick::test::StandInControl>(
-            otherBuild ? OtherWidthStandIn()
-                       : tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(),
-            folder);
+        auto standIn =
+            std::make_unique<StandInControl>(folder, otherBuild ? OtherWidthStandIn() : L"");
         const std::wstring root = L"C:\\V" + std::to_wstring(major) + L"\\";
         standIn->WriteConfig(L"version=" + std::to_wstring(major) + L"\npath=" + root +
                              L"Programs\\\ngmspath=" + root + L"GMS\\\nusergmspath=" + root +
@@ -402,7 +362,7 @@ class HostVersions : public HostBinding {
         }
     }
 
-    std::vector<std::unique_ptr<tamrick::test::StandInControl>> versions_;
+    std::vector<std::unique_ptr<StandInControl>> versions_;
 };
 
 // The default value of a key under HKEY_CLASSES_ROOT in one registry view; empty where none.
@@ -416,11 +376,11 @@ TEST_F(HostVersions, X3IsOpenedAsItselfWhateverElseIsRegisteredAndWithoutItIs429
     host->Open();
     EXPECT_EQ(host->ResolveFolder(L"gmspath"), L"C:\\Corel\\Draw\\GMS\\");
     ReleaseAndWaitForExit(*host);
-    EXPECT_EQ(LoggedCalls().front(), L"Application\tcreate");
+    EXPECT_EQ(StandIn().LoggedCalls().front(), L"Application\tcreate");
 
-    ASSERT_EQ(RunStandIn(L"/UnregServer"), 0u);
+    ASSERT_EQ(StandIn().Run(L"/UnregServer"), 0u);
     struct Reregister {
-        ~Reregister() { EXPECT_EQ(RunStandIn(L"/RegServer"), 0u); }
+        ~Reregister() { EXPECT_EQ(StandIn().Run(L"/RegServer"), 0u); }
     } reregister;
     EXPECT_EQ(tamrick::FindInstalledHosts(std::vector<int>{13, 17}), (std::vector<int>{17}));
     const std::unique_ptr<tamrick::Host> without = MakeComHost();
@@ -456,7 +416,7 @@ TEST_F(HostVersions, AHostOfTheOtherWidthIsFoundInTheOtherRegistryViewAndStarted
 using HostGone = HostBinding;
 
 TEST_F(HostGone, AHostThatDiesInsideACallFailsWithTheSystemsDescriptionAndStaysGone) {
-    WriteConfig(std::wstring(kFolders) + L"crash=ImportWorkspace\n");
+    StandIn().WriteConfig(std::wstring(kFolders) + L"crash=ImportWorkspace\n");
     const std::unique_ptr<tamrick::Host> host = MakeComHost();
     host->Open();
     const HostFailure inside = FailureOf([&] { host->ImportWorkspace(L"C:\\a.xml"); });

@@ -14,11 +14,7 @@
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
-using tamrick::test::HostFolders;
-using tamrick::test::MessageBoxText;
-using tamrick::test::NextMessageBox;
-using tamrick::test::QuitStandIns;
-using tamrick::test::StandInControl;
+using namespace tamrick::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -36,13 +32,7 @@ struct Paths {
 Paths gPaths; // set from the command line, read-only afterwards
 
 std::wstring TempRoot() {
-    return tamrick::test::TestTempFolder(L"planting");
-}
-
-const StandInControl& StandIn() {
-    static const StandInControl standIn(
-        tamrick::driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(), TempRoot() + L"host\\");
-    return standIn;
+    return TestTempFolder(L"planting");
 }
 
 // A fresh folder holding the program and a planted copy under each name.
@@ -68,14 +58,6 @@ std::vector<std::wstring> Markers(const fs::path& folder) {
     return found;
 }
 
-std::string Names(const std::vector<std::wstring>& names) {
-    std::string text;
-    for (const std::wstring& n : names) {
-        text += tamrick::ToUtf8(n) + " ";
-    }
-    return text;
-}
-
 TEST(Planting, TheHarnessSeesAPlantedDllWhereAProgramImportsTheCommonControls) {
     // The common controls themselves come from the system: they load uxtheme.
     const fs::path folder = FolderWithPlanted(L"probe", gPaths.probe, {L"uxtheme"});
@@ -89,10 +71,7 @@ TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
     QuitStandIns();
     ASSERT_TRUE(StandIn().Install());
     const HostFolders folders(TempRoot());
-    for (const auto& f : {folders.programs, folders.gms, folders.userGms, folders.userData}) {
-        fs::remove_all(f);
-        fs::create_directories(f);
-    }
+    folders.Recreate();
     StandIn().WriteConfig(folders.Config());
 
     const fs::path folder = FolderWithPlanted(L"addon", gPaths.installer, gPaths.names);
@@ -113,14 +92,12 @@ TEST(Planting, AWholeInstallationLoadsNothingFromTheProgramsFolder) {
     drv::PressButton(confirm, IDOK);
     const HWND done = NextMessageBox(installer.pid(), confirm);
     ASSERT_NE(done, nullptr) << "the run showed no final message";
-    EXPECT_EQ(MessageBoxText(done), L"安装成功！");
     drv::PressButton(done, IDOK);
-    EXPECT_TRUE(installer.WaitForExit(30s)) << "the installer did not end";
+    EXPECT_EQ(installer.WaitForExit(30s), std::optional<DWORD>(0)) << "the installation failed";
     QuitStandIns();
 
     EXPECT_TRUE(fs::exists(folders.gms + L"Tools.gms")) << "the installation did not run";
-    const std::vector<std::wstring> loaded = Markers(folder);
-    EXPECT_TRUE(loaded.empty()) << "loaded from the program's folder: " << Names(loaded);
+    EXPECT_EQ(Markers(folder), std::vector<std::wstring>{}) << "loaded from the program's folder";
 }
 
 TEST(Planting, TheSetupFileLoadsNothingFromItsFolder) {
@@ -130,16 +107,11 @@ TEST(Planting, TheSetupFileLoadsNothingFromItsFolder) {
     const fs::path folder = FolderWithPlanted(L"setup", gPaths.setup, gPaths.names);
     drv::Process setup = drv::Process::Launch(folder / gPaths.setup.filename(), folder);
     // It unpacks and starts the installer from its own temporary folder; closing that ends both.
-    HWND installer = nullptr;
-    for (int i = 0; i < 600 && installer == nullptr; ++i) {
-        installer = FindWindowW(L"TamrickInstallerWindow", nullptr);
-        Sleep(50);
-    }
+    const HWND installer = WaitForWindowNamed(L"TamrickInstallerWindow", 30s);
     ASSERT_NE(installer, nullptr) << "the setup did not start the installer";
     drv::PostCloseMessage(installer);
     EXPECT_TRUE(setup.WaitForExit(30s)) << "the setup did not end";
-    const std::vector<std::wstring> loaded = Markers(folder);
-    EXPECT_TRUE(loaded.empty()) << "loaded from the setup's folder: " << Names(loaded);
+    EXPECT_EQ(Markers(folder), std::vector<std::wstring>{}) << "loaded from the setup's folder";
 }
 
 } // namespace

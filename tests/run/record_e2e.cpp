@@ -8,9 +8,9 @@
 #include "tests/run/run_fixture.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -38,22 +38,18 @@ std::wstring RecordFolder() {
     return CommonAppData() + L"\\Tamrick\\Demo-Addon\\";
 }
 
+// A value of the entry, a number written out; nothing where it is missing.
 std::optional<std::wstring> EntryString(const wchar_t* name, HKEY root = HKEY_LOCAL_MACHINE) {
     wchar_t value[2048] = {};
     DWORD size = sizeof value;
-    if (RegGetValueW(root, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return value;
-}
-std::optional<DWORD> EntryNumber(const wchar_t* name) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+    DWORD type = 0;
+    if (RegGetValueW(root, kEntry, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, value, &size) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    return value;
+    DWORD number = 0;
+    std::memcpy(&number, value, sizeof number);
+    return type == REG_DWORD ? std::to_wstring(number) : std::wstring(value);
 }
 
 // What Wine's uninstaller program lists: "key|||DisplayName" a line, in the console's code page.
@@ -77,20 +73,6 @@ std::map<std::wstring, std::string> Tree(const std::vector<std::wstring>& roots)
         }
     }
     return tree;
-}
-
-std::vector<DWORD> ProcessesNamed(const std::wstring& name) {
-    std::vector<DWORD> found;
-    const tamrick::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, name.c_str()) == 0) {
-            found.push_back(entry.th32ProcessID);
-        }
-    }
-    return found;
 }
 
 std::size_t ParkedUninstallers() {
@@ -173,9 +155,9 @@ TEST_F(RecordE2E, ListedInAppsAndFeaturesAndRemovedQuietlyEveryFolderIsAsBefore)
     EXPECT_EQ(EntryString(L"DisplayIcon"), uninstaller + L",0");
     EXPECT_EQ(EntryString(L"InstallLocation"), RecordFolder().substr(0, RecordFolder().size() - 1));
     EXPECT_EQ(EntryString(L"InstallDate").value_or(L"").size(), 8u);
-    EXPECT_EQ(EntryNumber(L"NoModify"), 1u);
-    EXPECT_EQ(EntryNumber(L"NoRepair"), 1u);
-    EXPECT_EQ(EntryNumber(L"EstimatedSize"), 1u); // four small files, rounded up to a kilobyte
+    EXPECT_EQ(EntryString(L"NoModify"), L"1");
+    EXPECT_EQ(EntryString(L"NoRepair"), L"1");
+    EXPECT_EQ(EntryString(L"EstimatedSize"), L"1"); // four small files, rounded up to a kilobyte
     EXPECT_NE(UninstallerList().find(L"Tamrick.Demo-Addon|||演示插件\r\n"), std::wstring::npos)
         << ToUtf8(UninstallerList());
 
@@ -212,7 +194,7 @@ TEST_F(RecordE2E, ListedInAppsAndFeaturesAndRemovedQuietlyEveryFolderIsAsBefore)
     EXPECT_EQ(RecordsOf(Log(), L"installer\tend").back(), L"0\t卸载成功");
 }
 
-TEST_F(RecordE2E, AnUpgradeThenRemovalReturnsToBeforeTheFirstReleaseKeepingAChangedFile) {
+TEST_F(RecordE2E, AnUpgradeThenRemovalKeepsOnlyAChangedFileAndWithoutAnIdNothingIsRecorded) {
     Release("1.0");
     ASSERT_EQ(Silently(addOn_ + L"TamrickInstaller.exe", L"/S"), 0u);
     AddOnFile(L"宏工具.gms", "macros 2.0");
@@ -236,6 +218,14 @@ TEST_F(RecordE2E, AnUpgradeThenRemovalReturnsToBeforeTheFirstReleaseKeepingAChan
                         L"keep\t" + edited + L"\tchanged since the installation"),
               kept.end());
     EXPECT_FALSE(fs::exists(RecordFolder()));
+
+    // Without an id, nothing is recorded or listed.
+    Description("HostVersions=X7\r\nFileItem=c|宏工具.gms|1|GMSPath|\r\n");
+    ASSERT_EQ(Silently(addOn_ + L"TamrickInstaller.exe", L"/S"), 0u);
+    EXPECT_EQ(ReadFile(x7_->folders.gms + L"宏工具.gms"), "macros 2.0");
+    EXPECT_FALSE(fs::exists(CommonAppData() + L"\\Tamrick"));
+    EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Tamrick"));
+    EXPECT_EQ(UninstallerList().find(L"Tamrick."), std::wstring::npos);
 }
 
 TEST_F(RecordE2E, AFailedInstallationInTheSecondVersionLeavesNoTrace) {
@@ -255,15 +245,6 @@ TEST_F(RecordE2E, AFailedInstallationInTheSecondVersionLeavesNoTrace) {
     EXPECT_EQ(HostTree(), before_);
     EXPECT_FALSE(EntryString(L"DisplayName"));
     EXPECT_FALSE(fs::exists(CommonAppData() + L"\\Tamrick"));
-}
-
-TEST_F(RecordE2E, WithoutAnIdNothingIsRecordedOrListed) {
-    Description("HostVersions=X7\r\nFileItem=c|宏工具.gms|1|GMSPath|\r\n");
-    ASSERT_EQ(Silently(addOn_ + L"TamrickInstaller.exe", L"/S"), 0u);
-    EXPECT_EQ(ReadFile(x7_->folders.gms + L"宏工具.gms"), "macros 1.0");
-    EXPECT_FALSE(fs::exists(CommonAppData() + L"\\Tamrick"));
-    EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_LOCAL_APPDATA) + L"\\Tamrick"));
-    EXPECT_EQ(UninstallerList().find(L"Tamrick."), std::wstring::npos);
 }
 
 TEST_F(RecordE2E, AStandardUsersAddOnIsRecordedForThatUserAndRemovedWithoutAdministrators) {
@@ -299,10 +280,10 @@ TEST_F(RecordE2E, RemovedAsAppsAndFeaturesStartsItTheWarningFirstWhereCancelChan
                                     L"--remove Tamrick.Demo-Addon");
     };
     const auto uninstallerPid = [] {
-        std::vector<DWORD> pids;
+        std::vector<tamrick::UniqueHandle> found;
         EXPECT_TRUE(
-            drv::WaitUntil([&] { return !(pids = ProcessesNamed(L"Uninstall.exe")).empty(); }));
-        return pids.empty() ? 0 : pids.front();
+            drv::WaitUntil([&] { return !(found = ProcessesNamed(L"Uninstall.exe")).empty(); }));
+        return found.empty() ? 0 : GetProcessId(found.front().get());
     };
     {
         const drv::Process list = removeFromList();

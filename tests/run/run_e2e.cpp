@@ -5,7 +5,6 @@
 
 #include "tests/run/run_fixture.h"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -76,12 +75,10 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     EXPECT_EQ(FilesIn(folders_.userData), std::vector<std::wstring>{L"Palette.xml"});
 
     const std::vector<std::wstring> calls = StandIn().LoggedCalls();
-    const auto count = [&](const std::wstring& call) {
-        return std::count(calls.begin(), calls.end(), call);
-    };
-    EXPECT_EQ(count(L"Application\tcreate"), 1);
-    EXPECT_EQ(count(L"Application.Visible\tput\tFalse"), 2);
-    EXPECT_EQ(count(L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"), 1);
+    EXPECT_EQ(CountOf(calls, L"Application\tcreate"), 1u);
+    EXPECT_EQ(CountOf(calls, L"Application.Visible\tput\tFalse"), 2u);
+    EXPECT_EQ(CountOf(calls, L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"),
+              1u);
     ASSERT_FALSE(calls.empty()) << "the host was never asked";
     EXPECT_EQ(calls.back(), L"CorelDRW.exe\texit") << "the host did not end on release";
 

@@ -1,9 +1,6 @@
 #include "run_fixture.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 namespace drv = tamrick::driver;
@@ -23,12 +20,6 @@ std::wstring TempRoot() {
     return TestTempFolder(L"run");
 }
 
-const StandInControl& StandIn() {
-    static const StandInControl standIn(drv::FromUnixPath(TAMRICK_STANDIN_PATH).wstring(),
-                                        TempRoot() + L"host\\");
-    return standIn;
-}
-
 void RunE2E::SetUpTestSuite() {
     QuitStandIns();
     fs::remove_all(TempRoot());
@@ -40,10 +31,7 @@ void RunE2E::SetUp() {
     QuitStandIns();
     StandIn().ClearLog();
     StandIn().WriteConfig(folders_.Config());
-    for (const auto& f : {folders_.programs, folders_.gms, folders_.userGms, folders_.userData}) {
-        fs::remove_all(f);
-        fs::create_directories(f);
-    }
+    folders_.Recreate();
     addOn_ = TempRoot() + L"addon\\";
     fs::remove_all(addOn_);
     fs::create_directories(addOn_);
@@ -66,10 +54,7 @@ const Version& RunE2E::Install(int major) {
     version->standIn.WriteConfig(L"version=" + std::to_wstring(major) + L"\n" +
                                  version->folders.Config());
     EXPECT_TRUE(version->standIn.Install()) << "version " << major;
-    for (const auto& f : {version->folders.programs, version->folders.gms, version->folders.userGms,
-                          version->folders.userData}) {
-        fs::create_directories(f);
-    }
+    version->folders.Recreate();
     return *(versions_[major] = std::move(version));
 }
 
@@ -132,18 +117,6 @@ int RunTestMain(int argc, char** argv) {
     }
     Installer() = drv::FromUnixPath(argv[1]);
     return RUN_ALL_TESTS();
-}
-
-RunE2E::Watched RunE2E::RunWatched(const std::wstring& arguments,
-                                   std::chrono::milliseconds timeout) const {
-    drv::Process process =
-        drv::Process::LaunchSuspended(addOn_ + L"TamrickInstaller.exe", addOn_, arguments);
-    drv::WindowWatch watch(process.pid());
-    process.Resume();
-    Watched watched;
-    watched.code = process.WaitForExit(timeout);
-    watched.windows = WindowsMade(watch.Stop());
-    return watched;
 }
 
 } // namespace tamrick::test

@@ -25,12 +25,11 @@ inline constexpr const wchar_t* kConfirmText = L"将要强制关闭正在运行�
                                                L"请保存您的工作并退出 CorelDRAW，以免造成损失。";
 
 std::wstring TempRoot();
-const StandInControl& StandIn();
 
 // The stand-in of a version other than X3's, and its folders.
 struct Version {
     Version(const std::wstring& built, int major)
-        : folder(TempRoot() + L"host" + std::to_wstring(major) + L"\\"), standIn(built, folder),
+        : folder(TempRoot() + L"host" + std::to_wstring(major) + L"\\"), standIn(folder, built),
           folders(folder) {}
     std::wstring folder;
     StandInControl standIn;
@@ -59,13 +58,11 @@ class RunE2E : public testing::Test {
     // and the end of the program.
     driver::MessageBoxInfo FinalMessage(HWND window, std::wstring* caption = nullptr);
 
-    struct Watched {
-        std::optional<DWORD> code;
-        std::vector<std::wstring> windows; // every window it made, as WindowsMade tells them
-    };
     // Runs the installer with `arguments` to its end, watched from before its first instruction.
     Watched RunWatched(const std::wstring& arguments,
-                       std::chrono::milliseconds timeout = kRunTimeout) const;
+                       std::chrono::milliseconds timeout = kRunTimeout) const {
+        return test::RunWatched(addOn_ + L"TamrickInstaller.exe", addOn_, arguments, timeout);
+    }
 
     // A log path with a space and a Chinese name, quoted as an administrator would.
     std::wstring LogPath() const { return TempRoot() + L"日志 文件\\install.log"; }

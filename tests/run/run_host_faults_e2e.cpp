@@ -6,7 +6,6 @@
 
 #include "tests/run/run_fixture.h"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,15 +20,11 @@ constexpr const wchar_t* kCheckingCaption = L"正在检查 CorelDRAW X3...";
 constexpr const wchar_t* kImportCaption = L"正在导入工作区...";
 constexpr const wchar_t* kUnexpectedPrefix = L"发生意外错误，";
 
-std::size_t Count(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
-    return static_cast<std::size_t>(std::count_if(
-        calls.begin(), calls.end(), [&](const std::wstring& c) { return c.starts_with(prefix); }));
-}
-
 // Waits until the host's log holds `times` calls that start with `prefix`.
 bool WaitForCall(const std::wstring& prefix, std::chrono::milliseconds timeout,
                  std::size_t times = 1) {
-    return drv::WaitUntil([&] { return Count(StandIn().LoggedCalls(), prefix) >= times; }, timeout);
+    return drv::WaitUntil([&] { return CountOf(StandIn().LoggedCalls(), prefix) >= times; },
+                          timeout);
 }
 
 class HostFaultsE2E : public RunE2E {
@@ -51,29 +46,6 @@ class HostFaultsE2E : public RunE2E {
         return window;
     }
 
-    void ExpectSuccess(HWND window) {
-        std::wstring caption;
-        const drv::MessageBoxInfo done = FinalMessage(window, &caption);
-        EXPECT_EQ(done.text, L"安装成功！");
-        EXPECT_EQ(done.icon, drv::IconKind::Information) << drv::ToString(done.icon);
-        EXPECT_EQ(caption, L"安装过程结束！");
-        EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "macros");
-        EXPECT_EQ(ReadFile(folders_.userData + L"Palette.xml"), "<palette/>");
-        EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
-    }
-
-    // The message of an error that ends the run, with the button's caption meanwhile.
-    void ExpectUnexpectedError(HWND window, const std::wstring& caption) {
-        std::wstring shown;
-        const drv::MessageBoxInfo report = FinalMessage(window, &shown);
-        EXPECT_TRUE(report.text.starts_with(kUnexpectedPrefix)) << ToUtf8(report.text);
-        EXPECT_GT(report.text.size(), std::wstring(kUnexpectedPrefix).size())
-            << "the error's description is missing";
-        EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
-        EXPECT_EQ(shown, caption) << ToUtf8(shown);
-        EXPECT_EQ(exitCode_, std::optional<DWORD>(6)) << "any other error";
-    }
-
     // What a person sees while the host keeps the run waiting: a window that answers, with the
     // button disabled under the step's caption.
     void ExpectWaitingWindow(HWND window, const std::wstring& caption) {
@@ -90,16 +62,24 @@ TEST_F(HostFaultsE2E, AHostSlowToStartAndThenBusyIsWaitedForAndEveryItemLands) {
     ASSERT_TRUE(drv::WaitUntil([] { return !StandInProcesses().empty(); }, 30s))
         << "the host is not starting";
     ExpectWaitingWindow(window, kCheckingCaption);
-    EXPECT_EQ(Count(StandIn().LoggedCalls(), L"Application\tcreate"), 0u)
+    EXPECT_EQ(CountOf(StandIn().LoggedCalls(), L"Application\tcreate"), 0u)
         << "the host started sooner than configured";
     // Turned away twice: the run is trying again.
     ASSERT_TRUE(WaitForCall(L"Application.Visible\tbusy", 30s, 2)) << "the host was not busy";
     ExpectWaitingWindow(window, kCheckingCaption);
 
-    ExpectSuccess(window);
+    std::wstring caption;
+    const drv::MessageBoxInfo done = FinalMessage(window, &caption);
+    EXPECT_EQ(done.text, L"安装成功！");
+    EXPECT_EQ(done.icon, drv::IconKind::Information) << drv::ToString(done.icon);
+    EXPECT_EQ(caption, L"安装过程结束！");
+    EXPECT_EQ(ReadFile(folders_.gms + L"a.gms"), "macros");
+    EXPECT_EQ(ReadFile(folders_.userData + L"Palette.xml"), "<palette/>");
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(0));
     const std::vector<std::wstring> calls = StandIn().LoggedCalls();
-    EXPECT_EQ(Count(calls, L"Application\tcreate"), 1u);
-    EXPECT_EQ(Count(calls, L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"), 1u);
+    EXPECT_EQ(CountOf(calls, L"Application\tcreate"), 1u);
+    EXPECT_EQ(CountOf(calls, L"Application.ImportWorkspace\tcall\t" + addOn_ + L"Workspace.xml"),
+              1u);
 }
 
 TEST_F(HostFaultsE2E, AHungImportKeepsTheWindowAnsweringAndAltF4EndsTheProgram) {
@@ -123,7 +103,14 @@ using HostGoneE2E = HostFaultsE2E;
 TEST_F(HostGoneE2E, AHostThatDiesInTheImportEndsTheRunWithTheUnexpectedErrorMessage) {
     const HWND window = StartRun(L"crash=ImportWorkspace");
     ASSERT_NE(window, nullptr);
-    ExpectUnexpectedError(window, kImportCaption);
+    std::wstring caption;
+    const drv::MessageBoxInfo report = FinalMessage(window, &caption);
+    EXPECT_TRUE(report.text.starts_with(kUnexpectedPrefix)) << ToUtf8(report.text);
+    EXPECT_GT(report.text.size(), std::wstring(kUnexpectedPrefix).size())
+        << "the error's description is missing";
+    EXPECT_EQ(report.icon, drv::IconKind::Error) << drv::ToString(report.icon);
+    EXPECT_EQ(caption, kImportCaption) << ToUtf8(caption);
+    EXPECT_EQ(exitCode_, std::optional<DWORD>(6)) << "any other error";
     EXPECT_EQ(FilesIn(folders_.gms), std::vector<std::wstring>{L"a.gms"});
     EXPECT_TRUE(FilesIn(folders_.userData).empty()) << "an item after the failed one ran";
     EXPECT_TRUE(StandInProcesses().empty());

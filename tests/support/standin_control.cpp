@@ -12,8 +12,20 @@
 
 namespace tamrick::test {
 
-StandInControl::StandInControl(std::wstring builtStandIn, std::wstring folder)
-    : built_(std::move(builtStandIn)), folder_(std::move(folder)) {}
+StandInControl::StandInControl(std::wstring folder, std::wstring builtStandIn)
+    : built_(builtStandIn.empty() ? driver::FromUnixPath(TAMRICK_STANDIN_PATH).wstring()
+                                  : std::move(builtStandIn)),
+      folder_(std::move(folder)) {}
+
+const StandInControl& StandIn() {
+    static const StandInControl standIn = [] {
+        wchar_t program[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, program, MAX_PATH);
+        return StandInControl(
+            TestTempFolder(L"standin-" + std::filesystem::path(program).stem().wstring()));
+    }();
+    return standIn;
+}
 
 bool StandInControl::Install() const {
     CreateDirectoryW(folder_.c_str(), nullptr);
@@ -31,6 +43,13 @@ HostFolders::HostFolders(const std::wstring& root)
 std::wstring HostFolders::Config() const {
     return L"path=" + programs + L"\ngmspath=" + gms + L"\nusergmspath=" + userGms +
            L"\nuserdatapath=" + userData + L"\n";
+}
+
+void HostFolders::Recreate() const {
+    for (const std::wstring& folder : {programs, gms, userGms, userData}) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -58,26 +77,35 @@ const driver::IconReader& Icons() {
     return reader;
 }
 
-std::wstring MessageBoxText(HWND box) {
-    for (const driver::Control& c : driver::ChildControls(box)) {
-        if (c.class_name == L"Static" && !c.text.empty()) {
-            return c.text;
-        }
-    }
-    return {};
+HWND NextMessageBox(DWORD pid, HWND previous, std::chrono::milliseconds timeout) {
+    HWND box = nullptr;
+    driver::WaitUntil(
+        [&] {
+            for (HWND w : driver::VisibleTopLevelWindows(pid)) {
+                if (w != previous && driver::WindowClass(w) == L"#32770") {
+                    box = w;
+                }
+            }
+            return box != nullptr;
+        },
+        timeout);
+    return box;
 }
 
-HWND NextMessageBox(DWORD pid, HWND previous, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        for (HWND w : driver::VisibleTopLevelWindows(pid)) {
-            if (w != previous && driver::WindowClass(w) == L"#32770") {
-                return w;
-            }
-        }
-        Sleep(50);
-    }
-    return nullptr;
+HWND WaitForWindowNamed(const wchar_t* className, std::chrono::milliseconds timeout) {
+    HWND window = nullptr;
+    driver::WaitUntil(
+        [&] {
+            window = FindWindowW(className, nullptr);
+            return window != nullptr && IsWindowVisible(window);
+        },
+        timeout);
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
+}
+
+std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
+    return static_cast<std::size_t>(std::count_if(
+        calls.begin(), calls.end(), [&](const std::wstring& c) { return c.starts_with(prefix); }));
 }
 
 DWORD RunToEnd(std::wstring commandLine) {
@@ -157,23 +185,7 @@ tamrick::UniqueHandle StandInControl::StartPlainly() const {
     }
     const tamrick::UniqueHandle thread(process.hThread);
     // Running as a user would see it: once its window shows.
-    struct Search {
-        DWORD pid;
-        bool found;
-        static BOOL CALLBACK Visit(HWND window, LPARAM param) {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            s.found = s.found || (pid == s.pid && IsWindowVisible(window));
-            return TRUE;
-        }
-    } search{process.dwProcessId, false};
-    for (int i = 0; i < 200 && !search.found; ++i) {
-        EnumWindows(&Search::Visit, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) {
-            Sleep(50);
-        }
-    }
+    driver::WaitForWindow(process.dwProcessId, std::chrono::seconds(10));
     return tamrick::UniqueHandle{process.hProcess};
 }
 
@@ -260,14 +272,33 @@ std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::See
     return made;
 }
 
-std::vector<tamrick::UniqueHandle> StandInProcesses() {
+Watched RunWatched(const std::wstring& exe, const std::wstring& folder,
+                   const std::wstring& arguments, std::chrono::milliseconds timeout,
+                   const std::vector<std::wstring>& programs) {
+    driver::Process process = driver::Process::LaunchSuspended(exe, folder, arguments);
+    driver::WindowWatch watch(programs.empty() ? process.pid() : 0);
+    process.Resume();
+    Watched watched;
+    watched.code = process.WaitForExit(timeout);
+    std::vector<driver::WindowWatch::Seen> seen = watch.Stop();
+    std::erase_if(seen, [&](const driver::WindowWatch::Seen& window) {
+        return !programs.empty() &&
+               std::none_of(programs.begin(), programs.end(), [&](const std::wstring& program) {
+                   return _wcsicmp(window.program.c_str(), program.c_str()) == 0;
+               });
+    });
+    watched.windows = WindowsMade(seen);
+    return watched;
+}
+
+std::vector<tamrick::UniqueHandle> ProcessesNamed(const wchar_t* name) {
     std::vector<tamrick::UniqueHandle> processes;
     const tamrick::UniqueHandle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
-        if (CompareStringOrdinal(entry.szExeFile, -1, L"CorelDRW.exe", -1, TRUE) != CSTR_EQUAL) {
+        if (CompareStringOrdinal(entry.szExeFile, -1, name, -1, TRUE) != CSTR_EQUAL) {
             continue;
         }
         // Querying lets QuitStandIns match the process's threads to it (GetProcessId).

@@ -18,7 +18,7 @@ namespace tamrick::test {
 class StandInControl {
   public:
     // `folder` ends in a backslash; the built stand-in is copied there as CorelDRW.exe.
-    StandInControl(std::wstring builtStandIn, std::wstring folder);
+    explicit StandInControl(std::wstring folder, std::wstring builtStandIn = {});
 
     const std::wstring& folder() const { return folder_; }
     // The built program that Install copies.
@@ -54,7 +54,12 @@ struct HostFolders {
     std::wstring userGms;
     std::wstring userData;
     std::wstring Config() const;
+    // Makes the four folders anew, empty.
+    void Recreate() const;
 };
+
+// The X3 stand-in of this test program, in a temporary folder named after the program.
+const StandInControl& StandIn();
 
 // The lines of a log (the stand-in's or the installer's, which share the form): "time<TAB>...".
 // A byte-order mark is dropped.
@@ -70,6 +75,17 @@ std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
 // helpers: a silent program has none.
 std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen);
 
+// A program run to its end, watched from before its first instruction.
+struct Watched {
+    std::optional<DWORD> code;
+    std::vector<std::wstring> windows; // every window it made, as WindowsMade tells them
+};
+// Runs `exe` in `folder`. With `programs`, every process is watched and the windows of the
+// programs of those file names count (for a program and what it starts).
+Watched RunWatched(const std::wstring& exe, const std::wstring& folder,
+                   const std::wstring& arguments, std::chrono::milliseconds timeout,
+                   const std::vector<std::wstring>& programs = {});
+
 // A file's bytes; empty when it can't be read.
 std::string ReadFile(const std::filesystem::path& path);
 // Names of the files in a folder, sorted.
@@ -77,9 +93,6 @@ std::vector<std::wstring> FilesIn(const std::filesystem::path& folder);
 
 // A folder of the test's own under the temporary folder ("...\Temp\tamrick-NAME\").
 std::wstring TestTempFolder(const std::wstring& name);
-
-// The text of a message box.
-std::wstring MessageBoxText(HWND box);
 
 // The icon reader, calibrated once for the test program.
 const driver::IconReader& Icons();
@@ -97,8 +110,18 @@ DWORD RunToEnd(std::wstring commandLine);
 std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::wstring& folder,
                                          const std::wstring& temp = {});
 
-// Every running CorelDRW.exe, opened to wait for it and to end it.
-std::vector<tamrick::UniqueHandle> StandInProcesses();
+// Every running process of that name, opened to wait for it and to end it.
+std::vector<tamrick::UniqueHandle> ProcessesNamed(const wchar_t* name);
+inline std::vector<tamrick::UniqueHandle> StandInProcesses() {
+    return ProcessesNamed(L"CorelDRW.exe");
+}
+
+// How many of the log's calls start with `prefix`.
+std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& prefix);
+
+// The visible window of that class, from whichever process shows it; null if none shows in time.
+HWND WaitForWindowNamed(const wchar_t* className,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // Asks every stand-in to quit and waits until it has; one that won't is killed. Under Wine a
 // killed server's class stays registered and later activations fail, so killing is the last
