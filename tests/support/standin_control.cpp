@@ -84,9 +84,10 @@ HWND NextMessageBox(DWORD pid, HWND previous, std::chrono::milliseconds timeout)
             for (HWND w : driver::VisibleTopLevelWindows(pid)) {
                 if (w != previous && driver::WindowClass(w) == L"#32770") {
                     box = w;
+                    return true;
                 }
             }
-            return box != nullptr;
+            return false;
         },
         timeout);
     return box;
@@ -103,9 +104,8 @@ HWND WaitForWindowNamed(const wchar_t* className, std::chrono::milliseconds time
     return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
-std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
-    return static_cast<std::size_t>(std::count_if(
-        calls.begin(), calls.end(), [&](const std::wstring& c) { return c.starts_with(prefix); }));
+std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& call) {
+    return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
 }
 
 DWORD RunToEnd(std::wstring commandLine) {

@@ -116,8 +116,8 @@ inline std::vector<tamrick::UniqueHandle> StandInProcesses() {
     return ProcessesNamed(L"CorelDRW.exe");
 }
 
-// How many of the log's calls start with `prefix`.
-std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& prefix);
+// How many of the log's calls are exactly `call`.
+std::size_t CountOf(const std::vector<std::wstring>& calls, const std::wstring& call);
 
 // The visible window of that class, from whichever process shows it; null if none shows in time.
 HWND WaitForWindowNamed(const wchar_t* className,
