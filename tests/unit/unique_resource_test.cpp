@@ -27,11 +27,6 @@ class UniqueResourceTest : public testing::Test {
     std::vector<int> closed_;
 };
 
-TEST_F(UniqueResourceTest, ClosesWhatItHoldsOnceWhenItGoes) {
-    { const Owner owner = Make(7); }
-    EXPECT_EQ(closed_, std::vector<int>{7});
-}
-
 TEST_F(UniqueResourceTest, NeverClosesAValueThatMeansNothing) {
     {
         const Owner failed = Make(-1);
