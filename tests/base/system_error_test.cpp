@@ -24,15 +24,9 @@ TEST(ErrorFromWin32, FileErrorsKeepTheirClassicNumbersAndTheSystemsText) {
     }
 }
 
-TEST(ErrorFromWin32, AFailureWithoutCodeIsStillAnError) {
-    const Error error = tamrick::ErrorFromWin32(ERROR_SUCCESS);
-    EXPECT_NE(error.number(), 0);
-    EXPECT_FALSE(error.description().empty());
-}
-
-TEST(ErrorFromWin32, UnusualCodesAreNeitherSuccessNorAMissingObject) {
-    for (const DWORD code :
-         std::initializer_list<DWORD>{ERROR_INVALID_FUNCTION, 429, ERROR_NOT_SUPPORTED}) {
+TEST(ErrorFromWin32, NoCodeOrAnUnusualOneIsNeitherSuccessNorAMissingObject) {
+    for (const DWORD code : std::initializer_list<DWORD>{ERROR_SUCCESS, ERROR_INVALID_FUNCTION, 429,
+                                                         ERROR_NOT_SUPPORTED}) {
         const Error error = tamrick::ErrorFromWin32(code);
         EXPECT_NE(error.number(), 0) << code;
         EXPECT_NE(error.number(), tamrick::kErrCantCreateObject) << code;
