@@ -1,20 +1,14 @@
 // Any bytes where the setup program looks for its payload: the header, the program's section
 // table and the names in the cabinet are read without a crash, and what they let through holds.
 
+#include "check.h"
 #include "setup/payload.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void Check(bool holds) {
-    if (!holds) {
-        std::abort();
-    }
-}
 
 // The bytes as a UTF-16 LE name, as a cabinet entry's name reaches the check.
 std::wstring AsName(std::string_view bytes) {

@@ -1,21 +1,11 @@
 // Any bytes: the reader neither crashes nor hangs, every line is seen once and in order, and
 // rows and their line numbers stay in step.
 
+#include "check.h"
 #include "description/reader.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void Check(bool holds) {
-    if (!holds) {
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -1,20 +1,14 @@
 // Any bytes as an add-on's record: the reader never crashes, and what it accepts holds to the
 // format's rules and reads back the same once written again.
 
+#include "check.h"
 #include "record/record.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 std::string Written(const tamrick::Record& record) {
     std::string text = tamrick::HeaderLine(record.scope, record.addonId) + "\n";
@@ -49,18 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::size_t i = 0; i < record->changes.size(); ++i) {
         const tamrick::Change& change = record->changes[i];
-        Require(change.id == i + 1 && tamrick::IsRecordablePath(change.path));
-        Require(change.release >= 1 && change.release <= record->releases.size());
+        Check(change.id == i + 1 && tamrick::IsRecordablePath(change.path));
+        Check(change.release >= 1 && change.release <= record->releases.size());
     }
     const auto again = tamrick::ParseRecord(Written(*record));
-    Require(again && again->changes.size() == record->changes.size() &&
-            again->releases.size() == record->releases.size());
+    Check(again && again->changes.size() == record->changes.size() &&
+          again->releases.size() == record->releases.size());
     for (std::size_t i = 0; i < record->changes.size(); ++i) {
         const tamrick::Change& a = record->changes[i];
         const tamrick::Change& b = again->changes[i];
-        Require(a.path == b.path && a.kind == b.kind && a.major == b.major &&
-                a.backup == b.backup && a.intended == b.intended && a.written == b.written &&
-                a.undone == b.undone);
+        Check(a.path == b.path && a.kind == b.kind && a.major == b.major && a.backup == b.backup &&
+              a.intended == b.intended && a.written == b.written && a.undone == b.undone);
     }
     return 0;
 }
