@@ -32,8 +32,8 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
     drv::WriteFileBytes(folders_.gms + L"Old.gms", "to be deleted");
 
     // A CorelDRAW that the user left running.
-    const tamrick::UniqueHandle running = StandIn().StartPlainly();
-    ASSERT_TRUE(running);
+    const drv::Process running = StandIn().StartPlainly();
+    ASSERT_TRUE(running.running());
 
     const HWND window = Start(LogSwitch());
     ASSERT_NE(window, nullptr);
@@ -51,7 +51,7 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
 
     // During the pause: the running host is closed by force, the button is disabled with its
     // first caption, and the window still answers.
-    EXPECT_EQ(WaitForSingleObject(running.get(), 8000), static_cast<DWORD>(WAIT_OBJECT_0))
+    EXPECT_TRUE(running.WaitForExit(8s))
         << "the running CorelDRAW was not closed before the pause ended";
     EXPECT_TRUE(drv::WaitForIdle(window, 5s)) << "the window stopped answering during the pause";
     EXPECT_EQ(Button(window).text, L"正在初始化，请稍候...");
@@ -99,8 +99,8 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
 TEST_F(RunE2E, CancelChangesNothingAndAClosedWindowDuringThePauseEndsTheProgramThere) {
     Description("FileItem=c|a.gms|1|GMSPath|\r\n");
     AddOnFile(L"a.gms", "a");
-    const tamrick::UniqueHandle running = StandIn().StartPlainly();
-    ASSERT_TRUE(running);
+    const drv::Process running = StandIn().StartPlainly();
+    ASSERT_TRUE(running.running());
 
     const HWND window = Start();
     ASSERT_NE(window, nullptr);
@@ -113,7 +113,7 @@ TEST_F(RunE2E, CancelChangesNothingAndAClosedWindowDuringThePauseEndsTheProgramT
         EXPECT_EQ(Button(window).text, L"点这里开始安装");
         EXPECT_TRUE(Button(window).enabled);
     }
-    EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+    EXPECT_TRUE(running.running())
         << "the running CorelDRAW was closed although the user cancelled";
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started";
 
@@ -127,9 +127,6 @@ TEST_F(RunE2E, CancelChangesNothingAndAClosedWindowDuringThePauseEndsTheProgramT
     // Ended in the pause: the run never went on to start the host.
     EXPECT_TRUE(StandIn().LoggedCalls().empty()) << "the host was started after the close";
     EXPECT_TRUE(FilesIn(folders_.gms).empty());
-    // Started plainly it registered nothing, so ending it by force leaves COM sound.
-    TerminateProcess(running.get(), 0);
-    WaitForSingleObject(running.get(), INFINITE);
 }
 
 int main(int argc, char** argv) {
