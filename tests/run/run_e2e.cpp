@@ -84,12 +84,6 @@ TEST_F(RunE2E, AFullInstallCopiesImportsAndDeletesAfterClosingTheRunningHost) {
 
     // The windowed run writes the log that a silent one writes.
     const std::vector<std::wstring> log = Log();
-    EXPECT_EQ(
-        RecordsOf(log, L"installer\tcopy"),
-        (std::vector<std::wstring>{addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms",
-                                   addOn_ + L"User.gms\t" + folders_.userGms + L"User.gms",
-                                   addOn_ + L"Palette.xml\t" + folders_.userData + L"Palette.xml",
-                                   addOn_ + L"Readme.txt\t" + folders_.programs + L"Readme.txt"}));
     EXPECT_EQ(RecordsOf(log, L"installer\tmessage"),
               std::vector<std::wstring>{L"information\t安装成功！"});
     ASSERT_FALSE(log.empty());
