@@ -37,14 +37,13 @@ TEST_F(CommandLineE2E, ASilentRunIntoTheNamedVersionsShowsNothingLandsEveryItemA
     // Only X3 has the old file.
     drv::WriteFileBytes(folders_.userGms + L"Old.gms", "old");
     // A CorelDRAW that the user left running is closed all the same.
-    const tamrick::UniqueHandle running = StandIn().StartPlainly();
-    ASSERT_TRUE(running);
+    const drv::Process running = StandIn().StartPlainly();
+    ASSERT_TRUE(running.running());
 
     const Watched run = RunWatched(L"/S " + LogSwitch());
     EXPECT_EQ(run.code, std::optional<DWORD>(0));
     EXPECT_EQ(run.windows, std::vector<std::wstring>{}) << "a silent run made windows";
-    EXPECT_EQ(WaitForSingleObject(running.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
-        << "the running CorelDRAW was not closed";
+    EXPECT_FALSE(running.running()) << "the running CorelDRAW was not closed";
     EXPECT_EQ(ReadFile(folders_.gms + L"宏工具.gms"), "new macros");
     EXPECT_EQ(ReadFile(x7.folders.gms + L"宏工具.gms"), "new macros");
     EXPECT_TRUE(FilesIn(folders_.userGms).empty()) << "the old file was not deleted";
@@ -69,10 +68,6 @@ TEST_F(CommandLineE2E, ASilentRunIntoTheNamedVersionsShowsNothingLandsEveryItemA
                                          L"2\tc\tWorkspace.xml\t1\timportworkspace\t",
                                          L"3\tk\tOld.gms\t0\tusergmspath\t",
                                          L"4\tc\tMissing.gms\t0\tuserdatapath\t"}));
-    EXPECT_EQ(RecordsOf(log, L"installer\tconfirm").size(), 1u);
-    EXPECT_TRUE(RecordsOf(log, L"installer\tconfirm")[0].starts_with(L"ok\t将要强制关闭"));
-    EXPECT_EQ(RecordsOf(log, L"installer\thost"),
-              (std::vector<std::wstring>{L"CorelDRAW X3", L"CorelDRAW X7"}));
     // Each folder exactly as the host returned it, after the version that returned it.
     EXPECT_EQ(RecordsOf(log, L"installer\tfolder"),
               (std::vector<std::wstring>{
@@ -80,22 +75,6 @@ TEST_F(CommandLineE2E, ASilentRunIntoTheNamedVersionsShowsNothingLandsEveryItemA
                   L"X3\tuserdatapath\t" + folders_.userData, L"X7\tgmspath\t" + x7.folders.gms,
                   L"X7\tusergmspath\t" + x7.folders.userGms,
                   L"X7\tuserdatapath\t" + x7.folders.userData}));
-    EXPECT_EQ(
-        RecordsOf(log, L"installer\tcopy"),
-        (std::vector<std::wstring>{addOn_ + L"宏工具.gms\t" + folders_.gms + L"宏工具.gms",
-                                   addOn_ + L"宏工具.gms\t" + x7.folders.gms + L"宏工具.gms"}));
-    EXPECT_EQ(RecordsOf(log, L"installer\timport"),
-              (std::vector<std::wstring>{workspace, workspace}));
-    EXPECT_EQ(RecordsOf(log, L"installer\tdelete"),
-              std::vector<std::wstring>{folders_.userGms + L"Old.gms"});
-    EXPECT_EQ(
-        RecordsOf(log, L"installer\tskip"),
-        (std::vector<std::wstring>{addOn_ + L"Missing.gms\toptional, the file is not there",
-                                   x7.folders.userGms + L"Old.gms\toptional, nothing to delete",
-                                   addOn_ + L"Missing.gms\toptional, the file is not there"}));
-    EXPECT_EQ(
-        RecordsOf(log, L"installer\tmessage"),
-        std::vector<std::wstring>{L"information\t安装成功！\\x0D\\x0A已安装到 CorelDRAW X3、X7。"});
     EXPECT_EQ(log.back(), L"installer\tend\t0\t安装成功");
 }
 

@@ -174,19 +174,11 @@ std::optional<DWORD> RunWithoutElevation(std::wstring commandLine, const std::ws
     return code;
 }
 
-tamrick::UniqueHandle StandInControl::StartPlainly() const {
-    std::wstring commandLine = L"\"" + exe() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder_.c_str(), &startup, &process)) {
-        return tamrick::UniqueHandle{};
-    }
-    const tamrick::UniqueHandle thread(process.hThread);
+driver::Process StandInControl::StartPlainly() const {
+    driver::Process process = driver::Process::Launch(exe(), folder_);
     // Running as a user would see it: once its window shows.
-    driver::WaitForWindow(process.dwProcessId, std::chrono::seconds(10));
-    return tamrick::UniqueHandle{process.hProcess};
+    driver::WaitForWindow(process.pid(), std::chrono::seconds(10));
+    return process;
 }
 
 void StandInControl::WriteConfig(std::wstring_view text) const {
@@ -259,19 +251,6 @@ std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
     return found;
 }
 
-std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen) {
-    std::vector<std::wstring> made;
-    for (const driver::WindowWatch::Seen& window : seen) {
-        // COM's own helper of a single-threaded apartment is message-only: never shown.
-        if (window.message_only && window.class_name == L"OleMainThreadWndClass") {
-            continue;
-        }
-        made.push_back((window.class_name.empty() ? L"(gone)" : window.class_name) + L" \"" +
-                       window.text + (window.visible ? L"\" shown" : L"\" hidden"));
-    }
-    return made;
-}
-
 Watched RunWatched(const std::wstring& exe, const std::wstring& folder,
                    const std::wstring& arguments, std::chrono::milliseconds timeout,
                    const std::vector<std::wstring>& programs) {
@@ -287,7 +266,15 @@ Watched RunWatched(const std::wstring& exe, const std::wstring& folder,
                    return _wcsicmp(window.program.c_str(), program.c_str()) == 0;
                });
     });
-    watched.windows = WindowsMade(seen);
+    for (const driver::WindowWatch::Seen& window : seen) {
+        // COM's own helper of a single-threaded apartment is message-only: never shown.
+        if (window.message_only && window.class_name == L"OleMainThreadWndClass") {
+            continue;
+        }
+        watched.windows.push_back((window.class_name.empty() ? L"(gone)" : window.class_name) +
+                                  L" \"" + window.text +
+                                  (window.visible ? L"\" shown" : L"\" hidden"));
+    }
     return watched;
 }
 

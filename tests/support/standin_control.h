@@ -29,8 +29,9 @@ class StandInControl {
     bool Install() const;
     // Runs the stand-in with a switch (/RegServer, /UnregServer) and returns its exit code.
     DWORD Run(const std::wstring& arguments) const;
-    // Starts it plainly, as a user would: it shows a window and keeps running.
-    tamrick::UniqueHandle StartPlainly() const;
+    // Starts it plainly, as a user would: it shows a window and keeps running until killed.
+    // Started so it registers nothing, and killing it leaves COM sound.
+    driver::Process StartPlainly() const;
 
     void WriteConfig(std::wstring_view text) const;
     void ClearLog() const;
@@ -71,14 +72,12 @@ std::vector<std::wstring> LogRecords(const std::filesystem::path& log);
 std::vector<std::wstring> RecordsOf(const std::vector<std::wstring>& records,
                                     const std::wstring& kind);
 
-// The windows a watched program made, described for a test's message, besides COM's hidden
-// helpers: a silent program has none.
-std::vector<std::wstring> WindowsMade(const std::vector<driver::WindowWatch::Seen>& seen);
-
 // A program run to its end, watched from before its first instruction.
 struct Watched {
     std::optional<DWORD> code;
-    std::vector<std::wstring> windows; // every window it made, as WindowsMade tells them
+    // Every window it made, described for a test's message, besides COM's hidden helpers: a
+    // silent program has none.
+    std::vector<std::wstring> windows;
 };
 // Runs `exe` in `folder`. With `programs`, every process is watched and the windows of the
 // programs of those file names count (for a program and what it starts).
