@@ -5,6 +5,7 @@
 #include "base/handles.h"
 #include "install/file_ops_win32.h"
 #include "test_folder.h"
+#include "tests/support/standin_control.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -17,6 +18,8 @@
 namespace {
 
 using tamrick::Error;
+using tamrick::driver::WriteFileBytes;
+using namespace tamrick::test;
 using Names = std::vector<std::wstring>;
 
 constexpr std::int32_t kFileNotFound = 53;
@@ -56,9 +59,9 @@ class FileOps : public testing::Test {
 };
 
 TEST_F(FileOps, OnlyFilesExistWhateverTheirAttributes) {
-    WriteTextFile(source_ + L"plain.gms", "p");
-    WriteTextFile(source_ + L"hidden.gms", "h");
-    WriteTextFile(source_ + L"readonly.gms", "r");
+    WriteFileBytes(source_ + L"plain.gms", "p");
+    WriteFileBytes(source_ + L"hidden.gms", "h");
+    WriteFileBytes(source_ + L"readonly.gms", "r");
     SetAttributes(source_ + L"hidden.gms", FILE_ATTRIBUTE_HIDDEN);
     SetAttributes(source_ + L"readonly.gms", FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(CreateDirectoryW((source_ + L"sub").c_str(), nullptr));
@@ -80,11 +83,11 @@ TEST_F(FileOps, OnlyFilesExistWhateverTheirAttributes) {
 }
 
 TEST_F(FileOps, CopyReplacesOnlyTheFileOfItsNameAndCarriesContentAndAttributes) {
-    WriteTextFile(source_ + L"My Tool (v2).gms", "version 2");
-    WriteTextFile(source_ + L"fixed.gms", "fixed");
+    WriteFileBytes(source_ + L"My Tool (v2).gms", "version 2");
+    WriteFileBytes(source_ + L"fixed.gms", "fixed");
     SetAttributes(source_ + L"fixed.gms", FILE_ATTRIBUTE_READONLY);
-    WriteTextFile(dest_ + L"My Tool (v2).gms", "version 1, longer than the new one");
-    WriteTextFile(dest_ + L"other.gms", "untouched");
+    WriteFileBytes(dest_ + L"My Tool (v2).gms", "version 1, longer than the new one");
+    WriteFileBytes(dest_ + L"other.gms", "untouched");
 
     files_->CopyFileInto(source_ + L"My Tool (v2).gms", dest_);
     files_->CopyFileInto(source_ + L"My Tool (v2).gms", dest_);
@@ -92,24 +95,24 @@ TEST_F(FileOps, CopyReplacesOnlyTheFileOfItsNameAndCarriesContentAndAttributes) 
     files_->CopyFileInto(source_ + L"fixed.gms", dest_.substr(0, dest_.size() - 1));
 
     // No temporary files are left.
-    EXPECT_EQ(NamesIn(dest_), (Names{L"My Tool (v2).gms", L"fixed.gms", L"other.gms"}));
-    EXPECT_EQ(ReadTextFile(dest_ + L"My Tool (v2).gms"), "version 2");
-    EXPECT_EQ(ReadTextFile(source_ + L"My Tool (v2).gms"), "version 2");
-    EXPECT_EQ(ReadTextFile(dest_ + L"other.gms"), "untouched");
-    EXPECT_EQ(ReadTextFile(dest_ + L"fixed.gms"), "fixed");
+    EXPECT_EQ(FilesIn(dest_), (Names{L"My Tool (v2).gms", L"fixed.gms", L"other.gms"}));
+    EXPECT_EQ(ReadFile(dest_ + L"My Tool (v2).gms"), "version 2");
+    EXPECT_EQ(ReadFile(source_ + L"My Tool (v2).gms"), "version 2");
+    EXPECT_EQ(ReadFile(dest_ + L"other.gms"), "untouched");
+    EXPECT_EQ(ReadFile(dest_ + L"fixed.gms"), "fixed");
     EXPECT_TRUE(AttributesOf(dest_ + L"fixed.gms") & FILE_ATTRIBUTE_READONLY);
 }
 
 TEST_F(FileOps, ACopyThatCantBeMadeSaysWhyAndLeavesTheTargetAsItWas) {
-    WriteTextFile(source_ + L"tool.gms", "version 2");
+    WriteFileBytes(source_ + L"tool.gms", "version 2");
     for (const wchar_t* name : {L"folder", L"in-use", L"old", L"read-only"}) {
         ASSERT_TRUE(CreateDirectoryW((dest_ + name).c_str(), nullptr));
     }
-    WriteTextFile(dest_ + L"read-only\\tool.gms", "version 1");
+    WriteFileBytes(dest_ + L"read-only\\tool.gms", "version 1");
     SetAttributes(dest_ + L"read-only\\tool.gms", FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(CreateDirectoryW((dest_ + L"folder\\tool.gms").c_str(), nullptr));
-    WriteTextFile(dest_ + L"old\\tool.gms", "version 1");
-    WriteTextFile(dest_ + L"in-use\\tool.gms", "version 1");
+    WriteFileBytes(dest_ + L"old\\tool.gms", "version 1");
+    WriteFileBytes(dest_ + L"in-use\\tool.gms", "version 1");
     // Open as a running program holds its files: nobody may delete or rename it meanwhile.
     tamrick::UniqueHandle held(CreateFileW((dest_ + L"in-use\\tool.gms").c_str(), GENERIC_READ,
                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -140,21 +143,21 @@ TEST_F(FileOps, ACopyThatCantBeMadeSaysWhyAndLeavesTheTargetAsItWas) {
     }
     held.reset();
 
-    EXPECT_EQ(NamesIn(dest_), (Names{L"folder", L"in-use", L"old", L"read-only"}));
+    EXPECT_EQ(FilesIn(dest_), (Names{L"folder", L"in-use", L"old", L"read-only"}));
     for (const wchar_t* name : {L"folder", L"in-use", L"old", L"read-only"}) {
-        EXPECT_EQ(NamesIn(dest_ + name), Names{L"tool.gms"}) << name;
+        EXPECT_EQ(FilesIn(dest_ + name), Names{L"tool.gms"}) << name;
     }
     for (const wchar_t* name : {L"in-use", L"old", L"read-only"}) {
-        EXPECT_EQ(ReadTextFile(dest_ + name + L"\\tool.gms"), "version 1") << name;
+        EXPECT_EQ(ReadFile(dest_ + name + L"\\tool.gms"), "version 1") << name;
     }
     EXPECT_TRUE(AttributesOf(dest_ + L"read-only\\tool.gms") & FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(AttributesOf(dest_ + L"folder\\tool.gms") & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFilesButNoFolder) {
-    WriteTextFile(dest_ + L"old.gms", "old");
-    WriteTextFile(dest_ + L"locked.gms", "locked");
-    WriteTextFile(dest_ + L"kept.gms", "kept");
+    WriteFileBytes(dest_ + L"old.gms", "old");
+    WriteFileBytes(dest_ + L"locked.gms", "locked");
+    WriteFileBytes(dest_ + L"kept.gms", "kept");
     SetAttributes(dest_ + L"locked.gms", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(CreateDirectoryW((dest_ + L"sub").c_str(), nullptr));
 
@@ -163,7 +166,7 @@ TEST_F(FileOps, DeleteRemovesPlainAndReadOnlyFilesButNoFolder) {
     const Error missing = FailureOf([&] { files_->RemoveFile(dest_ + L"missing.gms"); });
     const Error folder = FailureOf([&] { files_->RemoveFile(dest_ + L"sub"); });
 
-    EXPECT_EQ(NamesIn(dest_), (Names{L"kept.gms", L"sub"}));
+    EXPECT_EQ(FilesIn(dest_), (Names{L"kept.gms", L"sub"}));
     EXPECT_EQ(missing.number(), kFileNotFound);
     EXPECT_EQ(missing.description(), SystemSays(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(folder.number(), kPermissionDenied);

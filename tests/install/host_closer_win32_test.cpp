@@ -3,6 +3,7 @@
 
 #include "base/error.h"
 #include "base/handles.h"
+#include "driver/driver.h"
 #include "install/host_closer_win32.h"
 #include "test_folder.h"
 
@@ -58,7 +59,7 @@ class HostCloser : public testing::Test {
         for (const wchar_t* sub : {L"a", L"b", L"c"}) {
             ASSERT_TRUE(CreateDirectoryW((folder_ + sub).c_str(), nullptr));
         }
-        const std::wstring dummy = ProgramFolder() + L"CorelDRW.exe";
+        const std::wstring dummy = (tamrick::driver::OwnFolder() / L"CorelDRW.exe").wstring();
         ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"a\\CorelDRW.exe").c_str(), TRUE));
         ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"b\\CORELDRW.EXE").c_str(), TRUE));
         ASSERT_TRUE(CopyFileW(dummy.c_str(), (folder_ + L"c\\CorelDRW2.exe").c_str(), TRUE));

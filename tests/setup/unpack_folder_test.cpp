@@ -7,7 +7,9 @@
 // shows it. A process without elevation is played by a token in which Administrators only
 // denies, as Windows gives an administrator's unelevated processes.
 
+#include "base/executable_path.h"
 #include "setup/unpack_folder_win32.h"
+#include "tests/support/standin_control.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -43,46 +45,13 @@ constexpr ACCESS_MASK kWriting = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE
                                  FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
                                  WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-// Runs this program with `argument` under a token in which Administrators only denies; its exit
-// code.
-DWORD RunWithoutElevation(const std::wstring& argument) {
-    HANDLE token = nullptr;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token));
-    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof administrators;
-    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
-    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
-    HANDLE restricted = nullptr;
-    const bool made = CreateRestrictedToken(token, DISABLE_MAX_PRIVILEGE, 1, &denyOnly, 0, nullptr,
-                                            0, nullptr, &restricted);
-    CloseHandle(token);
-    EXPECT_TRUE(made) << GetLastError();
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" " + argument;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const bool started = CreateProcessAsUserW(restricted, nullptr, command.data(), nullptr, nullptr,
-                                              FALSE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(restricted);
-    EXPECT_TRUE(started) << GetLastError();
-    if (!started) {
-        return 0xFFFFFFFF;
-    }
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
-
 } // namespace
 
 TEST(UnpackFolder, AnAdministratorIsOneOnlyWhileTheGroupIsEnabled) {
     EXPECT_TRUE(RunsAsAdministrator()) << "Wine runs the prefix's user elevated";
-    EXPECT_EQ(RunWithoutElevation(L"--administrator"), 0u)
+    EXPECT_EQ(test::RunWithoutElevation(L"\"" + ExecutablePath() + L"\" --administrator",
+                                        driver::OwnFolder()),
+              std::optional<DWORD>(0))
         << "a token where Administrators only denies is no administrator's";
 }
 

@@ -6,13 +6,12 @@
 #include "driver/driver.h"
 #include "setup/payload.h"
 #include "setup/unpack.h"
+#include "tests/support/standin_control.h"
 #include "tools/instinfo/cabinet.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,15 +23,8 @@ namespace {
 
 fs::path gStub; // the built setup program, from the command line
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using driver::WriteFileBytes;
+using test::ReadFile;
 
 // Every file under a folder, "name=content", sorted.
 std::vector<std::wstring> Tree(const fs::path& folder) {
@@ -40,7 +32,7 @@ std::vector<std::wstring> Tree(const fs::path& folder) {
     for (const auto& e : fs::recursive_directory_iterator(folder)) {
         if (e.is_regular_file()) {
             files.push_back(fs::relative(e.path(), folder).wstring() + L"=" +
-                            tamrick::FromUtf8(ReadAll(e.path())));
+                            tamrick::FromUtf8(ReadFile(e.path())));
         }
     }
     std::sort(files.begin(), files.end());
@@ -60,14 +52,14 @@ class Unpack : public testing::Test {
     void TearDown() override { fs::remove_all(root_); }
 
     void Source(const std::wstring& name, const std::string& content) {
-        WriteAll(root_ / "in" / name, content);
+        WriteFileBytes(root_ / "in" / name, content);
     }
 
     // A setup file: the program, the header and a cabinet of the entries (name -> source).
     fs::path Setup(const std::vector<CabinetEntry>& entries) {
         const fs::path cabinet = root_ / "payload.cab";
         WriteCabinet(entries, cabinet.wstring());
-        const std::string cab = ReadAll(cabinet);
+        const std::string cab = ReadFile(cabinet);
         payload::Header header;
         header.payloadLength = cab.size();
         payload::Crc32 crc;
@@ -75,7 +67,7 @@ class Unpack : public testing::Test {
         header.crc32 = crc.value();
         header.title = L"测试";
         const fs::path setup = root_ / "setup.exe";
-        WriteAll(setup, ReadAll(gStub) + payload::EncodeHeader(header) + cab);
+        WriteFileBytes(setup, ReadFile(gStub) + payload::EncodeHeader(header) + cab);
         return setup;
     }
 
@@ -124,22 +116,22 @@ TEST_F(Unpack, ARoundTripKeepsNamesFoldersAndContentAndTheSameEntriesGiveTheSame
     ASSERT_EQ(result.outcome, Outcome::Done) << result.error;
     EXPECT_EQ(lastDone, lastTotal);
     EXPECT_EQ(lastTotal, 5u + 3u + 3 * 1024 * 1024 + 20);
-    EXPECT_EQ(ReadAll(root_ / "out" / "big.bin"), ReadAll(root_ / "in" / "big.bin"));
+    EXPECT_EQ(ReadFile(root_ / "out" / "big.bin"), ReadFile(root_ / "in" / "big.bin"));
     fs::remove(root_ / "out" / "big.bin");
     EXPECT_EQ(Tree(root_ / "out"), (std::vector<std::wstring>{L"a.txt=alpha", L"sub\\empty=",
                                                               L"子目录\\深 层\\中文 名.gms=宏"}));
 
     // A later time stamp changes nothing.
-    const std::string first = ReadAll(setup);
+    const std::string first = ReadFile(setup);
     fs::last_write_time(root_ / "in" / "a.txt",
                         fs::file_time_type::clock::now() + std::chrono::hours(1));
-    EXPECT_EQ(ReadAll(Setup(entries)), first);
+    EXPECT_EQ(ReadFile(Setup(entries)), first);
 }
 
 TEST_F(Unpack, ADamagedOrTruncatedPayloadIsRefusedBeforeAnythingIsWrittenButAnAppendedOneIsNot) {
     Source(L"a.txt", std::string(200000, 'a'));
     const fs::path setup = Setup({Entry(L"a.txt", L"a.txt")});
-    const std::string whole = ReadAll(setup);
+    const std::string whole = ReadFile(setup);
     const auto location = setup::FindPayload(setup.wstring());
     ASSERT_TRUE(location);
     // Inside the cabinet's compressed data.
@@ -148,22 +140,22 @@ TEST_F(Unpack, ADamagedOrTruncatedPayloadIsRefusedBeforeAnythingIsWrittenButAnAp
 
     std::string flipped = whole;
     flipped[payloadStart] = static_cast<char>(flipped[payloadStart] ^ 0x40);
-    WriteAll(setup, flipped);
+    WriteFileBytes(setup, flipped);
     EXPECT_EQ(Run(setup).outcome, Outcome::Damaged);
 
     for (const std::size_t cut : {whole.size() - 1, whole.size() / 2, std::size_t{200}}) {
-        WriteAll(setup, whole.substr(0, cut));
+        WriteFileBytes(setup, whole.substr(0, cut));
         EXPECT_EQ(Run(setup).outcome, Outcome::Damaged) << "cut at " << cut;
     }
     // The program alone, as a setup without its payload.
-    WriteAll(setup, ReadAll(gStub));
+    WriteFileBytes(setup, ReadFile(gStub));
     EXPECT_EQ(Run(setup).outcome, Outcome::Damaged);
     EXPECT_TRUE(fs::is_empty(root_ / "out"));
 
     // As a signature is appended: a certificate table after everything else.
-    WriteAll(setup, whole + std::string(4096, '\x30'));
+    WriteFileBytes(setup, whole + std::string(4096, '\x30'));
     ASSERT_EQ(Run(setup).outcome, Outcome::Done);
-    EXPECT_EQ(ReadAll(root_ / "out" / "a.txt"), std::string(200000, 'a'));
+    EXPECT_EQ(ReadFile(root_ / "out" / "a.txt"), std::string(200000, 'a'));
 }
 
 TEST_F(Unpack, AnEscapingNameRefusesThePayloadAndWritesNothing) {
