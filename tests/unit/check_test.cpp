@@ -167,6 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
              {"import source \"gone.xml\"", "\"sub\" is a folder",
               "\"a.gms \" is not in the folder, but it is without a trailing space",
               "\"sub\\B.GMS\" is in the folder as \"b.gms\""}},
+        // There, but not inside: a setup can't carry it.
+        Case{"AStepUpOutOfTheFolder",
+             "FileItem=c|..\\a.gms|1|gmspath\n",
+             {{"a.gms", "x"}},
+             {"0 note banner-missing", "1 error source-missing", "1 error payload-outside"},
+             {"copy source \"..\\a.gms\" is not inside the add-on folder (a \"..\" step up): a "
+              "setup carries only the folder's own files"}},
         Case{"ARequiredDeleteOfWhatIsNotThere",
              "FileItem=k|old.gms|1|gmspath\n",
              {},
@@ -261,28 +268,6 @@ INSTANTIATE_TEST_SUITE_P(
              {"0 note banner-missing", "1 note host-versions", "1 note import-unconfirmed"},
              {}}),
     [](const auto& param) { return std::string(param.param.name); });
-
-TEST(CheckPayload, WhatNoSetupCanCarryIsAnErrorOnItsLineEvenWhereTheFileIsThere) {
-    AddOnFolder folder;
-    // The folder itself, reached from its parent: there, but outside.
-    const std::string up = "..\\" + folder.path().filename().string() + "\\a.gms";
-    folder.File("banner/flags.bmp", kBanner);
-    std::filesystem::create_symlink(folder.path() / "banner/flags.bmp",
-                                    folder.path() / "flags.bmp");
-    const CheckReport report =
-        CheckOf(folder,
-                "FileItem=c|a.gms|1|gmspath\nFileItem=c|" + up +
-                    "|1|gmspath\nFileItem=c|aux.gms|1|gmspath\nFileItem=c|A.GMS|0|gmspath\n",
-                {{"a.gms", "x"}, {"aux.gms", "x"}, {"A.GMS", "x"}});
-    EXPECT_THAT(Summary(report),
-                ElementsAreArray({"0 error payload-link", "2 error payload-outside",
-                                  "3 error payload-name", "4 error payload-case"}));
-    const std::string text = CheckText(report, L"InstInfo.ini");
-    EXPECT_THAT(text, HasSubstr("copy source \"" + up +
-                                "\" is not inside the add-on folder (a \"..\" step up): a setup "
-                                "carries only the folder's own files"));
-    EXPECT_THAT(text, HasSubstr("banner \"flags.bmp\" is a symbolic link"));
-}
 
 TEST(CheckAddonId, AnIdTheInstallerIgnoresIsAnErrorAndNoneAtAllIsNoted) {
     const struct {
