@@ -60,7 +60,4 @@ expect_run(1 "not a picture.*运行时错误 '481':\n *\n *图片无效\n.*outco
 
 # pack: a folder whose check finds an error is refused with the findings.
 expect_run(1 "error: copy source \"a.gms\" is not in the folder.*refused: the check found 1 error; fix it, or pack anyway with --force" pack -o ${WORK}/good-setup.exe ${WORK}/good)
-if(EXISTS ${WORK}/good-setup.exe)
-    message(FATAL_ERROR "a refused pack wrote its setup")
-endif()
 expect_run(1 "is not a folder" pack ${WORK}/nothing-here)

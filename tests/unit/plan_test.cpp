@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The rules are the run's own; here, the words for each way an item goes.
         Case{"ItemsSkippedCarriedOverAndAnEmptyRow",
              "FileItem=c|a.gms|0|nowhere\nFileItem=c|gone.gms|0|gmspath\n"
-             "FileItem=c|a.gms|1|usergmspth\nFileItem=c|a.gms\n",
+             "FileItem=c|a.gms\n",
              {"a.gms"},
              {},
              "success",
@@ -103,9 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
               "\"nowhere\" names no folder; the previous one stays: none yet (empty))",
               "item 2: skipped: skipped: ADDON/gone.gms is not there (the item is optional) "
               "(gmspath -> <gmspath>)",
-              "item 3: copy: copy ADDON/a.gms to <gmspath>\\a.gms (target \"usergmspth\" "
-              "names no folder; the previous one stays: <gmspath>)",
-              "item 4: nothing: nothing: an empty row, left by a last \"fileitem\" line with "
+              "item 3: nothing: nothing: an empty row, left by a last \"fileitem\" line with "
               "too few fields ()",
               "switch: CorelDRAW X3 is kept hidden", "caption: 安装过程结束！",
               "message-information: 安装成功！", "end: the installer ends"}},
