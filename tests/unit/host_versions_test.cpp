@@ -54,13 +54,10 @@ TEST(HostVersionNames, NamesMatchInAnyCaseButNothingElse) {
     }
 }
 
-TEST(HostVersionsPhrase, ARunOfThreeOrMoreIsWrittenFromTo) {
+TEST(HostVersionsPhrase, ARunOfThreeOrMoreIsWrittenFromToAndAllIsJoinedWithTheEnumerationComma) {
     EXPECT_EQ(HostVersionsPhrase(Majors{17, 18, 19, 20, 21, 22}), L"X7 至 2020");
     EXPECT_EQ(HostVersionsPhrase(Majors{13, 14, 15}), L"X3 至 X5");
     EXPECT_EQ(HostVersionsPhrase(Majors{22, 23, 24}), L"2020 至 2022/2023");
-}
-
-TEST(HostVersionsPhrase, SingleVersionsPairsAndRunsAreJoinedWithTheEnumerationComma) {
     EXPECT_EQ(HostVersionsPhrase(Majors{17}), L"X7");
     EXPECT_EQ(HostVersionsPhrase(Majors{17, 18}), L"X7、X8");
     EXPECT_EQ(HostVersionsPhrase(Majors{13, 17, 18, 19, 22}), L"X3、X7 至 2017、2020");
