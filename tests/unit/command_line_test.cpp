@@ -115,9 +115,7 @@ TEST(Usage, NamesTheProblemThenListsSwitchesAndEveryExitCode) {
             << meaning.code;
     }
     EXPECT_NE(text.substr(text.size() - 2), L"\r\n");
-}
-
-TEST(Usage, HelpAloneShowsNoProblem) {
+    // Help alone names no problem, each other problem its own words.
     EXPECT_EQ(tamrick::UsageText(Parse({L"/?"})).rfind(L"用法：", 0), 0u);
     EXPECT_EQ(tamrick::UsageText(Parse({L""})).rfind(L"无法识别的参数：\"\"\r\n", 0), 0u);
     EXPECT_EQ(tamrick::UsageText(Parse({L"/LOG="})).rfind(L"缺少日志文件的路径：/LOG=\r\n", 0), 0u);

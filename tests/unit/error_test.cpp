@@ -5,6 +5,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -17,18 +18,16 @@ tamrick::Error Caught(const auto& thrown) {
 }
 
 TEST(CurrentExceptionAsError, OursStayAsTheyAreAndOthersGetBasicsNumbers) {
-    const tamrick::Error ours = Caught(tamrick::Error(53, L"文件未找到"));
-    EXPECT_EQ(ours.number(), 53);
-    EXPECT_EQ(ours.description(), L"文件未找到");
-
-    const tamrick::Error memory = Caught(std::bad_alloc());
-    EXPECT_EQ(memory.number(), 7);
-    EXPECT_EQ(memory.description(), L"内存不足");
-
-    const tamrick::Error other = Caught(std::runtime_error("bug"));
-    EXPECT_EQ(other.number(), 51);
-    EXPECT_EQ(other.description(), L"内部错误");
-    EXPECT_EQ(Caught(42).number(), 51);
+    const std::pair<tamrick::Error, tamrick::Error> kCaught[] = {
+        {Caught(tamrick::Error(53, L"文件未找到")), tamrick::Error(53, L"文件未找到")},
+        {Caught(std::bad_alloc()), tamrick::Error(7, L"内存不足")},
+        {Caught(std::runtime_error("bug")), tamrick::Error(51, L"内部错误")},
+        {Caught(42), tamrick::Error(51, L"内部错误")},
+    };
+    for (const auto& [caught, expected] : kCaught) {
+        EXPECT_EQ(caught.number(), expected.number()) << expected.number();
+        EXPECT_EQ(caught.description(), expected.description()) << expected.number();
+    }
 }
 
 TEST(UnhandledErrorText, NamesTheNumberAndTheDescription) {

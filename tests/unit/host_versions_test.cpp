@@ -35,7 +35,7 @@ using Texts = std::vector<std::wstring>;
 
 } // namespace
 
-TEST(HostVersionNames, EachReleaseHasTheNextMajorExcept2023WhichKept2022s) {
+TEST(HostVersionNames, EachReleaseHasTheNextMajorExcept2023WhichKept2022sInAnyCase) {
     const std::vector<std::wstring> releases{L"X3",   L"X4",   L"X5",   L"X6",   L"X7",
                                              L"X8",   L"2017", L"2018", L"2019", L"2020",
                                              L"2021", L"2022", L"2023", L"2024", L"2025"};
@@ -45,22 +45,17 @@ TEST(HostVersionNames, EachReleaseHasTheNextMajorExcept2023WhichKept2022s) {
         expected += name == L"2022" ? 0 : 1;
     }
     EXPECT_EQ(tamrick::HostVersionNames().size(), releases.size());
-}
-
-TEST(HostVersionNames, NamesMatchInAnyCaseButNothingElse) {
+    // A name matches in any case, but nothing else does.
     EXPECT_EQ(MajorForName(L"x7"), 17);
     for (const wchar_t* other : {L"X7 ", L"Ｘ７", L"17", L""}) {
         EXPECT_EQ(MajorForName(other), std::nullopt) << other;
     }
 }
 
-TEST(HostVersionsPhrase, ARunOfThreeOrMoreIsWrittenFromTo) {
+TEST(HostVersionsPhrase, ARunOfThreeOrMoreIsWrittenFromToAndAllIsJoinedWithTheEnumerationComma) {
     EXPECT_EQ(HostVersionsPhrase(Majors{17, 18, 19, 20, 21, 22}), L"X7 至 2020");
     EXPECT_EQ(HostVersionsPhrase(Majors{13, 14, 15}), L"X3 至 X5");
     EXPECT_EQ(HostVersionsPhrase(Majors{22, 23, 24}), L"2020 至 2022/2023");
-}
-
-TEST(HostVersionsPhrase, SingleVersionsPairsAndRunsAreJoinedWithTheEnumerationComma) {
     EXPECT_EQ(HostVersionsPhrase(Majors{17}), L"X7");
     EXPECT_EQ(HostVersionsPhrase(Majors{17, 18}), L"X7、X8");
     EXPECT_EQ(HostVersionsPhrase(Majors{13, 17, 18, 19, 22}), L"X3、X7 至 2017、2020");
