@@ -180,10 +180,7 @@ class Selector {
 PayloadSelection SelectPayload(const std::wstring& folder, const ParsedDescription& description) {
     Selector selector(folder);
     selector.Take(L"the description", kDescriptionName, 0);
-    selector.Take(L"banner",
-                  description.FlagsPicture.empty() ? std::wstring(kDefaultFlagsPicture)
-                                                   : description.FlagsPicture,
-                  description.FlagsPictureLine);
+    selector.Take(L"banner", description.FlagsPicture, description.FlagsPictureLine);
     if (description.FileItems) {
         const FileItemTable& items = *description.FileItems;
         for (std::size_t row = 0; row < items.size(); ++row) {

@@ -31,7 +31,8 @@ struct PayloadSelection {
     std::vector<PayloadProblem> problems; // by line
 };
 
-// `folder` ends in a separator. Links are never followed.
+// `folder` ends in a separator; `description` as ReadDescription gives it, with the default
+// banner's name filled in. Links are never followed.
 PayloadSelection SelectPayload(const std::wstring& folder, const ParsedDescription& description);
 
 // The folder's other files and links, by name; the setup being written (`setup`) is not one of
