@@ -87,7 +87,7 @@ Watched RunWatched(const std::wstring& exe, const std::wstring& folder,
 
 // A file's bytes; empty when it can't be read.
 std::string ReadFile(const std::filesystem::path& path);
-// Names of the files in a folder, sorted.
+// Names of the files and folders in a folder, sorted.
 std::vector<std::wstring> FilesIn(const std::filesystem::path& folder);
 
 // A folder of the test's own under the temporary folder ("...\Temp\tamrick-NAME\").
